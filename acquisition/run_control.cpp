@@ -1,0 +1,40 @@
+#include "acquisition/run_control.h"
+
+#include "app/session.h"
+#include "device/mca_commands.h"
+#include "device/mca_open_click.h"
+#include "display/plot_calls.h"
+
+namespace tolvane {
+
+void McaStartClick(Session& s) {
+  s.Working.Header = s.AcquisitionTemplate;
+  const LocalDateTime now = s.LocalTime();
+  s.Working.Header.setStartTime({static_cast<int16_t>(now.Year), static_cast<int16_t>(now.Month),
+                                 static_cast<int16_t>(now.Day), static_cast<int16_t>(now.Hour),
+                                 static_cast<int16_t>(now.Minute), static_cast<int16_t>(now.Second)});
+  s.Working.setName("MCA");
+  OpenDeviceIfUnlisted(s);
+  StartAcquisition(s, 0);
+  DrawLogFrame(s, true);
+  PaintBox1Paint(s);
+}
+
+void McaStopClick(Session& s) {
+  StopAcquisition(s, 0);
+  PaintBox1Paint(s);
+}
+
+void McaClearClick(Session& s) {
+  ClearSpectrum(s, 0);
+  PaintBox1Paint(s);
+}
+
+void Timer1Timer(Session& s) {
+  if (s.Acquisition.Mode == 1)
+    McaTick(s);
+  else if (s.Acquisition.Mode == 0)
+    MappingTick(s);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,12 @@
+#pragma once
+// The MCA page's Start, Stop and Clear, and the polling timer's tick.
+namespace tolvane {
+class Session;
+void McaStartClick(Session& session);
+void McaStopClick(Session& session);
+void McaClearClick(Session& session);
+// One tick of Timer1: the MCA tick, or the mapping tick while a scan runs.
+void Timer1Timer(Session& session);
+void McaTick(Session& session);
+void MappingTick(Session& session);
+}  // namespace tolvane

@@ -1,0 +1,74 @@
+#pragma once
+// The program's whole working state, owned by the main window and living
+// as long as it does: the spectra and memories, the run state, the setups,
+// the view, the ROI table, the calibration, the fit state, the texts the
+// window shows, and the link to the analyser. Every handler is an operation
+// on a Session; the window only forwards events and mirrors the results.
+#include <array>
+#include <string>
+
+#include "app/local_time.h"
+#include "app/shared_records.h"
+#include "app/spectrum_record.h"
+#include "app/window_texts.h"
+#include "device/device_link.h"
+#include "device/mca_transport.h"
+
+namespace tolvane {
+
+class Clock;
+class FtdiApi;
+class PlotPainter;
+
+class Session {
+  // First, so every member below can be built with them.
+  FtdiApi& api_;
+  Clock& clock_;
+
+ public:
+  static constexpr size_t kMaxPathLength = 255;
+
+  Session(FtdiApi& api, Clock& clock);
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  FtdiApi& api() { return api_; }
+  Clock& clock() { return clock_; }
+
+  // The working spectrum and the memories Mem1..Mem3 (index 0..2).
+  SpectrumRecord Working{SpectrumRecord::kWorkingCapacity};
+  std::array<SpectrumRecord, 3> Memories{SpectrumRecord{SpectrumRecord::kMemoryCapacity},
+                                         SpectrumRecord{SpectrumRecord::kMemoryCapacity},
+                                         SpectrumRecord{SpectrumRecord::kMemoryCapacity}};
+  SpectrumFileHeader AcquisitionTemplate;  // header of the MCA slot
+
+  AcquisitionState Acquisition;
+  McaSetup Mca;
+  ScanSetup Scan;
+  DisplayState Display;
+  RoiTable Rois;
+  EnergyCalibration Calibration;
+  MnFitState MnFit;
+  int32_t StandardsLoaded = 0;
+
+  // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
+  int SelectedMemory = 0;
+  // Full path of the file last chosen in a file dialog (at most 255 chars).
+  std::string LastPath;
+
+  WindowTexts Texts;
+  bool RunButtonsEnabled = false;
+  TimerState Timer1;
+
+  DeviceLink Link;
+  McaTransport Transport{api_, Link, clock_};
+
+  PlotPainter* Painter = nullptr;
+  LocalTimeSource LocalTime = systemLocalTime;
+};
+
+// Puts the start-up values into every record; run once when the window is
+// built (and by the constructor, so a fresh Session is already in that state).
+void InitialiseState(Session& session);
+
+}  // namespace tolvane

@@ -1,0 +1,109 @@
+#pragma once
+// The records that every subsystem shares: run state and timers, the two
+// setups, what the plot shows, the ROI table, the energy calibration and
+// the Mn K-alpha fit state. Field names and widths are the ones the file
+// formats and the analyser protocol rely on.
+#include <array>
+#include <cstdint>
+
+#include "device/device_status.h"
+
+namespace tolvane {
+
+using Colour24 = uint32_t;  // 0x00BBGGRR
+inline constexpr Colour24 kBlack = 0x000000;
+inline constexpr Colour24 kWhite = 0xFFFFFF;
+inline constexpr Colour24 kLime = 0x00FF00;
+inline constexpr Colour24 kAqua = 0xFFFF00;
+inline constexpr Colour24 kRed = 0x0000FF;
+inline constexpr Colour24 kBlue = 0xFF0000;
+
+struct AcquisitionState {
+  int32_t DeviceCount = 0;
+  int32_t DeviceOpen = 0;
+  int32_t Running = 0;
+  int32_t Mode = 1;  // 1 = MCA acquisition, 0 = mapping scan
+  int32_t ChannelCount = 4096;
+  int32_t BlockChannels = 128;
+  int32_t PresetTime = 10000;  // 0.1 s
+  int32_t RealTime = 0;        // 0.1 s
+  int32_t LiveTime = 0;        // 0.1 s
+  int32_t DeadTimePerMille = 0;
+  float CountRate = 0.0f;  // kcps; the count total right after a transfer
+  int32_t MaxCount = 0;
+  int32_t ScanCount = 0;
+  float PrevRealSeconds = 0.0f;
+  float RealSeconds = 0.0f;
+  float IntervalSeconds = 0.0f;
+  float PrevTotal = 0.0f;
+  float Total = 0.0f;
+  DeviceStatus Status;
+};
+
+struct McaSetup {
+  int32_t ChannelCount = 4096;
+  int32_t PresetTime = 10000;     // 0.1 s
+  float DeadTimePerEvent = 1.8f;  // microseconds
+  std::array<char, 32> Comment{};
+  std::array<char, 32> SampleId{};
+};
+
+struct ScanSetup {
+  int32_t MemorySize = 2048;
+  int32_t PresetTime = 10;         // 0.1 s per pass
+  int32_t RefreshInterval = 100;   // ms
+};
+
+struct DisplayState {
+  bool LogScale = true;
+  int32_t FullScaleIndex = 2;
+  int32_t FirstShown = 0;
+  int32_t LastShown = 4095;
+  int32_t Cursor = 2048;
+  float PeakCentroid = 0.0f;
+  Colour24 TextBackColour = kBlack;
+  Colour24 CaptionColour = kWhite;
+  Colour24 TraceColour = kLime;
+  bool SnapshotShown = false;
+  bool Mem1Shown = false;
+  bool Mem2Shown = false;
+  bool Mem3Shown = false;
+};
+
+struct RoiEntry {
+  int32_t Defined = 0;
+  int32_t Shown = 0;
+  std::array<char, 8> ElementLabel{'X', 'x', '-', 'N', 'N', '\0'};
+  int32_t LowChannel = 0;
+  int32_t HighChannel = 0;
+  Colour24 Colour = kBlack;
+  int32_t GrossSum = 0;
+};
+
+struct RoiTable {
+  static constexpr int kEntries = 16;
+  std::array<RoiEntry, kEntries> Entries{};
+  int32_t SelectedRoi = 0;
+};
+
+struct EnergyCalibration {
+  int32_t Valid = 0;
+  std::array<char, 8> UnitText{};
+  float RefLowChannel = 0.0f;
+  float RefHighChannel = 0.0f;
+  float RefLowEnergy = 0.0f;
+  float RefHighEnergy = 0.0f;
+  float Gain = 0.0f;
+  float Offset = 0.0f;
+};
+
+struct MnFitState {
+  int32_t OverlayShown = 0;
+  float KAlpha1Position = 0.0f;
+  float KAlpha2Position = 0.0f;
+  float EvPerChannel = 0.0f;
+  float KAlpha1Energy = 5899.0f;
+  float KAlpha2Energy = 5888.0f;
+};
+
+}  // namespace tolvane

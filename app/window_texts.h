@@ -1,0 +1,26 @@
+#pragma once
+// What the main window shows outside the plot: the status field, the device
+// count field, the scan count, the range and cursor labels, the run buttons
+// and the polling timer. The core writes these; the window mirrors them.
+#include <string>
+
+namespace tolvane {
+
+struct WindowTexts {
+  std::string Edit1;               // status field
+  std::string Edit2 = "Dev#";      // device count after "OpenMCA"
+  std::string Edit4 = "ScanCount";
+  std::string Label1 = "0ch";      // first shown channel
+  std::string Label2 = "4095ch";   // last shown channel
+  std::string Label3 = "2048";     // cursor channel
+  std::string Label7;              // counts at the cursor
+  std::string Label8;              // cursor energy
+  std::string Label9;              // energy unit
+};
+
+struct TimerState {
+  bool Enabled = false;
+  int IntervalMs = 100;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,30 @@
+#pragma once
+// Pieces every subcommand of the command-line tool shares.
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+#include <memory>
+#include <string>
+
+#include "device/backend_factory.h"
+
+namespace tolvane::cli {
+
+// The --device option: auto, sim, libftdi or d2xx.
+QCommandLineOption deviceOption();
+
+// Parses the subcommand's own arguments (the program name and the
+// subcommand word are dropped); prints the error and returns false on a
+// bad command line.
+bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
+
+// The backend the --device option names, or null after printing why.
+std::unique_ptr<FtdiApi> openBackend(const QCommandLineParser& parser, Clock& clock);
+
+int printError(const std::string& message);  // prints to stderr, returns 1
+
+int runDevices(const QStringList& arguments);
+int runAcquire(const QStringList& arguments);
+int runInfo(const QStringList& arguments);
+
+}  // namespace tolvane::cli

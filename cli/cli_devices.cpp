@@ -1,0 +1,27 @@
+#include <cstdio>
+
+#include "cli/cli_common.h"
+#include "device/clock.h"
+
+namespace tolvane::cli {
+
+int runDevices(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription("List the analysers attached through the chosen link.");
+  parser.addOption(deviceOption());
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+
+  SteadyClock clock;
+  auto api = openBackend(parser, clock);
+  if (!api) return 1;
+  SerialList serials{};
+  uint32_t count = 0;
+  if (const FtStatus status = api->listDevices(serials, count); status != FtOk)
+    return printError("listing failed with status " + std::to_string(status));
+  std::printf("%u analyser(s) via %s\n", count, api->backendName().c_str());
+  for (uint32_t i = 0; i < count && i < kMaxListedDevices; ++i) std::printf("  %u  %s\n", i, serials[i].data());
+  if (count > kMaxListedDevices) std::printf("  (only the first %d are listed)\n", kMaxListedDevices);
+  return 0;
+}
+
+}  // namespace tolvane::cli

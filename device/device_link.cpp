@@ -1,0 +1,27 @@
+#include "device/device_link.h"
+
+#include "app/shared_records.h"
+
+namespace tolvane {
+
+bool OpenDevice(FtdiApi& api, DeviceLink& link, AcquisitionState& state, int index) {
+  uint32_t count = 0;
+  if (api.listDevices(link.Serials, count) != FtOk) return false;
+  state.DeviceCount = static_cast<int32_t>(count);
+  // Only the first kMaxListedDevices serials exist in the table.
+  if (index < 0 || index >= state.DeviceCount || index >= kMaxListedDevices) return false;
+
+  FtHandle handle = nullptr;
+  if (api.openBySerial(link.Serials[static_cast<size_t>(index)].data(), handle) != FtOk) return false;
+  link.Handles[static_cast<size_t>(index)] = handle;
+  if (api.resetDevice(handle) != FtOk) return false;
+  if (api.setLatencyTimer(handle, kLatencyMillis) != FtOk) return false;
+  // The results of these two are not needed to go on: a link that cannot
+  // take them will fail its first transaction anyway.
+  api.setTimeouts(handle, kLinkTimeoutMillis, kLinkTimeoutMillis);
+  api.purge(handle, FtPurgeRx | FtPurgeTx);
+  state.DeviceOpen = 1;
+  return true;
+}
+
+}  // namespace tolvane

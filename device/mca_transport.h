@@ -1,0 +1,53 @@
+#pragma once
+// The three kinds of exchange with the analyser: a command answered by one
+// acknowledgement byte, the 310-byte status block and a 512-byte spectrum
+// block. Every wait for a reply is bounded by the link time-out; expiry is
+// a link failure. Replies land in fixed buffers: bytes beyond the expected
+// length are read and discarded, and stale bytes left by an earlier
+// exchange are discarded before a new frame is written, so each exchange
+// starts clean.
+#include <cstdint>
+#include <string_view>
+
+#include "device/device_link.h"
+
+namespace tolvane {
+
+class Clock;
+class DeviceStatus;
+
+enum class CommandResult { Accepted, Refused, LinkFailed };
+
+enum class BlockResult { Received, WriteFailed, PollFailed, TimedOut, ReadFailed };
+
+class McaTransport {
+ public:
+  static constexpr int64_t kReplyTimeoutMicros = int64_t{kLinkTimeoutMillis} * 1000;
+  static constexpr int64_t kPollIntervalMicros = 500;
+  static constexpr uint8_t kAcknowledge = '!';
+  static constexpr int kBlockChannels = 128;
+  static constexpr uint32_t kBlockBytes = kBlockChannels * 4;
+
+  McaTransport(FtdiApi& api, DeviceLink& link, Clock& clock) : api_(api), link_(link), clock_(clock) {}
+
+  // Writes the frame and waits for the acknowledgement byte.
+  CommandResult sendCommand(std::string_view frame);
+  // "$R0;" into `status`; `status` is untouched unless the whole block came.
+  bool readStatus(DeviceStatus& status);
+  // "$R<block>;" into the 128 counts at `dest`, stored as they came.
+  BlockResult readBlock(int block, int32_t* dest);
+
+ private:
+  enum class Wait { Ready, Failed, TimedOut };
+  FtHandle handle() const { return link_.Handles[0]; }
+  void discardWaiting();
+  bool writeFrame(std::string_view frame);
+  Wait waitFor(uint32_t bytes);
+  bool readReply(uint8_t* dest, uint32_t expected);
+
+  FtdiApi& api_;
+  DeviceLink& link_;
+  Clock& clock_;
+};
+
+}  // namespace tolvane

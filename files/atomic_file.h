@@ -1,0 +1,14 @@
+#pragma once
+// Writes a whole file so that the target is always either the old complete
+// file or the new complete one: the bytes go to a temporary file in the
+// same folder, are flushed to disk, and then replace the target in one
+// rename. A failure leaves the target as it was and removes the temporary.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tolvane {
+
+bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
+
+}  // namespace tolvane

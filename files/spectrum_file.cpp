@@ -1,0 +1,138 @@
+#include "files/spectrum_file.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+
+#include "app/session.h"
+#include "display/plot_calls.h"
+#include "files/atomic_file.h"
+#include "files/little_endian.h"
+#include "files/path_name.h"
+
+namespace tolvane {
+
+std::vector<uint8_t> encodeSpectrumFile(const SpectrumFileHeader& header, const int32_t* counts, int channels) {
+  channels = std::max(channels, 0);
+  std::vector<uint8_t> bytes(SpectrumFileHeader::kSize + 4 * static_cast<size_t>(channels));
+  std::copy(header.bytes().begin(), header.bytes().end(), bytes.begin());
+  for (int c = 0; c < channels; ++c)
+    storeI32(&bytes[SpectrumFileHeader::kSize + 4 * static_cast<size_t>(c)], counts[c]);
+  return bytes;
+}
+
+int decodeSpectrumFile(std::istream& in, SpectrumFileHeader& header, int32_t* counts, int capacity) {
+  std::array<uint8_t, SpectrumFileHeader::kSize> image;
+  in.read(reinterpret_cast<char*>(image.data()), image.size());
+  std::copy_n(image.begin(), static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)), header.bytes().begin());
+  if (!in) return 0;
+
+  const int maxBlocks = std::min(kFileMaxBlocks, capacity / kFileBlockChannels);
+  std::array<uint8_t, 4 * kFileBlockChannels> block;
+  int blocks = 0;
+  while (blocks < maxBlocks) {
+    in.read(reinterpret_cast<char*>(block.data()), block.size());
+    if (in.gcount() != static_cast<std::streamsize>(block.size())) break;  // a partial block is not counted
+    int32_t* dest = counts + static_cast<ptrdiff_t>(blocks) * kFileBlockChannels;
+    for (int i = 0; i < kFileBlockChannels; ++i) dest[i] = loadI32(&block[4 * static_cast<size_t>(i)]);
+    ++blocks;
+  }
+  return blocks * kFileBlockChannels;
+}
+
+bool WriteSpectrumFile(Session& s, const std::string& path) {
+  s.LastPath = path.substr(0, Session::kMaxPathLength);
+  s.Working.setName(fileNameOf(path));
+
+  const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
+  SpectrumFileHeader& h = s.Working.Header;
+  h.setChannelCount(static_cast<int16_t>(n));
+  h.setMakerText();
+  if (s.Calibration.Valid == 1) {
+    h.setCalibrationMarker(0.0f);
+    h.setGain(s.Calibration.Gain);
+    h.setOffset(s.Calibration.Offset);
+  } else {
+    h.setCalibrationMarker(1.0f);
+    h.setGain(0.0f);
+  }
+  for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i) {
+    const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    h.setRoiLow(i, static_cast<int16_t>(roi.LowChannel));
+    h.setRoiHigh(i, static_cast<int16_t>(roi.HighChannel));
+    h.setRoiColour(i, static_cast<int16_t>(roi.Colour));
+  }
+  h.setLiveTime(s.Acquisition.LiveTime);
+  h.setRealTime(s.Acquisition.RealTime);
+  h.setPresetTime(s.Acquisition.PresetTime);
+
+  const std::vector<uint8_t> bytes = encodeSpectrumFile(h, s.Working.Counts.data(), n);
+  if (!writeFileAtomically(path, bytes.data(), bytes.size())) {
+    s.Texts.Edit1 = kFileWriteErrorText;
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+void copyIntoSelectedMemory(Session& s, int channels) {
+  if (s.SelectedMemory < 1 || s.SelectedMemory > 3) return;
+  SpectrumRecord& memory = s.Memories[static_cast<size_t>(s.SelectedMemory - 1)];
+  const int kept = std::min(channels, memory.capacity());
+  std::copy_n(s.Working.Counts.begin(), kept, memory.Counts.begin());
+  memory.Header = s.Working.Header;
+  memory.setName(s.Working.Name);
+  if (kept < channels)
+    s.Texts.Edit1 = "Mem" + std::to_string(s.SelectedMemory) + " keeps " + std::to_string(kept) + " of " +
+                    std::to_string(channels) + " ch";
+}
+
+}  // namespace
+
+bool ReadSpectrumFile(Session& s, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    // Keep the spectrum and its name: the plot must not show the old data
+    // under the name of a file that was never read.
+    s.Texts.Edit1 = kFileReadErrorText;
+    return false;
+  }
+  s.LastPath = path.substr(0, Session::kMaxPathLength);
+  s.Working.setName(fileNameOf(path));
+
+  SpectrumFileHeader& h = s.Working.Header;
+  const int m = decodeSpectrumFile(in, h, s.Working.Counts.data(), s.Working.capacity());
+  if (m == 0 || h.channelCount() != m) {  // no whole block is never a spectrum
+    s.Texts.Edit1 = std::to_string(m);
+    h = s.AcquisitionTemplate;
+  } else {
+    s.Acquisition.LiveTime = h.liveTime();
+    s.Acquisition.RealTime = h.realTime();
+    s.Acquisition.PresetTime = h.presetTime();
+    if (h.calibrationMarker() != 1.0f) {
+      s.Calibration.Gain = h.gain();
+      s.Calibration.Offset = h.offset();
+      s.Calibration.Valid = 1;
+    }
+    for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i) {
+      RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+      roi.LowChannel = h.roiLow(i);
+      roi.HighChannel = h.roiHigh(i);
+      roi.Colour = static_cast<Colour24>(static_cast<int32_t>(h.roiColour(i)));
+    }
+    s.Acquisition.ChannelCount = m;
+    s.Display.FirstShown = 0;
+    s.Display.LastShown = m - 1;
+    s.Display.Cursor = m / 2;
+    s.Texts.Label1 = "0ch";
+    s.Texts.Label2 = std::to_string(m - 1) + "ch";
+    s.Texts.Label3 = std::to_string(m / 2);
+    copyIntoSelectedMemory(s, m);
+  }
+  DrawLogFrame(s, true);
+  PaintBox1Paint(s);
+  return true;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,42 @@
+#pragma once
+// The binary spectrum file (.dat): the 1024-byte header image followed by
+// the channel counts as little-endian signed 32-bit integers. A reader
+// accepts 512, 1024, ... 8192 channels: counts are taken in whole blocks of
+// 512, at most 16 blocks.
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "files/spectrum_file_header.h"
+
+namespace tolvane {
+
+class Session;
+
+inline constexpr int kFileBlockChannels = 512;
+inline constexpr int kFileMaxBlocks = 16;
+inline constexpr const char* kFileWriteErrorText = "File Write Error !";
+inline constexpr const char* kFileReadErrorText = "File Read Error !";
+
+// The bytes of a spectrum file.
+std::vector<uint8_t> encodeSpectrumFile(const SpectrumFileHeader& header, const int32_t* counts, int channels);
+
+// Reads a header and then whole 512-count blocks into `counts` (room for
+// `capacity` channels; at most 16 blocks). Returns the channels read, M.
+// A short header leaves the rest of `header` as it was.
+int decodeSpectrumFile(std::istream& in, SpectrumFileHeader& header, int32_t* counts, int capacity);
+
+// Writes the working spectrum to `path` as File > Write does once the path
+// is chosen: fills the header image from the run state, calibration and ROI
+// table, then replaces the file in one step. Returns whether it was written;
+// a failure puts "File Write Error !" in the status field.
+bool WriteSpectrumFile(Session& session, const std::string& path);
+
+// Reads `path` into the working spectrum as File > Read does once the path
+// is chosen. A header channel count that disagrees with the whole blocks
+// found shows the count found in the status field and resets the header.
+// Returns whether the file could be opened.
+bool ReadSpectrumFile(Session& session, const std::string& path);
+
+}  // namespace tolvane

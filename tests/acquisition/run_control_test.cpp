@@ -1,0 +1,201 @@
+// Start, Stop, Clear and the MCA tick against the simulated analyser on a
+// manual clock.
+#include <gtest/gtest.h>
+
+#include "acquisition/run_control.h"
+#include "device/mca_commands.h"
+#include "test_support.h"
+
+namespace tolvane {
+namespace {
+
+// A rig whose analyser counts no events of its own, so the tests set the
+// counters and counts they need.
+testing::SimRig quietRig() {
+  SimulatedAnalyserConfig config;
+  config.inputRateCps = 0.0;
+  return testing::SimRig(1, config);
+}
+
+TEST(RunControl, StartPreparesTheHeaderAndSendsG) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  s.Working.Header.setComment("old comment");
+  s.Working.Header.setSampleId("old id");
+  s.Display.LogScale = false;
+  rig.analyser().clearFrameLog();
+  McaStartClick(s);
+  EXPECT_EQ(s.Working.Header.comment(), "");
+  EXPECT_EQ(s.Working.Header.sampleId(), "");
+  const auto t = s.Working.Header.startTime();
+  EXPECT_EQ(t.year, 2026);
+  EXPECT_EQ(t.month, 12);
+  EXPECT_EQ(t.day, 7);
+  EXPECT_EQ(t.hour, 9);
+  EXPECT_EQ(t.minute, 30);
+  EXPECT_EQ(t.second, 15);
+  EXPECT_EQ(s.Working.Name, "MCA");
+  EXPECT_TRUE(s.Display.LogScale);
+  EXPECT_TRUE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 1);
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$G;"});
+}
+
+TEST(RunControl, StopAndClearAlwaysSendTheirFrames) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  McaStopClick(s);  // nothing is running
+  McaClearClick(s);
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$S;", "$C;"}));
+  EXPECT_EQ(s.Working.Counts[100], 0);
+}
+
+TEST(RunControl, ClearDuringARunKeepsItRunning) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  rig.tick();
+  McaClearClick(s);
+  EXPECT_TRUE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 1);
+  EXPECT_TRUE(rig.analyser().running());
+}
+
+TEST(RunControl, PresetEndsOnTheFirstTickAtThePresetWithAFinalReadBeforeStop) {
+  auto rig = quietRig();
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  rig.analyser().loadCounters(99'990, 0);
+  rig.analyser().clearFrameLog();
+  rig.clock.advanceMillis(50);  // 99,995 ticks: not yet
+  Timer1Timer(s);
+  EXPECT_TRUE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 1);
+  EXPECT_EQ(s.Acquisition.RealTime, 9999);
+
+  rig.analyser().clearFrameLog();
+  rig.clock.advanceMillis(100);  // the analyser stops itself at 100,000
+  Timer1Timer(s);
+  EXPECT_FALSE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_EQ(s.Acquisition.RealTime, 10000);  // "sec.RT" 1000.0
+  const auto& f = rig.frames();
+  ASSERT_EQ(f.size(), 32u + 1 + 32 + 1);
+  EXPECT_EQ(f[32], "$R0;");
+  EXPECT_EQ(f[33], "$R1;");  // the final read ...
+  EXPECT_EQ(f[64], "$R32;");
+  EXPECT_EQ(f.back(), "$S;");  // ... comes before the stop
+  EXPECT_EQ(s.Acquisition.CountRate, 0.0f);  // idle: no rate
+}
+
+TEST(RunControl, LiveTimeIsRealTimeLessEventsTimesDeadTimeTruncated) {
+  auto rig = quietRig();
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  rig.analyser().loadCounters(500, 100'000);  // 50.0 s real time
+  rig.analyser().clearFrameLog();
+  Timer1Timer(s);  // no time passes: the counters are as loaded
+  EXPECT_EQ(s.Acquisition.RealTime, 50);
+  EXPECT_EQ(s.Acquisition.LiveTime, 48);
+}
+
+TEST(RunControl, CountRateAndDeadTimeFollowSinglePrecisionArithmetic) {
+  for (float deadTime : {2.0f, 1.8f}) {
+    auto rig = quietRig();
+    rig.open();
+    Session& s = *rig.session;
+    s.Mca.DeadTimePerEvent = deadTime;
+    McaStartClick(s);
+    rig.analyser().loadCounts(std::vector<uint32_t>(4096, 0));
+    rig.analyser().loadCounters(0, 0);
+    Timer1Timer(s);
+    std::vector<uint32_t> counts(4096, 0);
+    counts[590] = 5000;
+    rig.analyser().loadCounts(counts);
+    rig.analyser().loadCounters(10, 0);
+    Timer1Timer(s);
+    EXPECT_FLOAT_EQ(s.Acquisition.CountRate, 50.0f);
+    // 50 x 2.0 is 100 (10.0 %); 50 x 1.8f falls just below 90.
+    EXPECT_EQ(s.Acquisition.DeadTimePerMille, deadTime == 2.0f ? 100 : 89);
+  }
+}
+
+TEST(RunControl, EqualRealTimesKeepTheRawCountDifference) {
+  auto rig = quietRig();
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  rig.analyser().loadCounts(std::vector<uint32_t>(4096, 0));
+  rig.analyser().loadCounters(30, 0);
+  Timer1Timer(s);
+  std::vector<uint32_t> counts(4096, 0);
+  counts[10] = 1234;
+  rig.analyser().loadCounts(counts);
+  rig.analyser().loadCounters(30, 0);
+  Timer1Timer(s);
+  EXPECT_EQ(s.Acquisition.CountRate, 1234.0f);
+}
+
+TEST(RunControl, TheTickTakesTheAnalysersViewAndScale) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  ASSERT_EQ(SendCommand(s, "$E;"), CommandResult::Accepted);
+  ASSERT_EQ(SendCommand(s, "$V5;"), CommandResult::Accepted);
+  rig.tick();
+  EXPECT_EQ(s.Display.FirstShown, 1024);
+  EXPECT_EQ(s.Display.LastShown, 3071);
+  EXPECT_EQ(s.Texts.Label1, "1024ch");
+  EXPECT_EQ(s.Texts.Label2, "3071ch");
+  EXPECT_EQ(s.Texts.Label3, "2048");
+  EXPECT_FALSE(s.Display.LogScale);
+  EXPECT_EQ(s.Display.FullScaleIndex, 5);
+  ASSERT_EQ(SendCommand(s, "$O;"), CommandResult::Accepted);  // code 0 means log
+  rig.tick();
+  EXPECT_TRUE(s.Display.LogScale);
+  EXPECT_EQ(s.Display.FullScaleIndex, 5);
+}
+
+TEST(RunControl, ASimulatedRunGrowsItsCountsAndReportsTheInputRate) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  double previousTotal = 0;
+  for (int i = 0; i < 50; ++i) {
+    rig.tick();
+    ASSERT_GE(s.Acquisition.Total, previousTotal);
+    previousTotal = s.Acquisition.Total;
+  }
+  EXPECT_EQ(s.Acquisition.RealTime, 50);  // 5.0 s
+  // 5 kcps in, 1.8 us dead time per recorded event: about 4.96 kcps recorded.
+  EXPECT_NEAR(previousTotal / 5.0, 4955.0, 4 * std::sqrt(4955.0 * 5.0) / 5.0);
+  EXPECT_GT(s.Acquisition.CountRate, 3.5f);
+  EXPECT_LT(s.Acquisition.CountRate, 6.5f);
+  EXPECT_LE(s.Acquisition.LiveTime, s.Acquisition.RealTime);
+  EXPECT_GE(s.Acquisition.LiveTime, s.Acquisition.RealTime - 1);
+}
+
+TEST(RunControl, AMappingTickCountsEachReportedPassOnce) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  ASSERT_EQ(SetPresetTime(s, 0, 5), 1);  // 0.5 s per pass
+  s.Scan.PresetTime = 5;
+  ASSERT_EQ(StartScan(s, 0), 1);
+  for (int i = 0; i < 20; ++i) rig.tick();  // 2.0 s
+  EXPECT_EQ(s.Acquisition.ScanCount, 4);
+  EXPECT_EQ(s.Texts.Edit4, "4");
+  EXPECT_EQ(rig.analyser().passesCompleted(), 4);
+  EXPECT_GT(s.Acquisition.CountRate, 3.0f);  // kcps over one pass
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,31 @@
+# Runs a fast simulated acquisition through tolvane-cli and reads the file
+# back with "info".
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+execute_process(COMMAND "${CLI}" devices --device=sim RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "1 analyser\\(s\\) via simulated analyser")
+  message(FATAL_ERROR "devices: ${rc} ${out}")
+endif()
+execute_process(COMMAND "${CLI}" acquire --device=sim --preset 2.5 --fast --out "${WORK}/run.dat"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "4096 channels, real time 2.5 s")
+  message(FATAL_ERROR "acquire: ${rc} ${out} ${err}")
+endif()
+file(SIZE "${WORK}/run.dat" size)
+if(NOT size EQUAL 17408)
+  message(FATAL_ERROR "file size ${size}")
+endif()
+execute_process(COMMAND "${CLI}" info "${WORK}/run.dat" RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "channels: +4096 \\(header says 4096\\)" OR NOT out MATCHES "real time: +2.5 s"
+   OR NOT out MATCHES "Velquarion Co., Ltd.")
+  message(FATAL_ERROR "info: ${rc} ${out}")
+endif()
+execute_process(COMMAND "${CLI}" acquire --device=sim --preset abc --out "${WORK}/x.dat"
+  RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "--preset")
+  message(FATAL_ERROR "a bad preset was accepted: ${rc} ${err}")
+endif()
+execute_process(COMMAND "${CLI}" devices --device=nonsense RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "unknown device kind")
+  message(FATAL_ERROR "a bad device kind was accepted: ${rc} ${err}")
+endif()
