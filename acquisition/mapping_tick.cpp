@@ -22,7 +22,7 @@ void MappingTick(Session& s) {
     s.Timer1.Enabled = true;
   }
   TakeViewFromStatus(s, false);
-  s.Texts.Label7 = " ";
+  s.Texts.Label7.assign(1, ' ');  // a single blank
 }
 
 }  // namespace tolvane

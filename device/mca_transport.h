@@ -38,16 +38,21 @@ class McaTransport {
   BlockResult readBlock(int block, int32_t* dest);
 
  private:
-  enum class Wait { Ready, Failed, TimedOut };
+  enum class Wait { Ready, PollFailed, ReadFailed, TimedOut };
+  static constexpr uint32_t kScratchBytes = 2048;
+
   FtHandle handle() const { return link_.Handles[0]; }
   void discardWaiting();
   bool writeFrame(std::string_view frame);
-  Wait waitFor(uint32_t bytes);
-  bool readReply(uint8_t* dest, uint32_t expected);
+  Wait waitFor(uint32_t bytes, uint32_t& waiting);
+  // Waits for `expected` bytes and reads all that wait; the first
+  // `expected` go to `dest`.
+  Wait receive(uint8_t* dest, uint32_t expected);
 
   FtdiApi& api_;
   DeviceLink& link_;
   Clock& clock_;
+  bool unclean_ = true;  // the last exchange may have left bytes behind
 };
 
 }  // namespace tolvane
