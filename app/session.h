@@ -13,6 +13,7 @@
 #include "app/window_texts.h"
 #include "device/device_link.h"
 #include "device/mca_transport.h"
+#include "display/plot_model.h"
 
 namespace tolvane {
 
@@ -63,6 +64,7 @@ class Session {
   DeviceLink Link;
   McaTransport Transport{api_, Link, clock_};
 
+  PlotModel Plot;  // what the plot shows, computed before it is drawn
   PlotPainter* Painter = nullptr;
   LocalTimeSource LocalTime = systemLocalTime;
 };

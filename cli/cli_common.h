@@ -26,5 +26,6 @@ int printError(const std::string& message);  // prints to stderr, returns 1
 int runDevices(const QStringList& arguments);
 int runAcquire(const QStringList& arguments);
 int runInfo(const QStringList& arguments);
+int runRender(const QStringList& arguments);  // needs a QGuiApplication
 
 }  // namespace tolvane::cli

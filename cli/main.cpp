@@ -1,6 +1,9 @@
 // tolvane-cli: the program's acquisition and file operations without the
 // window, over the same core.
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 
 #include "cli/cli_common.h"
@@ -14,18 +17,26 @@ const char* kUsage =
     "  acquire --device=sim --preset SECONDS --out FILE.dat [--fast]\n"
     "                                                  run an acquisition and write it\n"
     "  info FILE.dat                                   print a spectrum file's header\n"
+    "  render FILE.dat --out plot.png [--log | --vfs N] [--first F --last L] [--cursor C]\n"
+    "         [--roi i:low:high:0xBBGGRR ...]          write the plot as a PNG\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // Drawing needs Qt Gui; it runs headless on the offscreen platform unless
+  // a platform is chosen explicitly.
+  const bool drawing = argc > 1 && std::strcmp(argv[1], "render") == 0;
+  if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  std::unique_ptr<QCoreApplication> app =
+      drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
   QCoreApplication::setApplicationName("tolvane-cli");
   const QStringList arguments = QCoreApplication::arguments();
   const QString command = arguments.size() > 1 ? arguments.at(1) : QString();
   if (command == "devices") return tolvane::cli::runDevices(arguments);
   if (command == "acquire") return tolvane::cli::runAcquire(arguments);
   if (command == "info") return tolvane::cli::runInfo(arguments);
+  if (command == "render") return tolvane::cli::runRender(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

@@ -2,6 +2,7 @@
 
 #include "app/session.h"
 #include "device/mca_commands.h"
+#include "display/plot_model.h"
 #include "display/plot_painter.h"
 
 namespace tolvane {
@@ -9,22 +10,22 @@ namespace tolvane {
 std::string FormatCount(int32_t value) { return std::to_string(value); }
 
 void PaintBox1Paint(Session& session) {
-  // Idle means no rate: the readout never shows a stale one.
-  if (session.Acquisition.Running == 0) session.Acquisition.CountRate = 0.0f;
-  const int32_t cursor = session.Display.Cursor;
-  if (cursor >= 0 && cursor < session.Working.capacity())
-    session.Texts.Label7 = FormatCount(session.Working.Counts[static_cast<size_t>(cursor)]);
+  buildPaintModel(session);  // also zeroes the rate while idle
   if (session.Painter) session.Painter->paint(session);
 }
 
 void DrawLogFrame(Session& session, bool full) {
   session.Display.LogScale = true;
-  if (session.Painter) session.Painter->drawLogFrame(session, full);
+  DrawChannelAxis(session, false);
+  buildScaleFrame(session, true, full);
+  if (session.Painter) session.Painter->drawScaleFrame(session, full);
 }
 
 void DrawLinearFrame(Session& session, bool full) {
   session.Display.LogScale = false;
-  if (session.Painter) session.Painter->drawLinearFrame(session, full);
+  DrawChannelAxis(session, false);
+  buildScaleFrame(session, false, full);
+  if (session.Painter) session.Painter->drawScaleFrame(session, full);
 }
 
 void DrawChannelAxis(Session& session, bool fromAnalyser) {
@@ -32,6 +33,7 @@ void DrawChannelAxis(Session& session, bool fromAnalyser) {
     session.Display.FirstShown = session.Acquisition.Status.viewFirst();
     session.Display.LastShown = session.Acquisition.Status.viewLast();
   }
+  buildChannelTicks(session);
   if (session.Painter) session.Painter->drawChannelAxis(session);
 }
 

@@ -9,9 +9,12 @@ class Session;
 class PlotPainter {
  public:
   virtual ~PlotPainter() = default;
-  virtual void paint(Session& session) = 0;  // rebuild PlotImage and show the pictures
-  virtual void drawLogFrame(Session& session, bool full) = 0;
-  virtual void drawLinearFrame(Session& session, bool full) = 0;
+  // Rebuilds PlotImage from the session's plot model and shows the pictures.
+  virtual void paint(Session& session) = 0;
+  // Draws the model's scale frame (log or linear); with `full` also the
+  // background grid, captions and preview; then shows the pictures.
+  virtual void drawScaleFrame(Session& session, bool full) = 0;
+  // Redraws the channel-axis strip from the model's ticks and shows it.
   virtual void drawChannelAxis(Session& session) = 0;
 };
 

@@ -1,0 +1,263 @@
+#include "display/plot_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "app/session.h"
+#include "display/plot_calls.h"
+#include "display/vfs_ladder.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr Colour24 kMaroon = 0x000080;
+constexpr int32_t kMinimumStart = 16'000'000;
+
+std::string formatted(const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+// Channels of the displayed spectrum; nothing outside 0 .. M-1 is ever read.
+struct Spectrum {
+  const int32_t* counts;
+  int32_t size;
+  bool has(int64_t c) const { return c >= 0 && c < size; }
+  int32_t at(int64_t c) const { return counts[c]; }
+  int32_t clamped(int64_t c) const { return counts[std::clamp<int64_t>(c, 0, size - 1)]; }
+};
+
+Spectrum displayed(const Session& s) {
+  return {s.Working.Counts.data(), std::clamp(s.Acquisition.ChannelCount, 1, s.Working.capacity())};
+}
+
+int32_t plotColumns(const PlotModel& plot) { return std::min(plot.W, kEnvelopeColumns); }
+
+void addReadouts(Session& s, std::vector<PlotText>& out) {
+  const AcquisitionState& a = s.Acquisition;
+  const DisplayState& d = s.Display;
+  out.push_back({formatted("%8.1f", a.PresetTime * 0.1), 175, 5, kAqua, true});
+  out.push_back({formatted("%8.1f", a.RealTime * 0.1), 175, 18, kAqua, true});
+  out.push_back({formatted("%8.1f", a.DeadTimePerMille * 0.1), 275, 5, kAqua, true});
+  out.push_back({formatted("%8.1f", a.LiveTime * 0.1), 275, 18, kAqua, true});
+  if (a.Running == 0) s.Acquisition.CountRate = 0.0f;
+  if (!d.LogScale) {
+    out.push_back({std::string(9, ' '), 10, 18, d.TextBackColour, false});
+    out.push_back({vfsLabel(d.FullScaleIndex), 10, 18, d.CaptionColour, false});
+  }
+  out.push_back({formatted("%8.2f", a.CountRate), 375, 5, kAqua, true});
+  out.push_back({formatted("%8.2f", a.Status.eventCount() * 0.001), 375, 18, kAqua, true});
+  if (a.Running == 1)
+    out.push_back({"  * ACQ *", 50, 5, kRed, false});
+  else
+    out.push_back({s.Working.Name, 50, 5, d.CaptionColour, false});
+  out.push_back({s.Working.Header.comment(), 50, 18, d.CaptionColour, false});
+}
+
+void addRoiMarks(Session& s, PlotModel& plot) {
+  const Spectrum spectrum = displayed(s);
+  const int32_t width = plotColumns(plot);
+  const int32_t first = s.Display.FirstShown;
+  for (int i = 0; i < kShownRois; ++i) {
+    RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    if (roi.Shown != 1) continue;
+    const int32_t low = roi.LowChannel, high = roi.HighChannel;
+
+    float gross = 0.0f;
+    for (int64_t c = std::max(low, 0); c < high && c < spectrum.size; ++c) gross += static_cast<float>(spectrum.at(c));
+    roi.GrossSum = static_cast<int32_t>(std::clamp(std::trunc(static_cast<double>(gross)), -2147483648.0, 2147483647.0));
+    // Background from three channels on either side, clamped to channels
+    // that exist.
+    const auto side = [&](int64_t a, int64_t b, int64_t c) {
+      const double sum = double{spectrum.clamped(a)} + spectrum.clamped(b) + spectrum.clamped(c);
+      return static_cast<float>(sum * 0.33333);
+    };
+    const float left = side(low, int64_t{low} - 1, int64_t{low} - 2);
+    const float right = side(high, int64_t{high} + 1, int64_t{high} + 2);
+    const auto background =
+        static_cast<float>((static_cast<double>(left) + static_cast<double>(right)) * (int64_t{high} - low) * 0.5);
+    const auto net = static_cast<float>(static_cast<double>(gross) - static_cast<double>(background));
+
+    RoiMark mark;
+    mark.index = i;
+    mark.colour = roi.Colour;
+    const int32_t row = 30 * i;
+    mark.label = {std::string(roi.ElementLabel.data()), 420, row + 5, roi.Colour, false};
+    mark.gross = {formatted("%12.1f", gross), 510, row + 5, kAqua, true};
+    mark.net = {formatted("%12.1f", net), 510, row + 18, kAqua, true};
+
+    mark.xs = columnOfChannel(low, first, plot.Mapping);
+    mark.xe = columnOfChannel(high, first, plot.Mapping);
+    mark.shaded = !(mark.xe <= 0 || mark.xe >= width);
+    if (mark.shaded) {
+      mark.xs = std::max(mark.xs, 0);
+      int32_t xMin = mark.xs, topMin = plot.H - 1;
+      for (int32_t x = mark.xs; x < mark.xe; ++x) {
+        if (plot.Live.top[static_cast<size_t>(x)] < topMin) {
+          topMin = plot.Live.top[static_cast<size_t>(x)];
+          xMin = x;
+        }
+      }
+      const std::string name(roi.ElementLabel.data());
+      mark.shortLabel = {name.substr(0, 2), xMin - 6, topMin - 18, roi.Colour, false};
+    }
+    plot.Rois.push_back(std::move(mark));
+  }
+}
+
+CursorMark cursorMark(const Session& s, const PlotModel& plot) {
+  CursorMark mark;
+  const int32_t x = columnOfChannel(s.Display.Cursor, s.Display.FirstShown, plot.Mapping);
+  if (!(x > 0 && x < plotColumns(plot))) return mark;
+  const int32_t top = plot.Live.top[static_cast<size_t>(x)];
+  mark.shown = true;
+  mark.x = plot.Mapping.expanded() ? x + plot.Mapping.p / 2 : x;
+  mark.fromRow = top - 25;
+  mark.toRow = top;
+  return mark;
+}
+
+void addCaptions(const DisplayState& d, bool logScale, std::vector<PlotText>& out) {
+  const Colour24 c = d.CaptionColour;
+  out.push_back({"sec.PT", 180, 4, c, false});
+  out.push_back({"sec.RT", 180, 17, c, false});
+  out.push_back({"DT( % )", 280, 4, c, false});
+  out.push_back({"sec.LT", 280, 17, c, false});
+  out.push_back({"kcps", 380, 5, c, false});
+  out.push_back({"kcts", 380, 18, c, false});
+  out.push_back({"VFS", 10, 5, c, false});
+  if (logScale) out.push_back({"Log", 10, 18, c, false});
+  out.push_back({std::string(6, ' '), 100, 4, c, false});
+  out.push_back({std::string(9, ' '), 105, 18, c, false});
+}
+
+}  // namespace
+
+void fillLiveEnvelope(const Session& s, TraceEnvelope& env, const ColumnMapping& m) {
+  const Spectrum spectrum = displayed(s);
+  const DisplayState& d = s.Display;
+  const int32_t width = std::min(kPlotWidth, kEnvelopeColumns);
+  const auto row = [&](int32_t v) { return countRow(v, d.LogScale, d.FullScaleIndex, kPlotHeight); };
+  for (int32_t x = 0; x < width; ++x) {
+    if (m.expanded()) {
+      const int64_t c = int64_t{d.FirstShown} + x / m.p;
+      const int32_t r = row(spectrum.has(c) ? spectrum.at(c) : 0);
+      env.top[static_cast<size_t>(x)] = env.bottom[static_cast<size_t>(x)] = r;
+      continue;
+    }
+    int32_t maximum = 0, minimum = kMinimumStart;
+    const int64_t start = int64_t{d.FirstShown} + int64_t{m.s} * x;
+    for (int64_t c = start; c < start + m.s; ++c) {
+      if (!spectrum.has(c)) continue;
+      const int32_t v = spectrum.at(c);
+      if (v >= maximum) maximum = v;
+      if (v <= minimum) minimum = v;
+    }
+    env.top[static_cast<size_t>(x)] = row(maximum);
+    env.bottom[static_cast<size_t>(x)] = row(minimum);
+  }
+}
+
+void buildPaintModel(Session& s) {
+  PlotModel& plot = s.Plot;
+  plot.Mapping = columnMapping(s.Display.FirstShown, s.Display.LastShown, plot.W);
+  fillLiveEnvelope(s, plot.Live, plot.Mapping);
+  const int32_t cursor = s.Display.Cursor;
+  const Spectrum spectrum = displayed(s);
+  s.Texts.Label7 = FormatCount(spectrum.has(cursor) ? spectrum.at(cursor) : 0);
+  plot.Readouts.clear();
+  addReadouts(s, plot.Readouts);
+  plot.Rois.clear();
+  addRoiMarks(s, plot);
+  plot.Cursor = cursorMark(s, plot);
+}
+
+void buildScaleFrame(Session& s, bool logScale, bool full) {
+  PlotModel& plot = s.Plot;
+  ScaleFrame& f = plot.Frame;
+  f = ScaleFrame{};
+  f.logScale = logScale;
+  const int32_t hs = kScaleStripHeight, ws = kScaleStripWidth;
+  if (logScale) {
+    const int32_t d = plot.H / 6;
+    for (int32_t i = 0; i <= 5; ++i) {
+      f.stripLines.push_back({0, ws, hs - (i * d + 1)});
+      const int32_t t = i == 0 ? 0 : static_cast<int32_t>(std::trunc(std::log10(9.0) * d + 0.5)) + (i - 1) * d + 1;
+      f.stripLabels.push_back({"e" + std::to_string(i), 1, hs - t - 13, kBlack, false});
+      for (int j = 2; j <= 9; ++j) {
+        const int32_t tj = static_cast<int32_t>(std::trunc(std::log10(static_cast<double>(j)) * d + 0.5)) + i * d + 1;
+        f.stripLines.push_back({4, 15, hs - tj});
+      }
+    }
+    f.stripLines.push_back({0, ws, hs - 6 * d});
+  } else {
+    const int32_t d = plot.H / 5;
+    for (int32_t i = 0; i <= 4; ++i) {
+      const int32_t base = hs - (i * d + 1);
+      f.stripLines.push_back({0, ws, base});
+      for (int j = 1; j <= 9; ++j)
+        f.stripLines.push_back({4, 15, base - static_cast<int32_t>(std::trunc(j * d * 0.1 + 0.5))});
+    }
+    f.stripLines.push_back({0, ws, hs - 5 * d});
+  }
+  if (!full) return;
+
+  const int32_t d = logScale ? plot.H / 6 : plot.H / 5;
+  for (int32_t i = 0; i <= (logScale ? 6 : 5); ++i) f.gridRows.push_back(plot.H - i * d - 1);
+  addCaptions(s.Display, logScale, f.captions);
+
+  // A preview of the whole memory, from channel 0 whatever the view.
+  const Spectrum spectrum = displayed(s);
+  const int32_t q = s.Acquisition.ChannelCount / plot.W;
+  f.previewColour = logScale ? kLime : s.Display.TraceColour;
+  for (int32_t x = 0; x < plotColumns(plot) && q > 0; ++x) {
+    int32_t top = plot.H - 1;
+    for (int32_t j = 0; j < q; ++j) {
+      const int64_t c = int64_t{q} * x + j;
+      if (!spectrum.has(c)) break;
+      const int32_t r = countRow(spectrum.at(c), logScale, s.Display.FullScaleIndex, plot.H);
+      f.preview.push_back({x, r});
+      top = std::min(top, r);
+    }
+    plot.Live.top[static_cast<size_t>(x)] = top;
+  }
+}
+
+std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width) {
+  std::vector<AxisTick> ticks;
+  const int64_t span = int64_t{last} - first;
+  if (span <= 0) return ticks;
+  int64_t step = 10, k = span / 10;
+  if (k > 25) {
+    step = 50;
+    k = span / 50;
+    if (k > 10) {
+      step = 100;
+      k = span / 100;
+      if (k > 10) {
+        step = 200;
+        k = span / 200;
+      }
+    }
+  }
+  const int64_t offset = first % step;
+  for (int64_t i = 0; i < k; ++i) {
+    const auto x = static_cast<int32_t>((step * i + offset) * width / span);
+    ticks.push_back({x, 18});
+    if (step > 10)
+      for (int64_t j = 1; j <= 9; ++j) {
+        const int64_t g = j * width * step / span;
+        ticks.push_back({x + static_cast<int32_t>(std::trunc(g * 0.1 + 0.5)), 10});
+      }
+  }
+  return ticks;
+}
+
+void buildChannelTicks(Session& s) {
+  s.Plot.AxisTicks = channelTicks(s.Display.FirstShown, s.Display.LastShown, kAxisStripWidth);
+}
+
+}  // namespace tolvane

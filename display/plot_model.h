@@ -1,0 +1,100 @@
+#pragma once
+// Everything the plot shows, computed by the core before anything is drawn:
+// trace envelopes, ROI sums and shading columns, the cursor marker, the
+// readout texts, scale ticks and grid rows, channel ticks and the frame
+// preview. The renderer draws this model and nothing else; tests check it
+// as numbers.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/shared_records.h"
+#include "display/plot_geometry.h"
+#include "display/plot_mapping.h"
+
+namespace tolvane {
+
+class Session;
+
+// Per plot column, the row of the highest value (top) and of the lowest
+// (bottom) that falls into it.
+struct TraceEnvelope {
+  std::array<int32_t, kEnvelopeColumns> top{};
+  std::array<int32_t, kEnvelopeColumns> bottom{};
+};
+
+// A text drawn with a clear background. (x, y) is the top left of the
+// text; a right-aligned text ends at x instead.
+struct PlotText {
+  std::string text;
+  int32_t x = 0, y = 0;
+  Colour24 colour = kWhite;
+  bool rightAligned = false;
+};
+
+struct RoiMark {
+  int32_t index = 0;
+  Colour24 colour = kBlack;
+  PlotText label, gross, net;   // name and sums at the right of the plot
+  bool shaded = false;          // columns xs .. xe-1 are shaded
+  int32_t xs = 0, xe = 0;
+  PlotText shortLabel;          // first two letters above the highest shaded column
+};
+
+struct CursorMark {
+  bool shown = false;
+  int32_t x = 0;
+  int32_t fromRow = 0, toRow = 0;  // line from fromRow towards toRow (end excluded)
+};
+
+// A line from (x0, row) towards (x1, row), end excluded.
+struct StripLine {
+  int32_t x0 = 0, x1 = 0, row = 0;
+};
+
+struct AxisTick {
+  int32_t x = 0;
+  int32_t length = 0;  // from row 0 towards row `length`
+};
+
+struct PreviewPixel {
+  int32_t x = 0, y = 0;
+};
+
+struct ScaleFrame {
+  bool logScale = true;
+  std::vector<StripLine> stripLines;  // on ScaleStrip
+  std::vector<PlotText> stripLabels;  // "e0" .. "e5" in log mode
+  std::vector<int32_t> gridRows;      // across PlotBackground, maroon
+  std::vector<PlotText> captions;     // on PlotBackground
+  std::vector<PreviewPixel> preview;  // onto PlotImage after the background
+  Colour24 previewColour = kLime;
+};
+
+struct PlotModel {
+  int32_t W = kPlotWidth;
+  int32_t H = kPlotHeight;
+  TraceEnvelope Live, Snapshot, Mem1, Mem2, Mem3;
+  ColumnMapping Mapping;
+  std::vector<PlotText> Readouts;
+  std::vector<RoiMark> Rois;
+  CursorMark Cursor;
+  ScaleFrame Frame;
+  std::vector<AxisTick> AxisTicks;
+};
+
+// The paint's own work: envelope, readouts (idle means a rate of 0), ROI
+// sums (stored in GrossSum), counts label, cursor marker.
+void buildPaintModel(Session& session);
+// The scale strip, grid, captions and, with `full`, the preview of the
+// whole memory (which also sets the live envelope's top rows).
+void buildScaleFrame(Session& session, bool logScale, bool full);
+// Channel tick marks for the current view.
+void buildChannelTicks(Session& session);
+
+// Pieces exposed for tests.
+void fillLiveEnvelope(const Session& session, TraceEnvelope& envelope, const ColumnMapping& mapping);
+std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width);
+
+}  // namespace tolvane

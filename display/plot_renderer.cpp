@@ -1,0 +1,219 @@
+#include "display/plot_renderer.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <cstring>
+
+#include "app/session.h"
+#include "display/pixel_pen_renderer.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr QRgb kBlackRgb = 0xFF000000;
+constexpr uint32_t kOlive = 0x008080, kNavy = 0x800000, kMaroon = 0x000080;
+
+QImage picture(int w, int h, QRgb fill) {
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(fill);
+  return image;
+}
+
+// Copies pixels between pictures of the same size without sharing them, so
+// the target stays writable through raw pointers.
+void copyPixels(const QImage& from, QImage& to) {
+  std::memcpy(to.bits(), from.constBits(), static_cast<size_t>(from.sizeInBytes()));
+}
+
+void drawText(QPainter& painter, const QFontMetrics& metrics, const PlotText& t) {
+  if (t.text.empty()) return;
+  const QString text = QString::fromLatin1(t.text.data(), static_cast<qsizetype>(t.text.size()));
+  const int x = t.rightAligned ? t.x - metrics.horizontalAdvance(text) : t.x;
+  painter.setPen(QColor(toQRgb(t.colour)));
+  painter.drawText(x, t.y + metrics.ascent(), text);
+}
+
+// One trace or overlay, drawn column by column from its envelope.
+enum class Stroke { Step, Bar, Joined };
+
+void drawEnvelope(PixelPen& pen, const TraceEnvelope& e, int32_t width, Stroke wide, Stroke narrow, bool wideStyle) {
+  pen.moveTo(0, e.bottom[0]);
+  const Stroke stroke = wideStyle ? wide : narrow;
+  for (int32_t x = 0; x < width; ++x) {
+    const auto i = static_cast<size_t>(x);
+    pen.lineTo(x, e.bottom[i]);
+    switch (stroke) {
+      case Stroke::Bar:
+        pen.moveTo(x, e.bottom[i]);
+        pen.lineTo(x, e.top[i]);
+        break;
+      case Stroke::Joined: pen.lineTo(x, e.top[i]); break;
+      case Stroke::Step: pen.lineTo(x + 1, e.top[i]); break;
+    }
+  }
+}
+
+void drawTopLine(PixelPen& pen, const TraceEnvelope& e, int32_t width) {
+  pen.moveTo(0, e.top[0]);
+  for (int32_t x = 0; x < width; ++x) pen.lineTo(x, e.top[static_cast<size_t>(x)]);
+}
+
+}  // namespace
+
+QFont PlotRenderer::plotFont() {
+  QFont::insertSubstitutions("MS PGothic", {"IPAPGothic", "IPAGothic", "DejaVu Sans"});
+  QFont font("MS PGothic");
+  font.setPixelSize(12);
+  font.setStyleStrategy(QFont::NoAntialias);
+  return font;
+}
+
+PlotRenderer::PlotRenderer(QColor buttonFace) : font_(plotFont()) {
+  const QRgb face = buttonFace.rgb();
+  PlotImage = picture(kPlotWidth, kPlotHeight, kBlackRgb);
+  PlotBackground = picture(kPlotWidth, kPlotHeight, kBlackRgb);
+  BlankPlot = picture(kPlotWidth, kPlotHeight, kBlackRgb);
+  ScaleStrip = picture(kScaleStripWidth, kScaleStripHeight, face);
+  ScaleStripTemplate = picture(kScaleStripWidth, kScaleStripHeight, face);
+  ChannelAxisStrip = picture(kAxisStripWidth, kAxisStripHeight, face);
+  ChannelAxisTemplate = picture(kAxisStripWidth, kAxisStripHeight, face);
+  for (QImage* strip : {&ChannelAxisStrip, &ChannelAxisTemplate}) {
+    PixelPen pen(*strip);
+    pen.setColour(kBlackRgb);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < kAxisStripWidth; ++x) pen.setPixel(x, y);
+  }
+  paintBox_ = picture(kPaintBoxWidth, kPaintBoxHeight, face);
+}
+
+void PlotRenderer::releaseImages() {
+  for (QImage* image : {&PlotImage, &PlotBackground, &BlankPlot, &ScaleStrip, &ScaleStripTemplate, &ChannelAxisStrip,
+                        &ChannelAxisTemplate})
+    *image = QImage();
+}
+
+void PlotRenderer::show() {
+  if (PlotImage.isNull()) return;  // released
+  QPainter painter(&paintBox_);
+  painter.drawImage(0, 0, ScaleStrip);
+  painter.drawImage(kPlotLeft, kPlotTop, PlotImage);
+  painter.drawImage(kAxisLeft, kAxisTop, ChannelAxisStrip);
+  painter.end();
+  if (onShown) onShown();
+}
+
+void PlotRenderer::drawChannelAxis(Session& session) {
+  if (ChannelAxisStrip.isNull()) return;
+  copyPixels(ChannelAxisTemplate, ChannelAxisStrip);
+  PixelPen pen(ChannelAxisStrip);
+  pen.setColour(kBlackRgb);
+  for (const AxisTick& tick : session.Plot.AxisTicks) {
+    pen.moveTo(tick.x, 0);
+    pen.lineTo(tick.x, tick.length);
+  }
+  show();
+}
+
+void PlotRenderer::drawScaleFrame(Session& session, bool full) {
+  if (PlotImage.isNull()) return;
+  const ScaleFrame& f = session.Plot.Frame;
+  copyPixels(ScaleStripTemplate, ScaleStrip);
+  {
+    PixelPen pen(ScaleStrip);
+    pen.setColour(kBlackRgb);
+    for (const StripLine& line : f.stripLines) {
+      pen.moveTo(line.x0, line.row);
+      pen.lineTo(line.x1, line.row);
+    }
+    QPainter painter(&ScaleStrip);
+    painter.setFont(font_);
+    const QFontMetrics metrics(font_);
+    for (const PlotText& label : f.stripLabels) drawText(painter, metrics, label);
+  }
+  if (full) {
+    copyPixels(BlankPlot, PlotBackground);
+    PixelPen grid(PlotBackground);
+    grid.setColour(toQRgb(kMaroon));
+    for (int32_t row : f.gridRows) {
+      grid.moveTo(0, row);
+      grid.lineTo(PlotBackground.width(), row);
+    }
+    {
+      QPainter painter(&PlotBackground);
+      painter.setFont(font_);
+      const QFontMetrics metrics(font_);
+      for (const PlotText& caption : f.captions) drawText(painter, metrics, caption);
+    }
+    copyPixels(PlotBackground, PlotImage);
+    PixelPen preview(PlotImage);
+    preview.setColour(toQRgb(f.previewColour));
+    for (const PreviewPixel& p : f.preview) preview.setPixel(p.x, p.y);
+  }
+  show();
+}
+
+void PlotRenderer::paint(Session& session) {
+  if (PlotImage.isNull()) return;
+  const PlotModel& plot = session.Plot;
+  const DisplayState& d = session.Display;
+  const int32_t width = std::min(PlotImage.width(), kEnvelopeColumns);
+  const int32_t bottom = PlotImage.height() - 1;
+
+  copyPixels(PlotBackground, PlotImage);
+  PixelPen pen(PlotImage);  // takes the pixels before the painter starts
+  QPainter painter(&PlotImage);
+  painter.setFont(font_);
+  const QFontMetrics metrics(font_);
+  for (const PlotText& text : plot.Readouts) drawText(painter, metrics, text);
+
+  for (const RoiMark& roi : plot.Rois) {
+    drawText(painter, metrics, roi.label);
+    drawText(painter, metrics, roi.gross);
+    drawText(painter, metrics, roi.net);
+    if (!roi.shaded) continue;
+    pen.setColour(toQRgb(roi.colour));
+    for (int32_t x = roi.xs; x < roi.xe; ++x) {
+      pen.moveTo(x, bottom);
+      pen.lineTo(x, plot.Live.top[static_cast<size_t>(x)]);
+    }
+    drawText(painter, metrics, roi.shortLabel);
+  }
+  painter.end();
+
+  const int32_t s = plot.Mapping.s;
+  pen.setColour(toQRgb(d.TraceColour));
+  drawEnvelope(pen, plot.Live, width, Stroke::Bar, Stroke::Step, s > 1);
+  const struct {
+    bool shown;
+    const TraceEnvelope& envelope;
+    uint32_t colour;
+    Stroke wide;
+  } overlays[] = {{d.SnapshotShown, plot.Snapshot, kAqua, Stroke::Bar},
+                  {d.Mem1Shown, plot.Mem1, kRed, Stroke::Joined},
+                  {d.Mem2Shown, plot.Mem2, kOlive, Stroke::Joined},
+                  {d.Mem3Shown, plot.Mem3, kNavy, Stroke::Joined}};
+  for (const auto& overlay : overlays) {
+    if (!overlay.shown) continue;
+    pen.setColour(toQRgb(overlay.colour));
+    drawEnvelope(pen, overlay.envelope, width, overlay.wide, Stroke::Step, s > 0);
+  }
+  if (session.MnFit.OverlayShown == 1) {
+    const struct {
+      const TraceEnvelope& envelope;
+      uint32_t colour;
+    } curves[] = {{plot.Mem1, kRed}, {plot.Mem2, kOlive}, {plot.Mem3, kNavy}, {plot.Snapshot, kAqua}};
+    for (const auto& curve : curves) {
+      pen.setColour(toQRgb(curve.colour));
+      drawTopLine(pen, curve.envelope, width);
+    }
+  }
+  if (plot.Cursor.shown) {
+    pen.setColour(toQRgb(kRed));
+    pen.moveTo(plot.Cursor.x, plot.Cursor.fromRow);
+    pen.lineTo(plot.Cursor.x, plot.Cursor.toRow);
+  }
+  show();
+}
+
+}  // namespace tolvane

@@ -1,0 +1,45 @@
+#pragma once
+// Draws the plot model into the seven off-screen pictures and composes
+// them into the paint box's picture (528 x 336): PlotImage at (16, 5),
+// ScaleStrip at (0, 0), ChannelAxisStrip at (16, 317). Texts go through
+// QPainter with the window font; lines, ticks and pixels through PixelPen.
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <functional>
+
+#include "display/plot_painter.h"
+
+namespace tolvane {
+
+class PlotRenderer final : public PlotPainter {
+ public:
+  // `buttonFace` fills the strips outside the plot.
+  explicit PlotRenderer(QColor buttonFace);
+
+  void paint(Session& session) override;
+  void drawScaleFrame(Session& session, bool full) override;
+  void drawChannelAxis(Session& session) override;
+
+  // The composed paint box, as last shown.
+  const QImage& paintBox() const { return paintBox_; }
+  // Called after every show, so a widget can repaint itself.
+  std::function<void()> onShown;
+  // Frees the pictures (the exit command's last step).
+  void releaseImages();
+
+  // The window font: MS PGothic 12 px, with metric-close substitutes.
+  static QFont plotFont();
+
+  QImage PlotImage, PlotBackground, BlankPlot;
+  QImage ScaleStrip, ScaleStripTemplate;
+  QImage ChannelAxisStrip, ChannelAxisTemplate;
+
+ private:
+  void show();
+
+  QFont font_;
+  QImage paintBox_;
+};
+
+}  // namespace tolvane
