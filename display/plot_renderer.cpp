@@ -1,7 +1,6 @@
 #include "display/plot_renderer.h"
 
-#include <QFontMetrics>
-#include <QPainter>
+#include <algorithm>
 #include <cstring>
 
 #include "app/session.h"
@@ -26,12 +25,10 @@ void copyPixels(const QImage& from, QImage& to) {
   std::memcpy(to.bits(), from.constBits(), static_cast<size_t>(from.sizeInBytes()));
 }
 
-void drawText(QPainter& painter, const QFontMetrics& metrics, const PlotText& t) {
-  if (t.text.empty()) return;
-  const QString text = QString::fromLatin1(t.text.data(), static_cast<qsizetype>(t.text.size()));
-  const int x = t.rightAligned ? t.x - metrics.horizontalAdvance(text) : t.x;
-  painter.setPen(QColor(toQRgb(t.colour)));
-  painter.drawText(x, t.y + metrics.ascent(), text);
+void drawText(PixelPen& pen, const GlyphAtlas& glyphs, const PlotText& t) {
+  const int x = t.rightAligned ? t.x - glyphs.width(t.text) : t.x;
+  pen.setColour(toQRgb(t.colour));
+  glyphs.draw(pen, x, t.y, t.text);
 }
 
 // One trace or overlay, drawn column by column from its envelope.
@@ -69,7 +66,7 @@ QFont PlotRenderer::plotFont() {
   return font;
 }
 
-PlotRenderer::PlotRenderer(QColor buttonFace) : font_(plotFont()) {
+PlotRenderer::PlotRenderer(QColor buttonFace) : glyphs_(plotFont()) {
   const QRgb face = buttonFace.rgb();
   PlotImage = picture(kPlotWidth, kPlotHeight, kBlackRgb);
   PlotBackground = picture(kPlotWidth, kPlotHeight, kBlackRgb);
@@ -93,13 +90,23 @@ void PlotRenderer::releaseImages() {
     *image = QImage();
 }
 
+namespace {
+
+// Copies `from` into `to` with its top left at (left, top), clipped to `to`.
+void place(const QImage& from, QImage& to, int left, int top) {
+  const int width = std::min(from.width(), to.width() - left);
+  const int rows = std::min(from.height(), to.height() - top);
+  for (int y = 0; y < rows; ++y)
+    std::memcpy(to.scanLine(top + y) + 4 * left, from.constScanLine(y), 4 * static_cast<size_t>(width));
+}
+
+}  // namespace
+
 void PlotRenderer::show() {
   if (PlotImage.isNull()) return;  // released
-  QPainter painter(&paintBox_);
-  painter.drawImage(0, 0, ScaleStrip);
-  painter.drawImage(kPlotLeft, kPlotTop, PlotImage);
-  painter.drawImage(kAxisLeft, kAxisTop, ChannelAxisStrip);
-  painter.end();
+  place(ScaleStrip, paintBox_, 0, 0);
+  place(PlotImage, paintBox_, kPlotLeft, kPlotTop);
+  place(ChannelAxisStrip, paintBox_, kAxisLeft, kAxisTop);
   if (onShown) onShown();
 }
 
@@ -126,10 +133,7 @@ void PlotRenderer::drawScaleFrame(Session& session, bool full) {
       pen.moveTo(line.x0, line.row);
       pen.lineTo(line.x1, line.row);
     }
-    QPainter painter(&ScaleStrip);
-    painter.setFont(font_);
-    const QFontMetrics metrics(font_);
-    for (const PlotText& label : f.stripLabels) drawText(painter, metrics, label);
+    for (const PlotText& label : f.stripLabels) drawText(pen, glyphs_, label);
   }
   if (full) {
     copyPixels(BlankPlot, PlotBackground);
@@ -139,12 +143,7 @@ void PlotRenderer::drawScaleFrame(Session& session, bool full) {
       grid.moveTo(0, row);
       grid.lineTo(PlotBackground.width(), row);
     }
-    {
-      QPainter painter(&PlotBackground);
-      painter.setFont(font_);
-      const QFontMetrics metrics(font_);
-      for (const PlotText& caption : f.captions) drawText(painter, metrics, caption);
-    }
+    for (const PlotText& caption : f.captions) drawText(grid, glyphs_, caption);
     copyPixels(PlotBackground, PlotImage);
     PixelPen preview(PlotImage);
     preview.setColour(toQRgb(f.previewColour));
@@ -161,25 +160,21 @@ void PlotRenderer::paint(Session& session) {
   const int32_t bottom = PlotImage.height() - 1;
 
   copyPixels(PlotBackground, PlotImage);
-  PixelPen pen(PlotImage);  // takes the pixels before the painter starts
-  QPainter painter(&PlotImage);
-  painter.setFont(font_);
-  const QFontMetrics metrics(font_);
-  for (const PlotText& text : plot.Readouts) drawText(painter, metrics, text);
+  PixelPen pen(PlotImage);
+  for (const PlotText& text : plot.Readouts) drawText(pen, glyphs_, text);
 
   for (const RoiMark& roi : plot.Rois) {
-    drawText(painter, metrics, roi.label);
-    drawText(painter, metrics, roi.gross);
-    drawText(painter, metrics, roi.net);
+    drawText(pen, glyphs_, roi.label);
+    drawText(pen, glyphs_, roi.gross);
+    drawText(pen, glyphs_, roi.net);
     if (!roi.shaded) continue;
     pen.setColour(toQRgb(roi.colour));
     for (int32_t x = roi.xs; x < roi.xe; ++x) {
       pen.moveTo(x, bottom);
       pen.lineTo(x, plot.Live.top[static_cast<size_t>(x)]);
     }
-    drawText(painter, metrics, roi.shortLabel);
+    drawText(pen, glyphs_, roi.shortLabel);
   }
-  painter.end();
 
   const int32_t s = plot.Mapping.s;
   pen.setColour(toQRgb(d.TraceColour));

@@ -2,12 +2,14 @@
 // Draws the plot model into the seven off-screen pictures and composes
 // them into the paint box's picture (528 x 336): PlotImage at (16, 5),
 // ScaleStrip at (0, 0), ChannelAxisStrip at (16, 317). Texts go through
-// QPainter with the window font; lines, ticks and pixels through PixelPen.
+// the window font's glyphs (GlyphAtlas); lines, ticks and pixels through
+// PixelPen.
 #include <QColor>
 #include <QFont>
 #include <QImage>
 #include <functional>
 
+#include "display/glyph_atlas_renderer.h"
 #include "display/plot_painter.h"
 
 namespace tolvane {
@@ -38,7 +40,7 @@ class PlotRenderer final : public PlotPainter {
  private:
   void show();
 
-  QFont font_;
+  GlyphAtlas glyphs_;
   QImage paintBox_;
 };
 

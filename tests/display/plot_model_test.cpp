@@ -272,3 +272,24 @@ TEST(PlotFrame, ThePreviewCoversTheWholeMemoryFromChannelZero) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(PlotRows, TheLogRowLookupAgreesWithLog10AtEveryStep) {
+  // Every count where the log height changes, and its neighbours.
+  for (int64_t h = 1; h <= 9 * 52; ++h) {
+    const double edge = std::pow(10.0, static_cast<double>(h) / 52);
+    if (edge > 2.1e9) break;
+    for (int64_t v = static_cast<int64_t>(edge) - 2; v <= static_cast<int64_t>(edge) + 2; ++v) {
+      if (v < 1 || v > INT32_MAX) continue;
+      const auto expected = static_cast<int32_t>(
+          std::max<int64_t>(312 - static_cast<int64_t>(std::trunc(std::log10(static_cast<double>(v)) * 52)), kTopmostRow));
+      ASSERT_EQ(countRow(static_cast<int32_t>(v), true, 2, 312), std::min(expected, 311)) << v;
+    }
+  }
+  EXPECT_EQ(countRow(INT32_MAX, true, 2, 312), 312 - 485);
+}
+
+}  // namespace
+}  // namespace tolvane
