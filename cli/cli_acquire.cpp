@@ -72,8 +72,7 @@ int runAcquire(const QStringList& arguments) {
     if (terminal) showProgress(session);
   }
   if (terminal) std::printf("\n");
-  if (!session.Texts.Edit1.empty() && session.Acquisition.RealTime != tenths)
-    return printError("acquisition ended early: " + session.Texts.Edit1);
+  if (session.Texts.Edit1 == kStopLinkFailedText) return printError("acquisition ended early: " + session.Texts.Edit1);
 
   if (!WriteSpectrumFile(session, out)) return printError("cannot write " + out);
   std::printf("wrote %s: %d channels, real time %.1f s, live time %.1f s\n", out.c_str(),

@@ -1,5 +1,6 @@
 #include "display/plot_renderer.h"
 
+#include <QFontDatabase>
 #include <algorithm>
 #include <cstring>
 
@@ -59,8 +60,15 @@ void drawTopLine(PixelPen& pen, const TraceEnvelope& e, int32_t width) {
 }  // namespace
 
 QFont PlotRenderer::plotFont() {
-  QFont::insertSubstitutions("MS PGothic", {"IPAPGothic", "IPAGothic", "DejaVu Sans"});
-  QFont font("MS PGothic");
+  // MS PGothic where it is installed; otherwise IPA PGothic, close in
+  // metrics; DejaVu Sans as the last resort.
+  QString family = "DejaVu Sans";
+  for (const char* candidate : {"MS PGothic", "IPAPGothic", "IPA PGothic"})
+    if (QFontDatabase::hasFamily(candidate)) {
+      family = candidate;
+      break;
+    }
+  QFont font(family);
   font.setPixelSize(12);
   font.setStyleStrategy(QFont::NoAntialias);
   return font;

@@ -1,0 +1,318 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include "acquisition/run_control.h"
+#include "app/about_dialog.h"
+#include "device/mca_open_click.h"
+#include "display/plot_calls.h"
+#include "display/plot_widget.h"
+#include "files/spectrum_file.h"
+
+namespace tolvane {
+
+namespace {
+
+template <typename W>
+W* place(W* widget, const char* name, int x, int y, int w, int h) {
+  widget->setObjectName(name);
+  widget->setGeometry(x, y, w, h);
+  return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* text, int x, int y, int w = 0) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(name);
+  l->adjustSize();
+  l->move(x, y);
+  if (w > 0) l->resize(w, l->height());
+  return l;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* text, int x, int y, int w, int h = 22) {
+  return place(new QPushButton(text, parent), name, x, y, w, h);
+}
+
+QLineEdit* edit(QWidget* parent, const char* name, const char* text, int x, int y, int w, int h = 20) {
+  return place(new QLineEdit(text, parent), name, x, y, w, h);
+}
+
+QCheckBox* check(QWidget* parent, const char* name, const char* text, int x, int y, int w) {
+  return place(new QCheckBox(text, parent), name, x, y, w, 18);
+}
+
+QRadioButton* radio(QWidget* parent, const char* name, const char* text, int x, int y, int w) {
+  return place(new QRadioButton(text, parent), name, x, y, w, 18);
+}
+
+QString fromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+
+const char* kSpectrumFilter = "spectrum(*.dat)";
+
+QString askPath(QWidget* parent, bool save) {
+  QFileDialog dialog(parent);
+  dialog.setNameFilter(kSpectrumFilter);
+  dialog.setDefaultSuffix("dat");
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().front();
+}
+
+}  // namespace
+
+TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
+    : QMainWindow(parent), renderer_(palette().color(QPalette::Button)), session_(api, clock) {
+  setObjectName("Form1");
+  setWindowTitle(kCaption);
+  Client = new QWidget(this);
+  Client->setObjectName("Client");
+  Client->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(Client);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(100);
+  connect(Timer1, &QTimer::timeout, this, [this] { onTimer1(); });
+
+  buildLeftSide();
+  buildPages();
+  buildPanel();
+  buildMenus();
+  Edit1 = edit(Client, "Edit1", "Status", 550, 356, 169);
+  StatusBar1 = place(new QStatusBar(Client), "StatusBar1", 0, kClientHeight - 19, kClientWidth, 19);
+  StatusBar1->setSizeGripEnabled(false);
+
+  chooseReadPath = [this] { return askPath(this, false); };
+  chooseWritePath = [this] { return askPath(this, true); };
+
+  session_.Painter = &renderer_;
+  InitialiseState(session_);
+  refresh();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TForm1::~TForm1() { session_.Painter = nullptr; }
+
+void TForm1::buildLeftSide() {
+  PaintBox1 = place(new PlotWidget(renderer_, Client), "PaintBox1", 5, 4, kPaintBoxWidth, kPaintBoxHeight);
+  Label1 = label(Client, "Label1", "0000ch", 18, 346);
+  Label3 = label(Client, "Label3", "@1024", 138, 346);
+  Label5 = label(Client, "Label5", "[", 180, 346);
+  Label8 = label(Client, "Label8", "0.00", 200, 346);
+  Label9 = label(Client, "Label9", "keV", 248, 346);
+  Label6 = label(Client, "Label6", "]", 280, 346);
+  Label7 = label(Client, "Label7", "12345678", 296, 346);
+  Label10 = label(Client, "Label10", "Counts", 352, 346);
+  Label2 = label(Client, "Label2", "2047ch", 490, 346);
+  ScrollBar1 = place(new QScrollBar(Qt::Horizontal, Client), "ScrollBar1", 8, 360, 523, 16);
+  ScrollBar1->setPageStep(10);
+}
+
+void TForm1::buildPages() {
+  ZARV = place(new QTabWidget(Client), "ZARV", 550, 8, 169, 125);
+  // Four tabs must fit in 169 pixels.
+  Client->setStyleSheet("QTabBar::tab { padding: 2px 4px; }");
+
+  ZORV = new QWidget;
+  ZORV->setObjectName("ZORV");
+  Edit4 = edit(ZORV, "Edit4", "ScanCount", 6, 6, 90);
+  label(ZORV, "Label4", "scans", 102, 8);
+  ZorvStart = button(ZORV, "ZorvStart", "Start", 6, 32, 48);
+  ZorvStop = button(ZORV, "ZorvStop", "Abort", 56, 32, 48);
+  ZorvClear = button(ZORV, "ZorvClear", "Clear", 106, 32, 48);
+  Button7 = button(ZORV, "Button7", "SetUp", 6, 60, 60);
+  CheckBox1 = check(ZORV, "CheckBox1", "TestRun", 74, 62, 80);
+
+  VEXA = new QWidget;
+  VEXA->setObjectName("VEXA");
+  McaOpen = button(VEXA, "McaOpen", "OpenMCA", 6, 6, 76);
+  Edit2 = edit(VEXA, "Edit2", "Dev#", 88, 7, 66);
+  McaStart = button(VEXA, "McaStart", "Start", 6, 32, 48);
+  McaStop = button(VEXA, "McaStop", "Stop", 56, 32, 48);
+  McaClear = button(VEXA, "McaClear", "Clear", 106, 32, 48);
+  Button10 = button(VEXA, "Button10", "SetUp", 6, 60, 76);
+
+  ROISet = new QWidget;
+  ROISet->setObjectName("ROISet");
+  ROINoSelect = place(new QComboBox(ROISet), "ROINoSelect", 4, 4, 78, 20);
+  for (int i = 0; i < 16; ++i) ROINoSelect->addItem(QString("ROI #%1").arg(i, 2));
+  ROINoSelect->addItem(QString());
+  ROIOnCheck = check(ROISet, "ROIOnCheck", "ON", 86, 5, 40);
+  ROIColor = place(new QComboBox(ROISet), "ROIColor", 124, 4, 38, 20);
+  Element = edit(ROISet, "Element", "Element", 4, 28, 78);
+  ROILowCh = check(ROISet, "ROILowCh", "L_Ch", 4, 52, 50);
+  EditROILow = edit(ROISet, "EditROILow", "", 58, 51, 56);
+  ROIHighCh = check(ROISet, "ROIHighCh", "H_Ch ", 4, 74, 50);
+  EditROIHigh = edit(ROISet, "EditROIHigh", "", 58, 73, 56);
+
+  ROISCA = new QWidget;
+  ROISCA->setObjectName("ROISCA");
+  AcqMode = place(new QGroupBox(" ROISCA", ROISCA), "AcqMode", 4, 2, 155, 76);
+  SCAGATE = radio(AcqMode, "SCAGATE", "SCAGATE", 10, 16, 120);
+  SCAFAST = radio(AcqMode, "SCAFAST", "SCAFAST", 10, 34, 120);
+  MCA = radio(AcqMode, "MCA", "MCA", 10, 52, 120);
+  MCA->setChecked(true);
+
+  ZARV->addTab(ZORV, "ZORV");
+  ZARV->addTab(VEXA, "MCA");
+  ZARV->addTab(ROISet, "ROI");
+  ZARV->addTab(ROISCA, "ROISCA");
+  ZARV->setCurrentWidget(VEXA);
+
+  PageControl1 = place(new QTabWidget(Client), "PageControl1", 550, 232, 169, 122);
+  auto* calib = new QWidget;
+  calib->setObjectName("EngCalibPage");
+  LengCh = check(calib, "LengCh", "L_Ch.", 4, 5, 50);
+  LowCh = edit(calib, "LowCh", "Low Ch", 54, 4, 52);
+  LoEng = edit(calib, "LoEng", "Low Energy", 108, 4, 54);
+  HengCh = check(calib, "HengCh", "H_Ch.", 4, 29, 50);
+  HiCh = edit(calib, "HiCh", "High Ch", 54, 28, 52);
+  HiEng = edit(calib, "HiEng", "Hi Energy", 108, 28, 54);
+  label(calib, "LabelUnit", "Unit:", 4, 56);
+  ChKev = edit(calib, "ChKev", "keV", 36, 53, 40);
+  EngCalib = button(calib, "EngCalib", "Exec Calib", 82, 52, 80);
+
+  auto* calicPlot = new QWidget;
+  calicPlot->setObjectName("CalicPlotPage");
+  auto* mem = place(new QGroupBox("Mem", calicPlot), "MemGroup", 2, 0, 70, 94);
+  McaMem = radio(mem, "McaMem", "MCA", 6, 16, 60);
+  Mem1Spec = radio(mem, "Mem1Spec", "Mem1", 6, 34, 60);
+  Mem2Spec = radio(mem, "Mem2Spec", "Mem2", 6, 52, 60);
+  Mem3Spec = radio(mem, "Mem3Spec", "Mem3", 6, 70, 60);
+  McaMem->setChecked(true);
+  FWHM = button(calicPlot, "FWHM", "FWHM Calic.", 76, 2, 86);
+  FwhmVal = label(calicPlot, "FwhmVal", "Ch [ keV ]", 78, 27, 84);
+  OverLapON = button(calicPlot, "OverLapON", "SnapShot", 76, 44, 86);
+  PrintSpec = button(calicPlot, "PrintSpec", "H.Copy", 76, 70, 42);
+  PlotLpt = button(calicPlot, "PlotLpt", "Plot", 120, 70, 42);
+
+  auto* xfit = new QWidget;
+  xfit->setObjectName("XfitPage");
+  AddStd = button(xfit, "AddStd", "Add Std", 4, 4, 76);
+  EditStd = button(xfit, "EditStd", "Edit Std", 84, 4, 76);
+  ListStd = button(xfit, "ListStd", "List Std", 4, 30, 76);
+  LoadStd = button(xfit, "LoadStd", "Load Std", 84, 30, 76);
+  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 4, 56, 156);
+
+  PageControl1->addTab(calib, "Eng.Calib");
+  PageControl1->addTab(calicPlot, "Calic. Plot");
+  PageControl1->addTab(xfit, "Xfit");
+  PageControl1->setCurrentWidget(calicPlot);
+
+  connect(McaOpen, &QPushButton::clicked, this, [this] { handle([this] { McaOpenClick(session_); }); });
+  connect(McaStart, &QPushButton::clicked, this, [this] { handle([this] { McaStartClick(session_); }); });
+  connect(McaStop, &QPushButton::clicked, this, [this] { handle([this] { McaStopClick(session_); }); });
+  connect(McaClear, &QPushButton::clicked, this, [this] { handle([this] { McaClearClick(session_); }); });
+}
+
+void TForm1::buildPanel() {
+  Panel1 = place(new QWidget(Client), "Panel1", 550, 134, 169, 97);
+  auto* vfs = place(new QGroupBox("VFS", Panel1), "VfsGroup", 2, 0, 80, 95);
+  UpDown1Up = place(new QToolButton(vfs), "UpDown1Up", 6, 18, 20, 22);
+  UpDown1Up->setArrowType(Qt::UpArrow);
+  UpDown1Down = place(new QToolButton(vfs), "UpDown1Down", 6, 40, 20, 22);
+  UpDown1Down->setArrowType(Qt::DownArrow);
+  AutoVfs = button(vfs, "AutoVfs", "Auto", 30, 18, 46);
+  LogDisp = button(vfs, "LogDisp", "LOG", 30, 44, 46);
+  auto* axis = place(new QGroupBox("X-Axis", Panel1), "XAxisGroup", 86, 0, 81, 95);
+  Expand = button(axis, "Expand", "<< >>", 6, 16, 69);
+  Compres = button(axis, "Compres", ">> <<", 6, 42, 69);
+  SnapPeak = button(axis, "SnapPeak", "Snap Peak", 6, 68, 69);
+}
+
+void TForm1::buildMenus() {
+  QMenuBar* bar = menuBar();
+  QMenu* file = bar->addMenu("&File");
+  file->setObjectName("File1");
+  Read1 = file->addAction("&Read");
+  Write2 = file->addAction("&AsciiWrite");
+  Write1 = file->addAction("&Write");
+  file->addAction(QString());
+  file->addSeparator();
+  Exit1 = file->addAction("&Exit");
+  QMenu* system = bar->addMenu("&System");
+  system->setObjectName("Config1");
+  DefaultVal1 = system->addAction("&DefaultParam.");
+  Option1 = system->addAction("&Option");
+  QMenu* connectMenu = bar->addMenu("&Connect");
+  connectMenu->setObjectName("Connect1");
+  Open1 = connectMenu->addAction("&OpenMca");
+  Scan1 = connectMenu->addAction("&ScanMca");
+  QMenu* help = bar->addMenu("&Help");
+  help->setObjectName("Help1");
+  About1 = help->addAction("&About");
+
+  connect(Read1, &QAction::triggered, this, [this] { Read1Click(); });
+  connect(Write1, &QAction::triggered, this, [this] { Write1Click(); });
+  connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
+  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+}
+
+void TForm1::handle(const std::function<void()>& operation) {
+  operation();
+  refresh();
+}
+
+void TForm1::onTimer1() { handle([this] { Timer1Timer(session_); }); }
+
+void TForm1::Read1Click() {
+  const QString path = chooseReadPath();
+  if (path.isEmpty()) return;
+  handle([&] { ReadSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+}
+
+void TForm1::Write1Click() {
+  const QString path = chooseWritePath();
+  if (path.isEmpty()) return;
+  handle([&] { WriteSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+}
+
+void TForm1::Exit1Click() {
+  // A running acquisition is left to the analyser: no stop is sent.
+  renderer_.releaseImages();
+  close();
+}
+
+void TForm1::About1Click() {
+  if (about_) about_->exec();
+}
+
+void TForm1::refresh() {
+  const WindowTexts& t = session_.Texts;
+  Edit1->setText(fromText(t.Edit1));
+  Edit2->setText(fromText(t.Edit2));
+  Edit4->setText(fromText(t.Edit4));
+  const std::pair<QLabel*, const std::string*> labels[] = {{Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},
+                                                           {Label7, &t.Label7}, {Label8, &t.Label8}, {Label9, &t.Label9}};
+  for (const auto& [widget, text] : labels) {
+    widget->setText(fromText(*text));
+    widget->adjustSize();
+  }
+  for (QPushButton* run : {McaStart, McaStop, McaClear, ZorvStart, ZorvStop, ZorvClear})
+    run->setEnabled(session_.RunButtonsEnabled);
+  Timer1->setInterval(session_.Timer1.IntervalMs);
+  if (session_.Timer1.Enabled != Timer1->isActive()) {
+    if (session_.Timer1.Enabled)
+      Timer1->start();
+    else
+      Timer1->stop();
+  }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,106 @@
+#pragma once
+// TForm1: the main window. It owns the Session and the plot renderer, lays
+// out every control at its place, forwards each event to the core
+// operation, and then mirrors the Session into the widgets in one refresh.
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "app/session.h"
+#include "display/plot_renderer.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+namespace tolvane {
+
+class PlotWidget;
+class TMcaAbout;
+
+class TForm1 final : public QMainWindow {
+ public:
+  static constexpr int kClientWidth = 729;
+  static constexpr int kClientHeight = 402;
+  static constexpr const char* kCaption = "Tolvane Dorvel Controll Program";
+
+  TForm1(FtdiApi& api, Clock& clock, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  Session& session() { return session_; }
+  PlotRenderer& renderer() { return renderer_; }
+  void setAboutDialog(TMcaAbout* about) { about_ = about; }
+
+  // The file dialogs, replaceable so tests can supply a path. An empty
+  // result means the dialog was cancelled.
+  std::function<QString()> chooseReadPath;
+  std::function<QString()> chooseWritePath;
+
+  // Mirrors the Session into every widget and the timer.
+  void refresh();
+  // Timer1's tick.
+  void onTimer1();
+
+  // Controls, named as in the layout.
+  QWidget* Client = nullptr;
+  PlotWidget* PaintBox1 = nullptr;
+  QLabel *Label1, *Label2, *Label3, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10;
+  QScrollBar* ScrollBar1 = nullptr;
+  QTabWidget* ZARV = nullptr;
+  QWidget *ZORV, *VEXA, *ROISet, *ROISCA;
+  QLineEdit *Edit4, *Edit2;
+  QPushButton *ZorvStart, *ZorvStop, *ZorvClear, *Button7;
+  QCheckBox* CheckBox1;
+  QPushButton *McaOpen, *McaStart, *McaStop, *McaClear, *Button10;
+  QComboBox* ROINoSelect;
+  QCheckBox* ROIOnCheck;
+  QComboBox* ROIColor;
+  QLineEdit *Element, *EditROILow, *EditROIHigh;
+  QCheckBox *ROILowCh, *ROIHighCh;
+  QGroupBox* AcqMode;
+  QRadioButton *SCAGATE, *SCAFAST, *MCA;
+  QWidget* Panel1;
+  QToolButton *UpDown1Up, *UpDown1Down;
+  QPushButton *AutoVfs, *LogDisp, *Expand, *Compres, *SnapPeak;
+  QTabWidget* PageControl1;
+  QCheckBox *LengCh, *HengCh;
+  QLineEdit *LowCh, *HiCh, *LoEng, *HiEng, *ChKev;
+  QPushButton* EngCalib;
+  QRadioButton *McaMem, *Mem1Spec, *Mem2Spec, *Mem3Spec;
+  QPushButton *FWHM, *OverLapON, *PrintSpec, *PlotLpt;
+  QLabel* FwhmVal;
+  QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit;
+  QLineEdit* Edit1;
+  QStatusBar* StatusBar1;
+  QTimer* Timer1;
+  QAction *Read1, *Write2, *Write1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+
+ private:
+  void buildLeftSide();
+  void buildPages();
+  void buildPanel();
+  void buildMenus();
+  // Runs a core operation, then refreshes the widgets.
+  void handle(const std::function<void()>& operation);
+
+  void Read1Click();
+  void Write1Click();
+  void Exit1Click();
+  void About1Click();
+
+  PlotRenderer renderer_;
+  Session session_;
+  TMcaAbout* about_ = nullptr;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,160 @@
+// The real window on the offscreen platform, driven through its widgets.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "app/main_window.h"
+#include "device/clock.h"
+#include "device/sim/sim_ftdi.h"
+#include "display/plot_renderer.h"
+#include "files/spectrum_file.h"
+#include "test_support.h"
+
+namespace tolvane {
+namespace {
+
+struct WindowRig {
+  explicit WindowRig(int analysers = 1) {
+    for (int i = 0; i < analysers; ++i) bridge.attach();
+    window = std::make_unique<TForm1>(bridge, clock);
+  }
+  SimulatedAnalyser& analyser() { return bridge.analyser(0); }
+  void tick() {
+    clock.advanceMillis(window->Timer1->interval());
+    window->onTimer1();
+  }
+  std::vector<QPushButton*> runButtons() const {
+    return {window->McaStart, window->McaStop, window->McaClear,
+            window->ZorvStart, window->ZorvStop, window->ZorvClear};
+  }
+  ManualClock clock;
+  SimFtdi bridge{clock};
+  std::unique_ptr<TForm1> window;
+};
+
+TEST(MainWindow, StartsWithTheRampInLogScaleAndTheRunButtonsDisabled) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  EXPECT_EQ(w.windowTitle(), "Tolvane Dorvel Controll Program");
+  EXPECT_EQ(w.Client->size(), QSize(729, 402));
+  EXPECT_EQ(w.ZARV->currentWidget(), w.VEXA);
+  EXPECT_EQ(w.PageControl1->tabText(w.PageControl1->currentIndex()), "Calic. Plot");
+  for (QPushButton* b : r.runButtons()) EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+  EXPECT_TRUE(w.session().Display.LogScale);
+  EXPECT_EQ(w.session().Working.Counts[1234], 1234);
+  EXPECT_FALSE(w.Timer1->isActive());
+  EXPECT_EQ(w.Edit1->text(), "Status");
+  EXPECT_EQ(w.Edit2->text(), "Dev#");
+  EXPECT_EQ(w.Label1->text(), "0000ch");
+  // The log frame is on screen: a decade grid row in maroon.
+  EXPECT_EQ(w.renderer().paintBox().pixel(16 + 100, 5 + 259), qRgb(128, 0, 0));
+}
+
+TEST(MainWindow, OpenMcaShowsTheCountAndEnablesTheSixRunButtonsOnce) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.McaOpen->click();
+  EXPECT_EQ(w.Edit2->text(), "1");
+  for (QPushButton* b : r.runButtons()) EXPECT_TRUE(b->isEnabled());
+  w.Edit2->setText("unchanged");
+  w.McaOpen->click();
+  EXPECT_EQ(w.Edit2->text(), "1");  // the refresh shows the same count; nothing else changes
+  for (QPushButton* b : r.runButtons()) EXPECT_TRUE(b->isEnabled());
+}
+
+TEST(MainWindow, OpenMcaWithoutAnAnalyserShowsError) {
+  WindowRig r(0);
+  r.window->McaOpen->click();
+  EXPECT_EQ(r.window->Edit2->text(), "Error");
+  EXPECT_FALSE(r.window->McaStart->isEnabled());
+}
+
+TEST(MainWindow, AnAcquisitionGrowsOnScreenAndThePresetStopsTheTimer) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.McaOpen->click();
+  w.session().Mca.PresetTime = 10;  // 1.0 s
+  ASSERT_EQ(w.session().Transport.sendCommand("$P10;"), CommandResult::Accepted);
+  w.McaStart->click();
+  EXPECT_TRUE(w.Timer1->isActive());
+  EXPECT_EQ(w.Timer1->interval(), 100);
+  const QImage before = w.renderer().paintBox();
+  for (int i = 0; i < 5; ++i) r.tick();
+  EXPECT_EQ(w.Label1->text(), "0ch");
+  EXPECT_EQ(w.Label2->text(), "4095ch");
+  EXPECT_EQ(w.Label3->text(), "2048");
+  EXPECT_NE(w.renderer().paintBox(), before);
+  EXPECT_TRUE(w.Timer1->isActive());
+  for (int i = 0; i < 6; ++i) r.tick();
+  EXPECT_FALSE(w.Timer1->isActive());
+  EXPECT_EQ(w.session().Acquisition.RealTime, 10);
+  EXPECT_EQ(r.analyser().frameLog().back(), "$S;");
+  // Lime trace pixels are on screen.
+  int lime = 0;
+  const QImage& box = w.renderer().paintBox();
+  for (int y = 5; y < 317; ++y)
+    for (int x = 16; x < 528; ++x) lime += box.pixel(x, y) == qRgb(0, 255, 0);
+  EXPECT_GT(lime, 200);
+}
+
+TEST(MainWindow, ExitDuringARunSendsNoStop) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.show();
+  w.McaOpen->click();
+  w.McaStart->click();
+  r.tick();
+  r.analyser().clearFrameLog();
+  w.Exit1->trigger();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(r.analyser().frameLog().empty());
+  EXPECT_TRUE(r.analyser().running());
+  EXPECT_TRUE(w.renderer().PlotImage.isNull());  // the pictures are released
+  w.onTimer1();  // a tick queued before the close must not touch released pictures
+}
+
+TEST(MainWindow, FileReadAndWriteGoThroughTheMenuWithTheChosenPath) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  testing::TempDir dir;
+  const QString path = QString::fromStdString(dir.path("menu.dat"));
+  w.chooseWritePath = [&] { return path; };
+  w.Write1->trigger();
+  EXPECT_EQ(testing::readFileBytes(path.toStdString()).size(), 1024u + 4 * 4096);
+  EXPECT_EQ(w.session().Working.Name, "menu.dat");
+
+  w.session().Working.Counts[7] = 999;
+  w.session().Display.LogScale = false;
+  w.chooseReadPath = [&] { return path; };
+  w.Read1->trigger();
+  EXPECT_EQ(w.session().Working.Counts[7], 7);
+  EXPECT_TRUE(w.session().Display.LogScale);
+  EXPECT_EQ(w.Label2->text(), "4095ch");
+
+  // A cancelled dialog changes nothing.
+  w.chooseReadPath = [] { return QString(); };
+  w.session().Working.Counts[7] = 5;
+  w.Read1->trigger();
+  EXPECT_EQ(w.session().Working.Counts[7], 5);
+
+  // A write that fails says so in the status field.
+  w.chooseWritePath = [&] { return QString::fromStdString(dir.path("no/such/folder.dat")); };
+  w.Write1->trigger();
+  EXPECT_EQ(w.Edit1->text(), "File Write Error !");
+}
+
+TEST(MainWindow, TheInertMenuItemsDoNothing) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  for (QAction* a : {w.Open1, w.Scan1, w.DefaultVal1, w.Option1}) a->trigger();
+  EXPECT_EQ(w.Edit2->text(), "Dev#");
+  EXPECT_TRUE(r.analyser().frameLog().empty());
+}
+
+}  // namespace
+}  // namespace tolvane
