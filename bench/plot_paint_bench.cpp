@@ -5,8 +5,10 @@
 #include <QColor>
 #include <random>
 
+#include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
+#include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
 #include "display/plot_renderer.h"
@@ -53,6 +55,34 @@ void BM_FullLogFrameRebuild(benchmark::State& state) {
 
 BENCHMARK(BM_PaintBox1Paint4096With10Rois)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullLogFrameRebuild)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// A whole Timer1 tick as the window runs it: 32 blocks, status, arithmetic
+// and the paint with its pixels, against the simulator at zero latency.
+void BM_McaTickWithPaint4096(benchmark::State& state) {
+  ManualClock clock;
+  SimFtdi bridge(clock);
+  bridge.attach();
+  Session session(bridge, clock);
+  PlotRenderer renderer(QColor(0xD4, 0xD0, 0xC8));
+  session.Painter = &renderer;
+  InitialiseState(session);
+  McaOpenClick(session);
+  session.Mca.PresetTime = 1'000'000'000;
+  McaStartClick(session);
+  for (auto _ : state) {
+    clock.advanceMillis(100);
+    Timer1Timer(session);
+    benchmark::DoNotOptimize(renderer.paintBox().constBits());
+  }
+}
+
+BENCHMARK(BM_McaTickWithPaint4096)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace tolvane
