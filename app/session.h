@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/local_time.h"
+#include "app/page_fields.h"
 #include "app/shared_records.h"
 #include "app/spectrum_record.h"
 #include "app/window_texts.h"
@@ -58,6 +59,8 @@ class Session {
   std::string LastPath;
 
   WindowTexts Texts;
+  RoiPageFields RoiPage;
+  CalibrationPageFields CalibrationPage;
   bool RunButtonsEnabled = false;
   TimerState Timer1;
 

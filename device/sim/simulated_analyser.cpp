@@ -160,7 +160,9 @@ void SimulatedAnalyser::receive(const uint8_t* data, size_t size) {
       input_.clear();  // nothing here can begin a frame
       return;
     }
-    const size_t end = input_.find(';', start);
+    size_t end = input_.find(';', start);
+    // "$V" takes one character, which may itself be ';' (step 11).
+    if (input_.compare(start, 4, "$V;;") == 0) end = start + 3;
     if (end == std::string::npos) {
       if (input_.size() - start > kMaxFrameLength) {
         input_.clear();

@@ -1,0 +1,90 @@
+#include "acquisition/mca_setup.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/session.h"
+#include "app/text_number.h"
+#include "device/mca_commands.h"
+#include "display/plot_calls.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr int kSizes[] = {256, 512, 1024, 2048, 4096};
+
+std::string fixed1(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%9.1f", value);
+  return buffer;
+}
+
+std::string textOf(const std::array<char, 32>& field) { return std::string(field.data(), strnlen(field.data(), field.size())); }
+
+void setText(std::array<char, 32>& field, const std::string& text) {
+  field.fill('\0');
+  std::memcpy(field.data(), text.data(), std::min(text.size(), field.size() - 1));  // at most 31 characters
+}
+
+}  // namespace
+
+McaSetupFields LoadSetupFields(Session& s) {
+  McaSetup& m = s.Mca;
+  if (m.ChannelCount > 4096) m.ChannelCount = 4096;
+  if (m.PresetTime < 1) m.PresetTime = 100;
+  McaSetupFields f;
+  f.ChannelCount = 4096;
+  for (int size : kSizes)
+    if (m.ChannelCount == size) f.ChannelCount = size;
+  f.PresetRT = fixed1(m.PresetTime * 0.1);
+  f.DeadTime = fixed1(m.DeadTimePerEvent);
+  f.SpcLabel1 = textOf(m.Comment);
+  f.SpcLabel2 = textOf(m.SampleId);
+  return f;
+}
+
+void StoreSetupFields(Session& s, const McaSetupFields& f) {
+  McaSetup& m = s.Mca;
+  for (int size : kSizes)
+    if (f.ChannelCount == size) m.ChannelCount = size;
+  if (const auto seconds = parseReal(f.PresetRT); seconds && std::fabs(*seconds) < 2.0e8) {
+    const float tenths = static_cast<float>(*seconds) * 10.0f + 0.001f;
+    m.PresetTime = static_cast<int32_t>(std::trunc(tenths));
+  } else {
+    s.Texts.Edit1 = kPresetTimeError;
+  }
+  if (const auto deadTime = parseReal(f.DeadTime)) {
+    m.DeadTimePerEvent = static_cast<float>(*deadTime);
+  } else {
+    s.Texts.Edit1 = kDeadTimeError;
+  }
+  setText(m.Comment, f.SpcLabel1);
+  setText(m.SampleId, f.SpcLabel2);
+}
+
+void Button10Click(Session& s, const std::function<bool(McaSetupFields&)>& runDialog) {
+  setText(s.Mca.Comment, s.Working.Header.comment());
+  setText(s.Mca.SampleId, s.Working.Header.sampleId());
+  McaSetupFields fields = LoadSetupFields(s);
+  const bool ok = runDialog(fields);
+  StoreSetupFields(s, fields);  // on any close
+  if (!ok) return;
+
+  AcquisitionState& a = s.Acquisition;
+  if (a.DeviceOpen == 1) {
+    SetPresetTime(s, 0, s.Mca.PresetTime);
+    a.PresetTime = s.Mca.PresetTime;
+    // 256 channels have no memory-size frame: nothing is sent for them.
+    if (SetMemorySize(s, 0, s.Mca.ChannelCount) == 1) a.ChannelCount = s.Mca.ChannelCount;
+  }
+  a.ChannelCount = s.Mca.ChannelCount;
+  s.AcquisitionTemplate.setChannelCount(static_cast<int16_t>(a.ChannelCount));
+  s.AcquisitionTemplate.setPresetTime(s.Mca.PresetTime);
+  s.Working.Header.setComment(textOf(s.Mca.Comment));
+  s.Working.Header.setSampleId(textOf(s.Mca.SampleId));
+  PaintBox1Paint(s);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,34 @@
+#pragma once
+// The MCA setup dialog's logic: which memory size, preset time, dead time
+// per event and header texts it shows, what it stores when it closes, and
+// what "SetUp" applies after an OK.
+#include <functional>
+#include <string>
+
+namespace tolvane {
+
+class Session;
+
+// The dialog's fields as the user sees and edits them.
+struct McaSetupFields {
+  int ChannelCount = 4096;  // the checked size button
+  std::string PresetRT;     // seconds
+  std::string DeadTime;     // microseconds
+  std::string SpcLabel1;    // comment
+  std::string SpcLabel2;    // sample identification
+};
+
+inline constexpr const char* kPresetTimeError = "Error ! Preset Time";
+inline constexpr const char* kDeadTimeError = "Error ! Dead Time";
+
+McaSetupFields LoadSetupFields(Session& session);
+// Stores the fields into the MCA setup. A preset or dead time that is not a
+// number keeps the old value and says so in the status field.
+void StoreSetupFields(Session& session, const McaSetupFields& fields);
+
+// "SetUp" on the MCA page. `runDialog` shows the dialog with the fields
+// and returns whether it ended with OK; the fields it leaves are stored
+// either way.
+void Button10Click(Session& session, const std::function<bool(McaSetupFields&)>& runDialog);
+
+}  // namespace tolvane

@@ -1,0 +1,15 @@
+#pragma once
+// Numbers typed by the user. Blanks before and after the number are
+// allowed; anything else that is not part of the number makes the text
+// invalid. The program runs with the "C" numeric locale, so the decimal
+// separator is '.'.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tolvane {
+
+std::optional<int32_t> parseInteger(std::string_view text);
+std::optional<double> parseReal(std::string_view text);  // finite values only
+
+}  // namespace tolvane

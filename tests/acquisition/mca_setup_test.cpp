@@ -1,0 +1,138 @@
+// The MCA setup dialog's logic and "SetUp" against the simulated analyser.
+#include <gtest/gtest.h>
+
+#include "acquisition/mca_setup.h"
+#include "acquisition/run_control.h"
+#include "acquisition/sca_modes.h"
+#include "test_support.h"
+
+namespace tolvane {
+namespace {
+
+// A dialog that applies `edit` to the fields and ends with `ok`.
+std::function<bool(McaSetupFields&)> dialog(bool ok, std::function<void(McaSetupFields&)> edit = {}) {
+  return [ok, edit](McaSetupFields& f) {
+    if (edit) edit(f);
+    return ok;
+  };
+}
+
+TEST(McaSetup, FieldsShowTheSetupAndAZeroPresetOpensAsTenSeconds) {
+  testing::SimRig rig;
+  Session& s = *rig.session;
+  s.Mca.PresetTime = 0;
+  const McaSetupFields f = LoadSetupFields(s);
+  EXPECT_EQ(s.Mca.PresetTime, 100);
+  EXPECT_EQ(f.PresetRT, "     10.0");
+  EXPECT_EQ(f.DeadTime, "      1.8");
+  EXPECT_EQ(f.ChannelCount, 4096);
+  s.Mca.ChannelCount = 300;  // not a size the dialog offers
+  EXPECT_EQ(LoadSetupFields(s).ChannelCount, 4096);
+}
+
+TEST(McaSetup, OkSendsPresetAndSizeAndTheLoopThenReadsFourBlocks) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  Button10Click(s, dialog(true, [](McaSetupFields& f) {
+                  f.ChannelCount = 512;
+                  f.PresetRT = "2.5";
+                  f.SpcLabel1 = "steel sample";
+                  f.SpcLabel2 = "S-17";
+                }));
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P25;", "$M4;"}));
+  EXPECT_EQ(s.Texts.Edit1, "$P25;");
+  EXPECT_EQ(s.Mca.PresetTime, 25);
+  EXPECT_EQ(s.Acquisition.PresetTime, 25);
+  EXPECT_EQ(s.Acquisition.ChannelCount, 512);
+  EXPECT_EQ(s.AcquisitionTemplate.channelCount(), 512);
+  EXPECT_EQ(s.AcquisitionTemplate.presetTime(), 25);
+  EXPECT_EQ(s.Working.Header.comment(), "steel sample");
+  EXPECT_EQ(s.Working.Header.sampleId(), "S-17");
+
+  McaStartClick(s);
+  rig.analyser().clearFrameLog();
+  rig.tick();
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$R1;", "$R2;", "$R3;", "$R4;", "$R0;"}));
+}
+
+TEST(McaSetup, CancelStoresTheFieldsButSendsNothing) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  Button10Click(s, dialog(false, [](McaSetupFields& f) {
+                  f.PresetRT = "12.3";
+                  f.ChannelCount = 1024;
+                }));
+  EXPECT_TRUE(rig.frames().empty());
+  EXPECT_EQ(s.Mca.PresetTime, 123);
+  EXPECT_EQ(s.Acquisition.PresetTime, 10000);
+  EXPECT_EQ(s.Acquisition.ChannelCount, 4096);
+  EXPECT_EQ(LoadSetupFields(s).PresetRT, "     12.3");  // shown when opened again
+}
+
+TEST(McaSetup, PresetTruncatesInSinglePrecisionAndBadNumbersKeepTheOldValues) {
+  testing::SimRig rig;
+  Session& s = *rig.session;
+  const auto store = [&](const char* preset, const char* dead) {
+    McaSetupFields f = LoadSetupFields(s);
+    f.PresetRT = preset;
+    f.DeadTime = dead;
+    StoreSetupFields(s, f);
+  };
+  store("1000.0", "2.0");
+  EXPECT_EQ(s.Mca.PresetTime, 10000);
+  EXPECT_EQ(s.Mca.DeadTimePerEvent, 2.0f);
+  store(" 0.05", "1.8");
+  EXPECT_EQ(s.Mca.PresetTime, 0);
+  store("abc", "1.8");  // opening the dialog first raised the 0 preset to 100
+  EXPECT_EQ(s.Mca.PresetTime, 100);
+  EXPECT_EQ(s.Texts.Edit1, "Error ! Preset Time");
+  store("5", "1,8");
+  EXPECT_EQ(s.Mca.PresetTime, 50);
+  EXPECT_EQ(s.Mca.DeadTimePerEvent, 1.8f);
+  EXPECT_EQ(s.Texts.Edit1, "Error ! Dead Time");
+}
+
+TEST(McaSetup, TextsAreCutTo31CharactersAnd256ChannelsSendNoSizeFrame) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  Button10Click(s, dialog(true, [](McaSetupFields& f) {
+                  f.ChannelCount = 256;
+                  f.SpcLabel1 = std::string(40, 'c');
+                }));
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$P10000;"});
+  EXPECT_EQ(s.Acquisition.ChannelCount, 256);  // applied locally all the same
+  EXPECT_EQ(s.Working.Header.comment(), std::string(31, 'c'));
+}
+
+TEST(McaSetup, WithTheAnalyserClosedOnlyLocalValuesChange) {
+  testing::SimRig rig;
+  Session& s = *rig.session;
+  Button10Click(s, dialog(true, [](McaSetupFields& f) {
+                  f.ChannelCount = 2048;
+                  f.PresetRT = "60";
+                }));
+  EXPECT_TRUE(rig.frames().empty());
+  EXPECT_EQ(s.Acquisition.ChannelCount, 2048);
+  EXPECT_EQ(s.Acquisition.PresetTime, 10000);  // the shown preset stays
+  EXPECT_EQ(s.AcquisitionTemplate.presetTime(), 600);
+}
+
+TEST(ScaModes, RadioButtonsSendTheOutputModeFrames) {
+  testing::SimRig rig;
+  rig.open();
+  rig.analyser().clearFrameLog();
+  SCAGATEClick(*rig.session);
+  SCAFASTClick(*rig.session);
+  MCAClick(*rig.session);
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$DG;", "$DS;", "$DM;"}));
+  EXPECT_EQ(rig.analyser().outputMode(), 'M');
+}
+
+}  // namespace
+}  // namespace tolvane
