@@ -9,6 +9,8 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -17,11 +19,15 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "acquisition/mca_setup_dialog.h"
 #include "acquisition/run_control.h"
+#include "acquisition/sca_modes.h"
 #include "app/about_dialog.h"
 #include "device/mca_open_click.h"
 #include "display/plot_calls.h"
 #include "display/plot_widget.h"
+#include "display/view_controls.h"
+#include "roi/roi_page.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane {
@@ -100,6 +106,10 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
 
   chooseReadPath = [this] { return askPath(this, false); };
   chooseWritePath = [this] { return askPath(this, true); };
+  runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
+  connectViewControls();
+  connectRoiPage();
+  connectCalibrationPage();
 
   session_.Painter = &renderer_;
   InitialiseState(session_);
@@ -219,6 +229,102 @@ void TForm1::buildPages() {
   connect(McaStart, &QPushButton::clicked, this, [this] { handle([this] { McaStartClick(session_); }); });
   connect(McaStop, &QPushButton::clicked, this, [this] { handle([this] { McaStopClick(session_); }); });
   connect(McaClear, &QPushButton::clicked, this, [this] { handle([this] { McaClearClick(session_); }); });
+  connect(Button10, &QPushButton::clicked, this,
+          [this] { handle([this] { Button10Click(session_, runSetupDialog); }); });
+  connect(SCAGATE, &QRadioButton::clicked, this, [this] { handle([this] { SCAGATEClick(session_); }); });
+  connect(SCAFAST, &QRadioButton::clicked, this, [this] { handle([this] { SCAFASTClick(session_); }); });
+  connect(MCA, &QRadioButton::clicked, this, [this] { handle([this] { MCAClick(session_); }); });
+}
+
+namespace {
+
+// The colour box's list: the usual named colours, as 0x00BBGGRR.
+const std::pair<const char*, Colour24> kColourChoices[] = {
+    {"Black", 0x000000}, {"Maroon", 0x000080}, {"Green", 0x008000}, {"Olive", 0x008080},
+    {"Navy", 0x800000},  {"Purple", 0x800080}, {"Teal", 0x808000},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},   {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},  {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00}, {"White", 0xFFFFFF},
+};
+
+void addColour(QComboBox* box, const QString& name, Colour24 colour) {
+  QPixmap swatch(12, 12);
+  swatch.fill(QColor(toQRgb(colour)));
+  box->addItem(QIcon(swatch), name, QVariant::fromValue(static_cast<uint>(colour)));
+}
+
+// Selects `colour` in the box, adding it when it is not one of the list's.
+void selectColour(QComboBox* box, Colour24 colour) {
+  int index = box->findData(QVariant::fromValue(static_cast<uint>(colour)));
+  if (index < 0) {
+    addColour(box, QString("0x%1").arg(colour, 6, 16, QChar('0')), colour);
+    index = box->count() - 1;
+  }
+  box->setCurrentIndex(index);
+}
+
+ScrollCode scrollCodeOf(int action) {
+  if (action == QAbstractSlider::SliderSingleStepSub) return ScrollCode::LineLeft;
+  if (action == QAbstractSlider::SliderSingleStepAdd) return ScrollCode::LineRight;
+  return ScrollCode::Other;
+}
+
+}  // namespace
+
+void TForm1::connectViewControls() {
+  connect(LogDisp, &QPushButton::clicked, this, [this] { handle([this] { LogDispClick(session_); }); });
+  connect(AutoVfs, &QPushButton::clicked, this, [this] { handle([this] { AutoVfsClick(session_); }); });
+  connect(UpDown1Up, &QToolButton::clicked, this, [this] { handle([this] { UpDown1Click(session_, true); }); });
+  connect(UpDown1Down, &QToolButton::clicked, this, [this] { handle([this] { UpDown1Click(session_, false); }); });
+  connect(Expand, &QPushButton::clicked, this, [this] { handle([this] { ExpandClick(session_); }); });
+  connect(Compres, &QPushButton::clicked, this, [this] { handle([this] { CompresClick(session_); }); });
+  connect(SnapPeak, &QPushButton::clicked, this, [this] { handle([this] { SnapPeakClick(session_); }); });
+  ScrollBar1->setRange(0, 1);
+  connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this](int action) {
+    int32_t position = ScrollBar1->sliderPosition();
+    handle([&] { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
+    ScrollBar1->setSliderPosition(std::clamp(position, ScrollBar1->minimum(), ScrollBar1->maximum()));
+  });
+  PaintBox1->onMousePress = [this](Qt::MouseButton button, int x, int) {
+    handle([&] { PaintBox1MouseDown(session_, button == Qt::LeftButton ? MouseButton::Left : MouseButton::Other, x); });
+  };
+}
+
+void TForm1::mousePressEvent(QMouseEvent* event) {
+  const int x = event->position().toPoint().x();
+  handle([&] {
+    PaintBox1MouseDown(session_, event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Other, x);
+  });
+}
+
+void TForm1::connectRoiPage() {
+  for (const auto& [name, colour] : kColourChoices) addColour(ROIColor, name, colour);
+  connect(ROINoSelect, &QComboBox::activated, this, [this](int index) { handle([&] { ROINoSelectChange(session_, index); }); });
+  connect(ROIOnCheck, &QCheckBox::clicked, this, [this](bool on) {
+    session_.RoiPage.On = on;
+    handle([this] { ROIOnCheckClick(session_); });
+  });
+  connect(ROIColor, &QComboBox::activated, this,
+          [this](int index) { session_.RoiPage.Colour = ROIColor->itemData(index).toUInt(); });
+  connect(Element, &QLineEdit::textEdited, this,
+          [this](const QString& text) { session_.RoiPage.Element = text.toLocal8Bit().toStdString(); });
+  connect(EditROILow, &QLineEdit::textEdited, this,
+          [this](const QString& text) { handle([&] { EditROILowChange(session_, text.toLocal8Bit().toStdString()); }); });
+  connect(EditROIHigh, &QLineEdit::textEdited, this,
+          [this](const QString& text) { handle([&] { EditROIHighChange(session_, text.toLocal8Bit().toStdString()); }); });
+  connect(ROILowCh, &QCheckBox::clicked, this, [this] { handle([this] { ROILowChClick(session_); }); });
+  connect(ROIHighCh, &QCheckBox::clicked, this, [this] { handle([this] { ROIHighChClick(session_); }); });
+}
+
+void TForm1::connectCalibrationPage() {
+  connect(LengCh, &QCheckBox::clicked, this, [this] { handle([this] { LengChClick(session_); }); });
+  connect(HengCh, &QCheckBox::clicked, this, [this] { handle([this] { HengChClick(session_); }); });
+  const std::pair<QLineEdit*, std::string CalibrationPageFields::*> fields[] = {
+      {LowCh, &CalibrationPageFields::LowCh}, {HiCh, &CalibrationPageFields::HiCh},
+      {LoEng, &CalibrationPageFields::LoEng}, {HiEng, &CalibrationPageFields::HiEng},
+      {ChKev, &CalibrationPageFields::ChKev}};
+  for (const auto& [widget, field] : fields)
+    connect(widget, &QLineEdit::textEdited, this,
+            [this, field = field](const QString& text) { session_.CalibrationPage.*field = text.toLocal8Bit().toStdString(); });
 }
 
 void TForm1::buildPanel() {
@@ -306,6 +412,7 @@ void TForm1::refresh() {
   }
   for (QPushButton* run : {McaStart, McaStop, McaClear, ZorvStart, ZorvStop, ZorvClear})
     run->setEnabled(session_.RunButtonsEnabled);
+  refreshPages();
   Timer1->setInterval(session_.Timer1.IntervalMs);
   if (session_.Timer1.Enabled != Timer1->isActive()) {
     if (session_.Timer1.Enabled)
@@ -313,6 +420,31 @@ void TForm1::refresh() {
     else
       Timer1->stop();
   }
+}
+
+void TForm1::refreshPages() {
+  // Programmatic changes must not run the handlers of user edits.
+  const RoiPageFields& roi = session_.RoiPage;
+  {
+    const QSignalBlocker blockers[] = {QSignalBlocker(ROINoSelect), QSignalBlocker(ROIOnCheck),
+                                       QSignalBlocker(ROIColor), QSignalBlocker(ROILowCh), QSignalBlocker(ROIHighCh)};
+    if (roi.Selected >= 0 && roi.Selected < ROINoSelect->count()) ROINoSelect->setCurrentIndex(roi.Selected);
+    ROIOnCheck->setChecked(roi.On);
+    selectColour(ROIColor, roi.Colour);
+    ROILowCh->setChecked(false);  // momentary boxes
+    ROIHighCh->setChecked(false);
+  }
+  const std::pair<QLineEdit*, const std::string*> edits[] = {
+      {Element, &roi.Element}, {EditROILow, &roi.Low}, {EditROIHigh, &roi.High},
+      {LowCh, &session_.CalibrationPage.LowCh}, {HiCh, &session_.CalibrationPage.HiCh},
+      {LoEng, &session_.CalibrationPage.LoEng}, {HiEng, &session_.CalibrationPage.HiEng},
+      {ChKev, &session_.CalibrationPage.ChKev}};
+  for (const auto& [widget, text] : edits) {
+    const QString shown = fromText(*text);
+    if (widget->text() != shown) widget->setText(shown);  // keeps the caret while typing
+  }
+  LengCh->setChecked(false);
+  HengCh->setChecked(false);
 }
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "acquisition/mca_setup.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
 
@@ -45,6 +46,8 @@ class TForm1 final : public QMainWindow {
   // result means the dialog was cancelled.
   std::function<QString()> chooseReadPath;
   std::function<QString()> chooseWritePath;
+  // The MCA setup dialog; returns whether it ended with OK.
+  std::function<bool(McaSetupFields&)> runSetupDialog;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -90,9 +93,18 @@ class TForm1 final : public QMainWindow {
   void buildPages();
   void buildPanel();
   void buildMenus();
+  void connectViewControls();
+  void connectRoiPage();
+  void connectCalibrationPage();
+  void refreshPages();
   // Runs a core operation, then refreshes the widgets.
   void handle(const std::function<void()>& operation);
 
+ protected:
+  // A press on the window outside the plot acts like a press on the plot.
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
   void Read1Click();
   void Write1Click();
   void Exit1Click();

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/session.h"
 #include "cli/cli_common.h"
@@ -11,6 +12,7 @@
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
 #include "display/plot_renderer.h"
+#include "display/view_controls.h"
 #include "display/view_labels.h"
 #include "display/vfs_ladder.h"
 #include "files/spectrum_file.h"
@@ -54,6 +56,11 @@ int runRender(const QStringList& arguments) {
   parser.addOption({"last", "Last channel shown.", "channel"});
   parser.addOption({"cursor", "Cursor channel.", "channel"});
   parser.addOption({"roi", "Show ROI i from low to high in colour 0xBBGGRR (repeatable).", "i:low:high:colour"});
+  parser.addOption({"expand", "Press Expand N times.", "N"});
+  parser.addOption({"compress", "Press Compress N times.", "N"});
+  parser.addOption({"scroll", "Scroll N lines (10 channels each); negative scrolls left.", "N"});
+  parser.addOption({"snap", "Press Snap Peak."});
+  parser.addOption({"auto", "Press Auto (linear scale fitted to the window)."});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
   if (parser.positionalArguments().size() != 1) return printError("render takes one spectrum file");
   if (!parser.isSet("out")) return printError("--out needs the PNG file to write");
@@ -97,9 +104,27 @@ int runRender(const QStringList& arguments) {
   ShowViewLabels(session);
   PaintBox1Paint(session);
 
+  // The view controls, in this order, as the window's buttons run them.
+  const auto presses = [&](const char* option, int limit, int& count) {
+    count = 0;
+    return !parser.isSet(option) || (toInt(parser.value(option), count) && std::abs(count) <= limit);
+  };
+  int expands = 0, compresses = 0, scrolls = 0;
+  if (!presses("expand", 64, expands) || expands < 0) return printError("--expand takes a count from 0 to 64");
+  if (!presses("compress", 64, compresses) || compresses < 0) return printError("--compress takes a count from 0 to 64");
+  if (!presses("scroll", 100000, scrolls)) return printError("--scroll takes a line count (negative scrolls left)");
+  for (int i = 0; i < expands; ++i) ExpandClick(session);
+  for (int i = 0; i < compresses; ++i) CompresClick(session);
+  int32_t position = 0;
+  for (int i = 0; i < std::abs(scrolls); ++i)
+    ScrollBar1Scroll(session, scrolls < 0 ? ScrollCode::LineLeft : ScrollCode::LineRight, position);
+  if (parser.isSet("snap")) SnapPeakClick(session);
+  if (parser.isSet("auto")) AutoVfsClick(session);
+
   const std::string out = parser.value("out").toStdString();
   if (!renderer.paintBox().save(QString::fromStdString(out), "PNG")) return printError("cannot write " + out);
-  std::printf("wrote %s (%dx%d)\n", out.c_str(), renderer.paintBox().width(), renderer.paintBox().height());
+  std::printf("%s\n%s\n%s\n", session.Texts.Label1.c_str(), session.Texts.Label2.c_str(), session.Texts.Label3.c_str());
+  std::fprintf(stderr, "wrote %s (%dx%d)\n", out.c_str(), renderer.paintBox().width(), renderer.paintBox().height());
   return 0;
 }
 

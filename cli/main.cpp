@@ -18,7 +18,8 @@ const char* kUsage =
     "                                                  run an acquisition and write it\n"
     "  info FILE.dat                                   print a spectrum file's header\n"
     "  render FILE.dat --out plot.png [--log | --vfs N] [--first F --last L] [--cursor C]\n"
-    "         [--roi i:low:high:0xBBGGRR ...]          write the plot as a PNG\n"
+    "         [--roi i:low:high:0xBBGGRR ...] [--expand N] [--compress N] [--scroll N]\n"
+    "         [--snap] [--auto]                        write the plot as a PNG; print the view labels\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_renderer.h"
+#include "display/plot_widget.h"
 #include "files/spectrum_file.h"
 #include "test_support.h"
 
@@ -154,6 +155,92 @@ TEST(MainWindow, TheInertMenuItemsDoNothing) {
   for (QAction* a : {w.Open1, w.Scan1, w.DefaultVal1, w.Option1}) a->trigger();
   EXPECT_EQ(w.Edit2->text(), "Dev#");
   EXPECT_TRUE(r.analyser().frameLog().empty());
+}
+
+}  // namespace
+}  // namespace tolvane
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTest>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolButton>
+
+namespace tolvane {
+namespace {
+
+TEST(MainWindowControls, ViewButtonsDriveTheViewAndTheLabels) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.Expand->click();
+  EXPECT_EQ(w.Label1->text(), "1024ch");
+  EXPECT_EQ(w.Label2->text(), "3071ch");
+  w.Compres->click();
+  EXPECT_EQ(w.Label1->text(), "0ch");
+  w.UpDown1Up->click();
+  EXPECT_FALSE(w.session().Display.LogScale);
+  EXPECT_EQ(w.session().Display.FullScaleIndex, 1);
+  w.LogDisp->click();
+  EXPECT_TRUE(w.session().Display.LogScale);
+  w.ScrollBar1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(w.Label1->text(), "0ch");  // the whole memory cannot move
+  EXPECT_EQ(w.Edit1->text(), "11");
+}
+
+TEST(MainWindowControls, AClickOnThePlotMovesTheCursor) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  QTest::mouseClick(w.PaintBox1, Qt::LeftButton, {}, QPoint(16 + 64, 100));
+  EXPECT_EQ(w.Label3->text(), "512");
+  EXPECT_EQ(w.session().Display.Cursor, 512);
+}
+
+TEST(MainWindowControls, TheRoiPageSwitchesAnEntryOnAndSendsItsWindow) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.McaOpen->click();
+  r.analyser().clearFrameLog();
+  emit w.ROINoSelect->activated(2);
+  EXPECT_EQ(w.EditROILow->text(), "0");
+  w.EditROILow->setText("50");
+  emit w.EditROILow->textEdited("50");
+  w.EditROIHigh->setText("1234");
+  emit w.EditROIHigh->textEdited("1234");
+  w.ROIOnCheck->click();
+  EXPECT_EQ(r.analyser().frameLog(), std::vector<std::string>{"$@R2,0050,1234;"});
+  EXPECT_EQ(w.session().Rois.Entries[2].Shown, 1);
+  emit w.EditROIHigh->textEdited("12x");
+  EXPECT_EQ(w.Edit1->text(), "Error ! ROI HighCh");
+  w.session().Display.Cursor = 321;
+  w.ROILowCh->click();
+  EXPECT_EQ(w.EditROILow->text(), "321");
+  EXPECT_FALSE(w.ROILowCh->isChecked());
+}
+
+TEST(MainWindowControls, SetUpRunsTheDialogAndScaButtonsSendTheirModes) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.McaOpen->click();
+  r.analyser().clearFrameLog();
+  w.runSetupDialog = [](McaSetupFields& f) {
+    f.PresetRT = "2.5";
+    f.ChannelCount = 1024;
+    return true;
+  };
+  w.Button10->click();
+  w.SCAFAST->click();
+  EXPECT_EQ(r.analyser().frameLog(), (std::vector<std::string>{"$P25;", "$M8;", "$DS;"}));
+  EXPECT_EQ(w.session().Acquisition.ChannelCount, 1024);
+}
+
+TEST(MainWindowControls, CalibrationPickUpFillsTheLowChannelEdit) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.session().Display.Cursor = 1500;
+  w.LengCh->click();
+  EXPECT_EQ(w.LowCh->text(), "1500");
+  EXPECT_FALSE(w.LengCh->isChecked());
 }
 
 }  // namespace

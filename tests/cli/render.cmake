@@ -1,0 +1,28 @@
+# render: reads a file, applies the view controls, writes a PNG and prints
+# the labels it ends with.
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+execute_process(COMMAND "${CLI}" acquire --device=sim --preset 1 --fast --out "${WORK}/s.dat" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "acquire failed")
+endif()
+execute_process(COMMAND "${CLI}" render "${WORK}/s.dat" --out "${WORK}/p.png" --cursor 2048 --expand 2
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "1536ch\n2559ch\n2048\n")
+  message(FATAL_ERROR "render: ${rc} [${out}] ${err}")
+endif()
+file(SIZE "${WORK}/p.png" size)
+if(size LESS 1000)
+  message(FATAL_ERROR "png too small: ${size}")
+endif()
+execute_process(COMMAND "${CLI}" render "${WORK}/s.dat" --out "${WORK}/q.png" --first 10 --last 265 --cursor 100 --scroll -5
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "0ch\n255ch\n90\n")
+  message(FATAL_ERROR "render scroll: ${rc} [${out}]")
+endif()
+foreach(bad "--vfs;23" "--roi;3:1:2" "--first;5000" "--expand;-1")
+  execute_process(COMMAND "${CLI}" render "${WORK}/s.dat" --out "${WORK}/x.png" ${bad} RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(rc EQUAL 0)
+    message(FATAL_ERROR "render accepted ${bad}")
+  endif()
+endforeach()
