@@ -20,6 +20,9 @@
 #include <QToolButton>
 
 #include "acquisition/mca_setup_dialog.h"
+#include "analysis/energy_calibration.h"
+#include "analysis/fwhm.h"
+#include "analysis/mn_fit.h"
 #include "acquisition/run_control.h"
 #include "acquisition/sca_modes.h"
 #include "app/about_dialog.h"
@@ -28,6 +31,7 @@
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
 #include "roi/roi_page.h"
+#include "files/ascii_dump.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane {
@@ -68,12 +72,10 @@ QRadioButton* radio(QWidget* parent, const char* name, const char* text, int x, 
 
 QString fromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
-const char* kSpectrumFilter = "spectrum(*.dat)";
-
-QString askPath(QWidget* parent, bool save) {
+QString askPath(QWidget* parent, bool save, const char* filter = "spectrum(*.dat)", const char* suffix = "dat") {
   QFileDialog dialog(parent);
-  dialog.setNameFilter(kSpectrumFilter);
-  dialog.setDefaultSuffix("dat");
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(suffix);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -106,6 +108,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
 
   chooseReadPath = [this] { return askPath(this, false); };
   chooseWritePath = [this] { return askPath(this, true); };
+  chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   connectViewControls();
   connectRoiPage();
@@ -206,11 +209,12 @@ void TForm1::buildPages() {
   Mem2Spec = radio(mem, "Mem2Spec", "Mem2", 6, 52, 60);
   Mem3Spec = radio(mem, "Mem3Spec", "Mem3", 6, 70, 60);
   McaMem->setChecked(true);
-  FWHM = button(calicPlot, "FWHM", "FWHM Calic.", 76, 2, 86);
-  FwhmVal = label(calicPlot, "FwhmVal", "Ch [ keV ]", 78, 27, 84);
-  OverLapON = button(calicPlot, "OverLapON", "SnapShot", 76, 44, 86);
-  PrintSpec = button(calicPlot, "PrintSpec", "H.Copy", 76, 70, 42);
-  PlotLpt = button(calicPlot, "PlotLpt", "Plot", 120, 70, 42);
+  FWHM = button(calicPlot, "FWHM", "FWHM Calic.", 76, 1, 86, 20);
+  FwhmVal = label(calicPlot, "FwhmVal", "Ch [ keV ]", 78, 22, 84);
+  MnKaFit = button(calicPlot, "MnKaFit", "Mn Ka Fit", 76, 36, 86, 20);
+  OverLapON = button(calicPlot, "OverLapON", "SnapShot", 76, 57, 86, 20);
+  PrintSpec = button(calicPlot, "PrintSpec", "H.Copy", 76, 78, 42, 20);
+  PlotLpt = button(calicPlot, "PlotLpt", "Plot", 120, 78, 42, 20);
 
   auto* xfit = new QWidget;
   xfit->setObjectName("XfitPage");
@@ -316,10 +320,16 @@ void TForm1::connectRoiPage() {
 }
 
 void TForm1::connectCalibrationPage() {
+  connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });
+  connect(FWHM, &QPushButton::clicked, this, [this] { handle([this] { FWHMClick(session_); }); });
+  connect(MnKaFit, &QPushButton::clicked, this, [this] { handle([this] { MnKaFitClick(session_); }); });
   connect(LengCh, &QCheckBox::clicked, this, [this] { handle([this] { LengChClick(session_); }); });
   connect(HengCh, &QCheckBox::clicked, this, [this] { handle([this] { HengChClick(session_); }); });
+  connect(LowCh, &QLineEdit::textEdited, this,
+          [this](const QString& text) { handle([&] { LowChChange(session_, text.toLocal8Bit().toStdString()); }); });
+  connect(HiCh, &QLineEdit::textEdited, this,
+          [this](const QString& text) { handle([&] { HiChChange(session_, text.toLocal8Bit().toStdString()); }); });
   const std::pair<QLineEdit*, std::string CalibrationPageFields::*> fields[] = {
-      {LowCh, &CalibrationPageFields::LowCh}, {HiCh, &CalibrationPageFields::HiCh},
       {LoEng, &CalibrationPageFields::LoEng}, {HiEng, &CalibrationPageFields::HiEng},
       {ChKev, &CalibrationPageFields::ChKev}};
   for (const auto& [widget, field] : fields)
@@ -366,6 +376,7 @@ void TForm1::buildMenus() {
 
   connect(Read1, &QAction::triggered, this, [this] { Read1Click(); });
   connect(Write1, &QAction::triggered, this, [this] { Write1Click(); });
+  connect(Write2, &QAction::triggered, this, [this] { Write2Click(); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
 }
@@ -389,6 +400,12 @@ void TForm1::Write1Click() {
   handle([&] { WriteSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
 }
 
+void TForm1::Write2Click() {
+  const QString path = chooseDumpPath();
+  if (path.isEmpty()) return;
+  handle([&] { WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });
+}
+
 void TForm1::Exit1Click() {
   // A running acquisition is left to the analyser: no stop is sent.
   renderer_.releaseImages();
@@ -405,7 +422,8 @@ void TForm1::refresh() {
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
   const std::pair<QLabel*, const std::string*> labels[] = {{Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},
-                                                           {Label7, &t.Label7}, {Label8, &t.Label8}, {Label9, &t.Label9}};
+                                                           {Label7, &t.Label7}, {Label8, &t.Label8}, {Label9, &t.Label9},
+                                                           {FwhmVal, &t.FwhmVal}};
   for (const auto& [widget, text] : labels) {
     widget->setText(fromText(*text));
     widget->adjustSize();

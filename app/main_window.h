@@ -46,6 +46,7 @@ class TForm1 final : public QMainWindow {
   // result means the dialog was cancelled.
   std::function<QString()> chooseReadPath;
   std::function<QString()> chooseWritePath;
+  std::function<QString()> chooseDumpPath;
   // The MCA setup dialog; returns whether it ended with OK.
   std::function<bool(McaSetupFields&)> runSetupDialog;
 
@@ -80,7 +81,7 @@ class TForm1 final : public QMainWindow {
   QLineEdit *LowCh, *HiCh, *LoEng, *HiEng, *ChKev;
   QPushButton* EngCalib;
   QRadioButton *McaMem, *Mem1Spec, *Mem2Spec, *Mem3Spec;
-  QPushButton *FWHM, *OverLapON, *PrintSpec, *PlotLpt;
+  QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;
   QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit;
   QLineEdit* Edit1;
@@ -107,6 +108,7 @@ class TForm1 final : public QMainWindow {
  private:
   void Read1Click();
   void Write1Click();
+  void Write2Click();
   void Exit1Click();
   void About1Click();
 

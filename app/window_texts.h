@@ -17,6 +17,7 @@ struct WindowTexts {
   std::string Label7 = "12345678";   // counts at the cursor
   std::string Label8 = "0.00";       // cursor energy
   std::string Label9 = "keV";        // energy unit
+  std::string FwhmVal = "Ch [ keV ]";  // FWHM result
 };
 
 struct TimerState {

@@ -27,5 +27,9 @@ int runDevices(const QStringList& arguments);
 int runAcquire(const QStringList& arguments);
 int runInfo(const QStringList& arguments);
 int runRender(const QStringList& arguments);  // needs a QGuiApplication
+int runCalib(const QStringList& arguments);
+int runFwhm(const QStringList& arguments);
+int runMnfit(const QStringList& arguments);
+int runDump(const QStringList& arguments);
 
 }  // namespace tolvane::cli

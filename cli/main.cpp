@@ -20,6 +20,10 @@ const char* kUsage =
     "  render FILE.dat --out plot.png [--log | --vfs N] [--first F --last L] [--cursor C]\n"
     "         [--roi i:low:high:0xBBGGRR ...] [--expand N] [--compress N] [--scroll N]\n"
     "         [--snap] [--auto]                        write the plot as a PNG; print the view labels\n"
+    "  calib LCH HCH LE HE [--unit U] [--json]        two-point energy calibration\n"
+    "  fwhm FILE.dat --cursor C [--first F --last L] [--json]\n"
+    "  mnfit FILE.dat --cursor C [--first F --last L] [--json]\n"
+    "  dump FILE.dat --out FILE.txt                    write the text dump\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
@@ -38,6 +42,10 @@ int main(int argc, char** argv) {
   if (command == "acquire") return tolvane::cli::runAcquire(arguments);
   if (command == "info") return tolvane::cli::runInfo(arguments);
   if (command == "render") return tolvane::cli::runRender(arguments);
+  if (command == "calib") return tolvane::cli::runCalib(arguments);
+  if (command == "fwhm") return tolvane::cli::runFwhm(arguments);
+  if (command == "mnfit") return tolvane::cli::runMnfit(arguments);
+  if (command == "dump") return tolvane::cli::runDump(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

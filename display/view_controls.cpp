@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "analysis/energy_calibration.h"
+#include "analysis/spectrum_view.h"
 #include "app/session.h"
 #include "device/mca_commands.h"
 #include "display/plot_calls.h"
@@ -197,7 +199,7 @@ void PaintBox1MouseDown(Session& s, MouseButton button, int32_t x) {
   cursorMoved(s);
   const EnergyCalibration& cal = s.Calibration;
   if (cal.Valid == 1) {
-    const float energy = static_cast<float>(s.Display.Cursor) * cal.Gain + cal.Offset;
+    const float energy = channelEnergy(cal.Gain, cal.Offset, static_cast<float>(s.Display.Cursor));
     s.Texts.Label8 = fixed2(energy);
     s.Texts.Label9 = std::string(cal.UnitText.data(), strnlen(cal.UnitText.data(), cal.UnitText.size()));
   }
@@ -215,7 +217,7 @@ void SnapPeakClick(Session& s) {
     }
   }
   if (peak < 0) {
-    s.Texts.Edit1 = "No peak";  // nothing above zero near the cursor: it stays
+    s.Texts.Edit1 = kNoPeakText;  // nothing above zero near the cursor: it stays
     return;
   }
   float sum = 0.0f, weighted = 0.0f;

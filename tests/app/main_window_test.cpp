@@ -245,3 +245,43 @@ TEST(MainWindowControls, CalibrationPickUpFillsTheLowChannelEdit) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(MainWindowAnalysis, CalibrationFwhmMnFitAndTheTextDumpFromTheWindow) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  for (auto [edit, text] : {std::pair{w.LowCh, "128"}, {w.HiCh, "896"}, {w.LoEng, "1.0"}, {w.HiEng, "7.0"}}) {
+    edit->setText(text);
+    emit edit->textEdited(text);
+  }
+  w.EngCalib->click();
+  EXPECT_EQ(w.session().Calibration.Gain, 0.0078125f);
+  emit w.LowCh->textEdited("12q");
+  EXPECT_EQ(w.Edit1->text(), "Error ! EngCalib LowCh");
+
+  auto& counts = w.session().Working.Counts;
+  std::fill(counts.begin(), counts.end(), 0);
+  counts[99] = 10;
+  counts[100] = 20;
+  counts[101] = 10;
+  w.session().Display.Cursor = 100;
+  w.FWHM->click();
+  EXPECT_EQ(w.Edit1->text(), "Peak   100.00 Ch.");
+  EXPECT_EQ(w.FwhmVal->text(), "    1.00 ch");
+  w.MnKaFit->click();
+  EXPECT_EQ(w.session().MnFit.OverlayShown, 1);
+  EXPECT_EQ(w.Edit1->text(), "  100.00 Ch.");
+  w.MnKaFit->click();
+  EXPECT_EQ(w.session().MnFit.OverlayShown, 0);
+
+  testing::TempDir dir;
+  w.chooseDumpPath = [&] { return QString::fromStdString(dir.path("out.txt")); };
+  w.Write2->trigger();
+  EXPECT_EQ(w.session().Working.Name, "out.txt");
+  EXPECT_GT(testing::readFileBytes(dir.path("out.txt")).size(), 4096u * 14);
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,67 @@
+#include "analysis/fwhm.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/session.h"
+
+namespace tolvane {
+
+namespace {
+
+// (a - b) / (c - d) with the integer differences formed exactly; a zero
+// denominator (flat neighbours) contributes no fraction.
+float fraction(int64_t a, int64_t b, int64_t c, int64_t d) {
+  const int64_t denominator = c - d;
+  return denominator == 0 ? 0.0f : static_cast<float>(a - b) / static_cast<float>(denominator);
+}
+
+}  // namespace
+
+FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_t hi) {
+  FwhmResult result;
+  const PeakNearCursor peak = findPeakNearCursor(y, cursor);
+  if (!peak.found) return result;
+  result.centroid = peak.centroid;
+  lo = std::clamp(lo, 0, y.size - 1);
+  hi = std::clamp(hi, 0, y.size - 1);
+  const int32_t p = peak.channel;
+  if (p <= lo || p >= hi) {
+    result.outcome = FwhmResult::Outcome::PeakAtViewEdge;
+    return result;
+  }
+  const int32_t h = peak.height / 2;
+  int32_t left = lo + 2;
+  for (int32_t k = p; k > lo; --k)
+    if (y.at(k) <= h) {
+      left = k + 1;
+      break;
+    }
+  int32_t right = hi - 2;
+  for (int32_t k = p; k < hi; ++k)
+    if (y.at(k) <= h) {
+      right = k - 1;
+      break;
+    }
+  const float fl = fraction(y.at(left), h, y.at(left), y.at(left - 1));
+  const float fr = fraction(y.at(right), h, y.at(right), y.at(right + 1));
+  result.fwhm = static_cast<float>(right - left - 1) + fl + fr;
+  result.outcome = FwhmResult::Outcome::Measured;
+  return result;
+}
+
+void FWHMClick(Session& s) {
+  const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
+  switch (r.outcome) {
+    case FwhmResult::Outcome::NoPeak: s.Texts.Edit1 = kNoPeakText; return;
+    case FwhmResult::Outcome::PeakAtViewEdge: s.Texts.Edit1 = kPeakAtEdgeText; return;
+    case FwhmResult::Outcome::Measured: break;
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "Peak %8.2f Ch.", static_cast<double>(r.centroid));
+  s.Texts.Edit1 = text;
+  std::snprintf(text, sizeof text, "%8.2f ch", static_cast<double>(r.fwhm));
+  s.Texts.FwhmVal = text;
+}
+
+}  // namespace tolvane
