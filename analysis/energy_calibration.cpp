@@ -12,28 +12,22 @@ float channelEnergy(float gain, float offset, float channel) { return channel * 
 
 void EngCalibClick(Session& s) {
   const CalibrationPageFields& page = s.CalibrationPage;
-  const auto lowCh = parseReal(page.LowCh);
-  if (!lowCh) {
-    s.Texts.Edit1 = kCalibLowChError;
-    return;
+  // The four fields in the order they are checked; the first that is not a
+  // number stops the calibration with its own message.
+  const std::pair<const std::string*, const char*> fields[] = {{&page.LowCh, kCalibLowChError},
+                                                               {&page.HiCh, kCalibHighChError},
+                                                               {&page.LoEng, kCalibLowEngError},
+                                                               {&page.HiEng, kCalibHighEngError}};
+  float values[4];
+  for (size_t i = 0; i < 4; ++i) {
+    const auto value = parseReal(*fields[i].first);
+    if (!value) {
+      s.Texts.Edit1 = fields[i].second;
+      return;
+    }
+    values[i] = static_cast<float>(*value);
   }
-  const auto highCh = parseReal(page.HiCh);
-  if (!highCh) {
-    s.Texts.Edit1 = kCalibHighChError;
-    return;
-  }
-  const auto lowEnergy = parseReal(page.LoEng);
-  if (!lowEnergy) {
-    s.Texts.Edit1 = kCalibLowEngError;
-    return;
-  }
-  const auto highEnergy = parseReal(page.HiEng);
-  if (!highEnergy) {
-    s.Texts.Edit1 = kCalibHighEngError;
-    return;
-  }
-  const auto rlc = static_cast<float>(*lowCh), rhc = static_cast<float>(*highCh);
-  const auto rle = static_cast<float>(*lowEnergy), rhe = static_cast<float>(*highEnergy);
+  const float rlc = values[0], rhc = values[1], rle = values[2], rhe = values[3];
   const float gain = (rhe - rle) / (rhc - rlc);
   if (rhc == rlc || !std::isfinite(gain)) {
     // Two equal channels define no line; the old calibration stays.

@@ -28,8 +28,8 @@ bool toInt(const QString& text, int& value) {
 }
 
 // "i:low:high:colour" with the colour as 0x00BBGGRR (hex with 0x, or decimal).
-bool applyRoi(Session& s, const QString& spec) {
-  const QStringList parts = spec.split(':');
+bool applyRoi(Session& s, const QString& text) {
+  const QStringList parts = text.split(':');
   int index = 0, low = 0, high = 0;
   bool colourOk = false;
   if (parts.size() != 4 || !toInt(parts[0], index) || !toInt(parts[1], low) || !toInt(parts[2], high)) return false;

@@ -28,6 +28,16 @@ void SimRig::tick() {
   Timer1Timer(*session);
 }
 
+void fillSpectrum(Session& s, int channels, int32_t (*f)(int)) {
+  s.Acquisition.ChannelCount = channels;
+  for (int c = 0; c < channels; ++c) s.Working.Counts[static_cast<size_t>(c)] = f(c);
+}
+
+void setView(Session& s, int32_t first, int32_t last) {
+  s.Display.FirstShown = first;
+  s.Display.LastShown = last;
+}
+
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
   dir_ = ::mkdtemp(pattern.data()) ? pattern : std::string();

@@ -27,6 +27,11 @@ struct SimRig {
   std::unique_ptr<Session> session;
 };
 
+// Puts f(c) into channels 0 .. channels-1 of the working spectrum and makes
+// it that long.
+void fillSpectrum(Session& session, int channels, int32_t (*f)(int));
+void setView(Session& session, int32_t first, int32_t last);
+
 // A temporary folder removed with everything in it when the object dies.
 class TempDir {
  public:

@@ -39,14 +39,8 @@ TEST(PlotColumns, StrideIsSignedPixelsPerChannelWhenExpanded) {
 
 struct PlotRig {
   PlotRig() { s.Texts.Edit1.clear(); }
-  void spectrum(int m, int32_t (*f)(int)) {
-    s.Acquisition.ChannelCount = m;
-    for (int c = 0; c < m; ++c) s.Working.Counts[static_cast<size_t>(c)] = f(c);
-  }
-  void view(int32_t first, int32_t last) {
-    s.Display.FirstShown = first;
-    s.Display.LastShown = last;
-  }
+  void spectrum(int m, int32_t (*f)(int)) { testing::fillSpectrum(s, m, f); }
+  void view(int32_t first, int32_t last) { testing::setView(s, first, last); }
   testing::SimRig rig{0};
   Session& s = *rig.session;
 };

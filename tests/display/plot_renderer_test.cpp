@@ -22,14 +22,8 @@ struct RenderRig {
     s.Painter = &renderer;
     InitialiseState(s);
   }
-  void spectrum(int m, int32_t (*f)(int)) {
-    s.Acquisition.ChannelCount = m;
-    for (int c = 0; c < m; ++c) s.Working.Counts[static_cast<size_t>(c)] = f(c);
-  }
-  void view(int32_t first, int32_t last) {
-    s.Display.FirstShown = first;
-    s.Display.LastShown = last;
-  }
+  void spectrum(int m, int32_t (*f)(int)) { testing::fillSpectrum(s, m, f); }
+  void view(int32_t first, int32_t last) { testing::setView(s, first, last); }
   QRgb plot(int x, int y) const { return renderer.PlotImage.pixel(x, y); }
   testing::SimRig rig{0};
   Session& s = *rig.session;
