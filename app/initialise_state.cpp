@@ -26,7 +26,7 @@ void InitialiseState(Session& s) {
   s.Display.FullScaleIndex = 2;
   s.Display.Cursor = 2048;
 
-  s.Scan = ScanSetup{2048, 10, s.Timer1.IntervalMs};
+  s.Scan = ScanSetup{2048, 10, s.Timer1.IntervalMs, {}};
   s.Mca.ChannelCount = s.Acquisition.ChannelCount;
   s.Mca.PresetTime = 10000;
   s.Acquisition.PresetTime = 10000;

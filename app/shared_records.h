@@ -5,6 +5,7 @@
 // formats and the analyser protocol rely on.
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "device/device_status.h"
 
@@ -52,6 +53,9 @@ struct ScanSetup {
   int32_t MemorySize = 2048;
   int32_t PresetTime = 10;         // 0.1 s per pass
   int32_t RefreshInterval = 100;   // ms
+  // "Save Spectrum Data": each pass is written beside this path as
+  // NAME_0001.dat, NAME_0002.dat, ...; empty when passes are not saved.
+  std::string SavePath;
 };
 
 struct DisplayState {

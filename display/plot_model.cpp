@@ -256,6 +256,71 @@ std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width) {
   return ticks;
 }
 
+void buildMappingPreview(Session& s) {
+  PlotModel& plot = s.Plot;
+  MappingPreview& preview = plot.Preview;
+  const DeviceStatus& status = s.Acquisition.Status;
+  const DisplayState& d = s.Display;
+  const int32_t w = kPlotWidth, h = plot.H, bottom = h - 1;
+
+  const int64_t span = int64_t{d.LastShown} - d.FirstShown + 1;
+  const int64_t step = span > 0 ? span / w : 0;
+  const int64_t rep = step == 0 ? (span > 0 ? w / span : w) : w / 256;
+  preview.rows.fill(bottom);
+  for (int i = 0; i < DeviceStatus::kPreviewPoints; ++i) {
+    const int32_t y = std::min(h - (status.preview(i) * h) / 256, bottom);
+    for (int64_t k = 0; k < rep; ++k) {
+      const int64_t x = i * rep + k;
+      if (x >= 0 && x < w) preview.rows[static_cast<size_t>(x)] = y;
+    }
+  }
+
+  auto& t = preview.texts;
+  t.clear();
+  t.push_back({formatted("%8.1f", s.Scan.PresetTime * 0.1), 175, 5, kAqua, true});
+  t.push_back({formatted("%8.1f", status.realTimeTicks() * 0.01), 175, 18, kAqua, true});
+  if (!d.LogScale) {
+    t.push_back({std::string(9, ' '), 10, 18, d.TextBackColour, false});
+    t.push_back({vfsLabel(d.FullScaleIndex), 10, 18, d.CaptionColour, false});
+  }
+  t.push_back({formatted("%8.2f", s.Acquisition.CountRate), 375, 5, kAqua, true});
+  t.push_back({formatted("%8.2f", status.eventCount() * 0.001), 375, 18, kAqua, true});
+  t.push_back({"* ACQ *", 50, 5, kRed, false});
+  t.push_back({s.Working.Header.comment(), 50, 18, kRed, false});
+
+  preview.marks.clear();
+  const int64_t viewFirst = status.viewFirst();
+  const int64_t step2 = (int64_t{status.viewLast()} - viewFirst + 1) / w;
+  for (int i = 0; i < 8 && step2 > 0; ++i) {
+    const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    if (roi.Shown != 1) continue;
+    const int64_t x1 = (roi.HighChannel - viewFirst) / step2;
+    if (!(x1 > 0 && x1 < w)) continue;
+    RoiMark mark;
+    mark.index = i;
+    mark.colour = roi.Colour;
+    mark.shaded = true;
+    mark.xs = static_cast<int32_t>(std::max<int64_t>((roi.LowChannel - viewFirst) / step2, 0));
+    mark.xe = static_cast<int32_t>(x1);
+    int32_t yMin = bottom, xMin = mark.xs;
+    for (int32_t x = mark.xs; x < mark.xe; ++x)
+      if (preview.rows[static_cast<size_t>(x)] < yMin) {
+        yMin = preview.rows[static_cast<size_t>(x)];
+        xMin = x;
+      }
+    mark.shortLabel = {std::string(roi.ElementLabel.data()).substr(0, 2), xMin - 6, yMin - 18, roi.Colour, false};
+    preview.marks.push_back(std::move(mark));
+  }
+
+  preview.cursor = CursorMark{};
+  const int64_t offset = int64_t{status.viewCursor()} - viewFirst;
+  const int64_t xc = step > 0 ? offset / step : offset * rep;
+  if (xc > 0 && xc < w) {
+    const int32_t y = preview.rows[static_cast<size_t>(xc)];
+    preview.cursor = {true, static_cast<int32_t>(xc), y - 25, y};
+  }
+}
+
 void buildChannelTicks(Session& s) {
   s.Plot.AxisTicks = channelTicks(s.Display.FirstShown, s.Display.LastShown, kAxisStripWidth);
 }

@@ -72,6 +72,14 @@ struct ScaleFrame {
   Colour24 previewColour = kLime;
 };
 
+// The analyser's own 256-point preview as the mapping tick draws it.
+struct MappingPreview {
+  std::array<int32_t, kPlotWidth> rows{};  // y[x]
+  std::vector<PlotText> texts;
+  std::vector<RoiMark> marks;  // columns xs .. xe-1 from the bottom up to y[x]
+  CursorMark cursor;
+};
+
 struct PlotModel {
   int32_t W = kPlotWidth;
   int32_t H = kPlotHeight;
@@ -82,6 +90,7 @@ struct PlotModel {
   CursorMark Cursor;
   ScaleFrame Frame;
   std::vector<AxisTick> AxisTicks;
+  MappingPreview Preview;
 };
 
 // The paint's own work: envelope, readouts (idle means a rate of 0), ROI
@@ -92,6 +101,8 @@ void buildPaintModel(Session& session);
 void buildScaleFrame(Session& session, bool logScale, bool full);
 // Channel tick marks for the current view.
 void buildChannelTicks(Session& session);
+// The mapping tick's picture from the status block last received.
+void buildMappingPreview(Session& session);
 
 // Pieces exposed for tests.
 void fillLiveEnvelope(const Session& session, TraceEnvelope& envelope, const ColumnMapping& mapping);

@@ -16,6 +16,8 @@ class PlotPainter {
   virtual void drawScaleFrame(Session& session, bool full) = 0;
   // Redraws the channel-axis strip from the model's ticks and shows it.
   virtual void drawChannelAxis(Session& session) = 0;
+  // Draws the mapping preview over the background and shows the pictures.
+  virtual void drawMappingPreview(Session& session) = 0;
 };
 
 }  // namespace tolvane

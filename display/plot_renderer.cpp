@@ -160,6 +160,36 @@ void PlotRenderer::drawScaleFrame(Session& session, bool full) {
   show();
 }
 
+void PlotRenderer::drawMappingPreview(Session& session) {
+  if (PlotImage.isNull()) return;
+  const MappingPreview& preview = session.Plot.Preview;
+  const int32_t bottom = PlotImage.height() - 1;
+  const int32_t width = std::min<int32_t>(PlotImage.width(), static_cast<int32_t>(preview.rows.size()));
+  copyPixels(PlotBackground, PlotImage);
+  PixelPen pen(PlotImage);
+  for (const PlotText& text : preview.texts) drawText(pen, glyphs_, text);
+  for (const RoiMark& mark : preview.marks) {
+    pen.setColour(toQRgb(mark.colour));
+    for (int32_t x = mark.xs; x < mark.xe; ++x) {
+      pen.moveTo(x, bottom);
+      pen.lineTo(x, preview.rows[static_cast<size_t>(x)]);
+    }
+    drawText(pen, glyphs_, mark.shortLabel);
+  }
+  pen.setColour(toQRgb(kLime));
+  pen.moveTo(0, bottom);
+  for (int32_t x = 0; x < width; ++x) {
+    pen.lineTo(x, preview.rows[static_cast<size_t>(x)]);
+    pen.lineTo(x + 1, preview.rows[static_cast<size_t>(x)]);
+  }
+  if (preview.cursor.shown) {
+    pen.setColour(toQRgb(kRed));
+    pen.moveTo(preview.cursor.x, preview.cursor.fromRow);
+    pen.lineTo(preview.cursor.x, preview.cursor.toRow);
+  }
+  show();
+}
+
 void PlotRenderer::paint(Session& session) {
   if (PlotImage.isNull()) return;
   const PlotModel& plot = session.Plot;

@@ -22,6 +22,7 @@ class PlotRenderer final : public PlotPainter {
   void paint(Session& session) override;
   void drawScaleFrame(Session& session, bool full) override;
   void drawChannelAxis(Session& session) override;
+  void drawMappingPreview(Session& session) override;
 
   // The composed paint box, as last shown.
   const QImage& paintBox() const { return paintBox_; }

@@ -1,6 +1,7 @@
 #include "files/spectrum_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <fstream>
 
@@ -40,13 +41,8 @@ int decodeSpectrumFile(std::istream& in, SpectrumFileHeader& header, int32_t* co
   return blocks * kFileBlockChannels;
 }
 
-bool WriteSpectrumFile(Session& s, const std::string& path) {
-  s.LastPath = path.substr(0, Session::kMaxPathLength);
-  s.Working.setName(fileNameOf(path));
-
-  const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
-  SpectrumFileHeader& h = s.Working.Header;
-  h.setChannelCount(static_cast<int16_t>(n));
+void fillHeaderForWrite(const Session& s, SpectrumFileHeader& h, int channels) {
+  h.setChannelCount(static_cast<int16_t>(channels));
   h.setMakerText();
   if (s.Calibration.Valid == 1) {
     h.setCalibrationMarker(0.0f);
@@ -65,9 +61,40 @@ bool WriteSpectrumFile(Session& s, const std::string& path) {
   h.setLiveTime(s.Acquisition.LiveTime);
   h.setRealTime(s.Acquisition.RealTime);
   h.setPresetTime(s.Acquisition.PresetTime);
+}
 
-  const std::vector<uint8_t> bytes = encodeSpectrumFile(h, s.Working.Counts.data(), n);
-  if (!writeFileAtomically(path, bytes.data(), bytes.size())) {
+void takeHeaderValues(Session& s, const SpectrumFileHeader& h) {
+  s.Acquisition.PresetTime = h.presetTime();
+  s.Acquisition.RealTime = h.realTime();
+  s.Acquisition.LiveTime = h.liveTime();
+  // A marker other than 1.0 means a calibration is stored, but a header
+  // whose gain is 0 (or not a number) carries none: a blank header, such as
+  // the MCA slot's before any setup, must not wipe the calibration in force.
+  if (h.calibrationMarker() != 1.0f && h.gain() != 0.0f && std::isfinite(h.gain()) && std::isfinite(h.offset())) {
+    s.Calibration.Gain = h.gain();
+    s.Calibration.Offset = h.offset();
+    s.Calibration.Valid = 1;
+  }
+  for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i) {
+    RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    roi.LowChannel = h.roiLow(i);
+    roi.HighChannel = h.roiHigh(i);
+    roi.Colour = static_cast<Colour24>(static_cast<int32_t>(h.roiColour(i)));
+  }
+}
+
+bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts,
+                        int channels) {
+  const std::vector<uint8_t> bytes = encodeSpectrumFile(header, counts, channels);
+  return writeFileAtomically(path, bytes.data(), bytes.size());
+}
+
+bool WriteSpectrumFile(Session& s, const std::string& path) {
+  s.LastPath = path.substr(0, Session::kMaxPathLength);
+  s.Working.setName(fileNameOf(path));
+  const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
+  fillHeaderForWrite(s, s.Working.Header, n);
+  if (!writeSpectrumImage(path, s.Working.Header, s.Working.Counts.data(), n)) {
     s.Texts.Edit1 = kFileWriteErrorText;
     return false;
   }
@@ -107,20 +134,7 @@ bool ReadSpectrumFile(Session& s, const std::string& path) {
     s.Texts.Edit1 = std::to_string(m);
     h = s.AcquisitionTemplate;
   } else {
-    s.Acquisition.LiveTime = h.liveTime();
-    s.Acquisition.RealTime = h.realTime();
-    s.Acquisition.PresetTime = h.presetTime();
-    if (h.calibrationMarker() != 1.0f) {
-      s.Calibration.Gain = h.gain();
-      s.Calibration.Offset = h.offset();
-      s.Calibration.Valid = 1;
-    }
-    for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i) {
-      RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
-      roi.LowChannel = h.roiLow(i);
-      roi.HighChannel = h.roiHigh(i);
-      roi.Colour = static_cast<Colour24>(static_cast<int32_t>(h.roiColour(i)));
-    }
+    takeHeaderValues(s, h);
     s.Acquisition.ChannelCount = m;
     s.Display.FirstShown = 0;
     s.Display.LastShown = m - 1;

@@ -27,6 +27,17 @@ std::vector<uint8_t> encodeSpectrumFile(const SpectrumFileHeader& header, const 
 // A short header leaves the rest of `header` as it was.
 int decodeSpectrumFile(std::istream& in, SpectrumFileHeader& header, int32_t* counts, int capacity);
 
+// Fills a header image for writing `channels` channels: the maker text,
+// the calibration (or the marker 1.0 for none), the 16 ROI windows and
+// colours cut to 16 bits, and the preset, real and live times.
+void fillHeaderForWrite(const Session& session, SpectrumFileHeader& header, int channels);
+// Takes what a spectrum's header restores: the three times, the
+// calibration unless the marker is 1.0, and the ROI windows and colours.
+void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
+// Writes a header and counts to `path`, replacing the file in one step.
+bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts,
+                        int channels);
+
 // Writes the working spectrum to `path` as File > Write does once the path
 // is chosen: fills the header image from the run state, calibration and ROI
 // table, then replaces the file in one step. Returns whether it was written;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "files/little_endian.h"
 #include "files/spectrum_file.h"
@@ -93,6 +94,22 @@ TEST(SpectrumFile, AnUncalibratedSpectrumIsWrittenWithMarkerOneAndLeavesTheCalib
   ASSERT_TRUE(ReadSpectrumFile(s, path));
   EXPECT_EQ(s.Calibration.Gain, 0.01f);
   EXPECT_EQ(s.Calibration.Offset, -0.2f);
+}
+
+TEST(SpectrumFile, AHeaderWithoutAUsableGainKeepsTheCalibrationInForce) {
+  FileRig f;
+  Session& s = f.session();
+  s.Calibration = {1, {'k', 'e', 'V'}, 0, 0, 0, 0, 0.01f, 0.5f};
+  for (float gain : {0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    auto image = fileImage(512, 512);
+    storeF32(&image[64], 0.0f);
+    storeF32(&image[68], gain);
+    const std::string path = f.dir.path("blank.dat");
+    writeFileBytes(path, image);
+    ASSERT_TRUE(ReadSpectrumFile(s, path));
+    EXPECT_EQ(s.Calibration.Gain, 0.01f);
+    EXPECT_EQ(s.Calibration.Offset, 0.5f);
+  }
 }
 
 TEST(SpectrumFile, RoiColoursKeepTheirLow16BitsSignExtended) {

@@ -1,0 +1,152 @@
+// Mapping scans against the simulated analyser, and the preview picture.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "acquisition/mapping_scan.h"
+#include "acquisition/run_control.h"
+#include "display/plot_model.h"
+#include "files/spectrum_file.h"
+#include "test_support.h"
+
+namespace tolvane {
+namespace {
+
+std::function<bool(ScanSetupFields&)> scanDialog(bool ok, std::function<void(ScanSetupFields&)> edit) {
+  return [ok, edit](ScanSetupFields& f) {
+    edit(f);
+    return ok;
+  };
+}
+
+TEST(MappingScan, SetUpSendsDwellAndSizeAndSetsTheTickInterval) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) {
+                 f.MemorySize = 2048;
+                 f.ZORVPreSetTime = "25";
+                 f.DispRefTimer = "200";
+               }));
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P25;", "$M16;"}));
+  EXPECT_EQ(s.Acquisition.ChannelCount, 2048);
+  EXPECT_EQ(s.Timer1.IntervalMs, 200);
+  EXPECT_EQ(s.Texts.Edit1, "$P25;");
+}
+
+TEST(MappingScan, BadOrZeroIntervalsKeepTheOldValuesAndCancelStoresNothing) {
+  testing::SimRig rig;
+  Session& s = *rig.session;
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) {
+                 f.ZORVPreSetTime = "x";
+                 f.DispRefTimer = "0";
+               }));
+  EXPECT_EQ(s.Scan.PresetTime, 10);
+  EXPECT_EQ(s.Scan.RefreshInterval, 100);
+  EXPECT_EQ(s.Texts.Edit1, "$P10;");  // the frame text follows the messages
+  StoreScanSetupFields(s, {1024, "5", "-3", "File Name", ""});
+  EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");
+  Button7Click(s, scanDialog(false, [](ScanSetupFields& f) { f.ZORVPreSetTime = "99"; }));
+  EXPECT_EQ(s.Scan.PresetTime, 5);
+}
+
+TEST(MappingScan, PassesCountOnceEachClearShowsZeroAndAbortStops) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) {
+                 f.MemorySize = 1024;
+                 f.ZORVPreSetTime = "5";
+               }));
+  rig.analyser().clearFrameLog();
+  ZorvStartClick(s);
+  EXPECT_EQ(rig.frames().front(), "$X;");
+  EXPECT_EQ(s.Acquisition.Mode, 0);
+  for (int i = 0; i < 23; ++i) rig.tick();  // 2.3 s: four passes of 0.5 s
+  EXPECT_EQ(s.Acquisition.ScanCount, 4);
+  EXPECT_EQ(s.Texts.Edit4, "4");
+  EXPECT_EQ(s.Texts.Label7, " ");
+  ZorvClearClick(s);
+  EXPECT_EQ(s.Texts.Edit4, "0");
+  ZorvStopClick(s);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  rig.analyser().clearFrameLog();
+  ZorvStopClick(s);  // nothing runs: nothing is sent
+  EXPECT_TRUE(rig.frames().empty());
+}
+
+TEST(MappingScan, SavedPassesAreOneReadableFilePerCountedPass) {
+  testing::SimRig rig;
+  testing::TempDir dir;
+  rig.open();
+  Session& s = *rig.session;
+  const std::string chosen = dir.path("map.dat");
+  Button7Click(s, scanDialog(true, [&](ScanSetupFields& f) {
+                 f.MemorySize = 512;
+                 f.ZORVPreSetTime = "5";
+                 f.SavePath = chosen;
+               }));
+  ZorvStartClick(s);
+  for (int i = 0; i < 16; ++i) rig.tick();
+  ASSERT_EQ(s.Acquisition.ScanCount, 3);
+  EXPECT_EQ(passFilePath(chosen, 2), dir.path("map_0002.dat"));
+  for (int pass = 1; pass <= 3; ++pass) {
+    testing::SimRig reader(0);
+    reader.session->Texts.Edit1.clear();
+    ASSERT_TRUE(ReadSpectrumFile(*reader.session, passFilePath(chosen, pass)));
+    EXPECT_EQ(reader.session->Texts.Edit1, "");
+    EXPECT_EQ(reader.session->Acquisition.ChannelCount, 512);
+    EXPECT_EQ(reader.session->Acquisition.RealTime, 5);
+  }
+  EXPECT_FALSE(std::filesystem::exists(passFilePath(chosen, 4)));
+
+  // A pass that cannot be saved is reported and the scan goes on.
+  s.Scan.SavePath = dir.path("missing/map.dat");
+  for (int i = 0; i < 6; ++i) rig.tick();
+  EXPECT_EQ(s.Texts.Edit1, "Cannot save map_0004.dat");
+  EXPECT_TRUE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.ScanCount, 4);
+}
+
+TEST(MappingPreview, GeometryOfThePreviewPointsAndTheCursor) {
+  testing::SimRig rig(0);
+  Session& s = *rig.session;
+  DeviceStatus& status = s.Acquisition.Status;
+  for (int i = 0; i < 256; ++i) status.setPreview(i, static_cast<uint8_t>(i));
+  status.setViewFirst(0);
+  status.setViewLast(1023);
+  status.setViewCursor(20);
+  testing::setView(s, 0, 1023);
+  s.Rois.Entries[0].Shown = 1;
+  s.Rois.Entries[0].LowChannel = 100;
+  s.Rois.Entries[0].HighChannel = 120;
+  buildMappingPreview(s);
+  const MappingPreview& p = s.Plot.Preview;
+  EXPECT_EQ(p.rows[0], 311);   // byte 0 at the bottom row
+  EXPECT_EQ(p.rows[1], 311);
+  EXPECT_EQ(p.rows[510], 2);   // byte 255 at row 2
+  EXPECT_EQ(p.rows[511], 2);
+  EXPECT_EQ(p.rows[20], p.rows[21]);  // point 10 covers columns 20 and 21
+  ASSERT_EQ(p.marks.size(), 1u);
+  EXPECT_EQ(p.marks[0].xs, 50);
+  EXPECT_EQ(p.marks[0].xe, 60);
+  EXPECT_TRUE(p.cursor.shown);
+  EXPECT_EQ(p.cursor.x, 10);
+  EXPECT_EQ(p.cursor.toRow - p.cursor.fromRow, 25);
+
+  status.setViewFirst(100);
+  status.setViewLast(227);
+  testing::setView(s, 100, 227);  // span 128: four columns per point
+  status.setPreview(127, 200);
+  status.setPreview(128, 0);
+  buildMappingPreview(s);
+  EXPECT_EQ(p.rows[508], 312 - 200 * 312 / 256);
+  EXPECT_EQ(p.rows[511], p.rows[508]);  // points 128.. fall outside
+  EXPECT_TRUE(p.marks.empty());         // step 0: no ROI marks
+  EXPECT_EQ(p.texts.back().text, "");   // the comment, in red
+  EXPECT_EQ(p.texts[p.texts.size() - 2].text, "* ACQ *");
+}
+
+}  // namespace
+}  // namespace tolvane
