@@ -20,6 +20,7 @@
 #include <QToolButton>
 
 #include "acquisition/mca_setup_dialog.h"
+#include "acquisition/scan_setup_dialog.h"
 #include "analysis/energy_calibration.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
@@ -28,6 +29,7 @@
 #include "app/about_dialog.h"
 #include "device/mca_open_click.h"
 #include "display/plot_calls.h"
+#include "display/memory_slots.h"
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
 #include "roi/roi_page.h"
@@ -110,6 +112,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseWritePath = [this] { return askPath(this, true); };
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
+  runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
   connectViewControls();
   connectRoiPage();
   connectCalibrationPage();
@@ -235,6 +238,16 @@ void TForm1::buildPages() {
   connect(McaClear, &QPushButton::clicked, this, [this] { handle([this] { McaClearClick(session_); }); });
   connect(Button10, &QPushButton::clicked, this,
           [this] { handle([this] { Button10Click(session_, runSetupDialog); }); });
+  connect(ZorvStart, &QPushButton::clicked, this, [this] { handle([this] { ZorvStartClick(session_); }); });
+  connect(ZorvStop, &QPushButton::clicked, this, [this] { handle([this] { ZorvStopClick(session_); }); });
+  connect(ZorvClear, &QPushButton::clicked, this, [this] { handle([this] { ZorvClearClick(session_); }); });
+  connect(Button7, &QPushButton::clicked, this,
+          [this] { handle([this] { Button7Click(session_, runScanSetupDialog); }); });
+  connect(McaMem, &QRadioButton::clicked, this, [this] { handle([this] { McaMemClick(session_); }); });
+  connect(Mem1Spec, &QRadioButton::clicked, this, [this] { handle([this] { MemSpecClick(session_, 1); }); });
+  connect(Mem2Spec, &QRadioButton::clicked, this, [this] { handle([this] { MemSpecClick(session_, 2); }); });
+  connect(Mem3Spec, &QRadioButton::clicked, this, [this] { handle([this] { MemSpecClick(session_, 3); }); });
+  connect(OverLapON, &QPushButton::clicked, this, [this] { handle([this] { OverLapONClick(session_); }); });
   connect(SCAGATE, &QRadioButton::clicked, this, [this] { handle([this] { SCAGATEClick(session_); }); });
   connect(SCAFAST, &QRadioButton::clicked, this, [this] { handle([this] { SCAFASTClick(session_); }); });
   connect(MCA, &QRadioButton::clicked, this, [this] { handle([this] { MCAClick(session_); }); });

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "acquisition/mapping_scan.h"
 #include "acquisition/mca_setup.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
@@ -49,6 +50,7 @@ class TForm1 final : public QMainWindow {
   std::function<QString()> chooseDumpPath;
   // The MCA setup dialog; returns whether it ended with OK.
   std::function<bool(McaSetupFields&)> runSetupDialog;
+  std::function<bool(ScanSetupFields&)> runScanSetupDialog;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();

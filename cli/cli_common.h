@@ -31,5 +31,6 @@ int runCalib(const QStringList& arguments);
 int runFwhm(const QStringList& arguments);
 int runMnfit(const QStringList& arguments);
 int runDump(const QStringList& arguments);
+int runScan(const QStringList& arguments);
 
 }  // namespace tolvane::cli

@@ -24,6 +24,8 @@ const char* kUsage =
     "  fwhm FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  mnfit FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  dump FILE.dat --out FILE.txt                    write the text dump\n"
+    "  scan --device=sim --memory 1024 --dwell 10 --passes N --save NAME [--fast]\n"
+    "                                                  mapping scan; prints the pass count\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
   if (command == "fwhm") return tolvane::cli::runFwhm(arguments);
   if (command == "mnfit") return tolvane::cli::runMnfit(arguments);
   if (command == "dump") return tolvane::cli::runDump(arguments);
+  if (command == "scan") return tolvane::cli::runScan(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

@@ -285,3 +285,37 @@ TEST(MainWindowAnalysis, CalibrationFwhmMnFitAndTheTextDumpFromTheWindow) {
 
 }  // namespace
 }  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(MainWindowScan, ZorvPageRunsAScanAndTheMemoryButtonsSwitchSlots) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.McaOpen->click();
+  w.runScanSetupDialog = [](ScanSetupFields& f) {
+    f.ZORVPreSetTime = "5";
+    f.DispRefTimer = "100";
+    return true;
+  };
+  w.Button7->click();
+  w.ZorvStart->click();
+  EXPECT_TRUE(w.Timer1->isActive());
+  for (int i = 0; i < 11; ++i) r.tick();
+  EXPECT_EQ(w.Edit4->text(), "2");
+  EXPECT_EQ(w.Label7->text(), " ");
+  w.ZorvStop->click();
+  EXPECT_FALSE(w.Timer1->isActive());
+  w.ZorvClear->click();
+  EXPECT_EQ(w.Edit4->text(), "0");
+
+  w.Mem2Spec->click();
+  EXPECT_EQ(w.session().SelectedMemory, 2);
+  w.OverLapON->click();
+  EXPECT_TRUE(w.session().Display.Mem2Shown);
+  w.McaMem->click();
+  EXPECT_EQ(w.session().Working.Name, "MCA");
+}
+
+}  // namespace
+}  // namespace tolvane

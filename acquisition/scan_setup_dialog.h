@@ -1,0 +1,34 @@
+#pragma once
+// TZORVSetUp: the mapping scan's setup dialog. The element-mapping
+// controls are present and inactive.
+#include <QDialog>
+#include <functional>
+
+#include "acquisition/mapping_scan.h"
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace tolvane {
+
+class TZORVSetUp final : public QDialog {
+ public:
+  TZORVSetUp(const ScanSetupFields& fields, QWidget* parent);
+  ScanSetupFields fields() const;
+
+  // The file dialog behind "Save Spectrum Data"; empty result = cancelled.
+  std::function<QString()> chooseSavePath;
+
+  QRadioButton *MemSize512, *MemSize1024, *MemSize2048;
+  QLineEdit *ZORVPreSetTime, *DispRefTimer, *Edit3;
+  QCheckBox* SaveRawData;
+
+ private:
+  void SaveRawDataClick();
+  QString savePath_;
+};
+
+bool runScanSetupDialog(QWidget* parent, ScanSetupFields& fields);
+
+}  // namespace tolvane
