@@ -1,0 +1,167 @@
+#include "xfit/mlsq_fit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include "files/little_endian.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr int kStdBlockChannels = 512;
+constexpr int kStdMaxBlocks = 8;
+
+// Reads a standard's spectrum file: the header is skipped, the counts are
+// taken in whole blocks of 512, at most 8. Returns the channels read, or -1
+// when the file cannot be opened.
+int32_t readStandardCounts(const std::string& path, int32_t* counts) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return -1;
+  std::fill(counts, counts + kFitChannels, 0);
+  in.ignore(1024);
+  std::array<uint8_t, 4 * kStdBlockChannels> block;
+  int32_t blocks = 0;
+  while (blocks < kStdMaxBlocks && in) {
+    in.read(reinterpret_cast<char*>(block.data()), block.size());
+    if (in.gcount() != static_cast<std::streamsize>(block.size())) break;
+    for (int i = 0; i < kStdBlockChannels; ++i)
+      counts[blocks * kStdBlockChannels + i] = loadI32(&block[static_cast<size_t>(4 * i)]);
+    ++blocks;
+  }
+  return blocks * kStdBlockChannels;
+}
+
+}  // namespace
+
+int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath) {
+  // A cancelled dialog names no folder to load from: nothing is loaded.
+  if (ReadStandardTableFile(module.Table, tablePath) != TableReadOutcome::Read) return 0;
+  XfitWorkspace& fit = module.Fit;
+  fit.FitCount = 0;
+  for (int i = 0; i < StandardTable::kRecords; ++i) {
+    const StandardRecord& record = module.Table.Records[static_cast<size_t>(i)];
+    if (record.inUse() != 1) continue;
+    fit.SelectedCopy[static_cast<size_t>(fit.FitCount)] = record;
+    fit.SelectedIndex[static_cast<size_t>(fit.FitCount)] = i;
+    ++fit.FitCount;
+  }
+  std::vector<int32_t> counts(kFitChannels);
+  for (int k = 0; k < fit.FitCount; ++k) {
+    const std::string path = module.Table.Folder + fit.SelectedCopy[static_cast<size_t>(k)].specFile();
+    const int32_t channels = readStandardCounts(path, counts.data());
+    if (channels < 0) return 0;
+    fit.StdChannels = channels;
+    TopHatFilter(counts.data(), fit.filteredStd(k), channels, fit.Widths);
+  }
+  return fit.FitCount;
+}
+
+bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
+  const int m = fit.FitCount;
+  const auto window = [&](int i) {
+    const StandardRecord& r = fit.SelectedCopy[static_cast<size_t>(i)];
+    return std::pair<int32_t, int32_t>{std::max(r.fitLowCh(), 0), std::min(r.fitHighCh(), kFitChannels)};
+  };
+  const auto variance = [&](int32_t c) {
+    if (v[c] == 0.0) v[c] = 1.0;
+    return v[c];
+  };
+  auto& a = fit.NormalMatrix;
+  for (int i = 0; i < m; ++i) {
+    const double* s = fit.filteredStd(i);
+    const auto [low, high] = window(i);
+    double sum = 0.0;
+    for (int32_t c = low; c < high; ++c) sum += s[c] * y[c] / variance(c);
+    fit.RightHandSide[static_cast<size_t>(i)] = sum;
+  }
+  for (int i = 0; i < m; ++i) std::fill_n(a[static_cast<size_t>(i)].begin(), m, 0.0);
+  for (int i = 0; i < m; ++i)
+    for (int j = i; j < m; ++j) {
+      const int32_t low = std::max(window(i).first, window(j).first);
+      const int32_t high = std::min(window(i).second, window(j).second);
+      if (low >= high) continue;
+      const double *si = fit.filteredStd(i), *sj = fit.filteredStd(j);
+      double sum = 0.0;
+      for (int32_t c = low; c < high; ++c) sum += si[c] * sj[c] / variance(c);
+      a[static_cast<size_t>(i)][static_cast<size_t>(j)] = sum;
+    }
+  for (int i = 0; i < m - 1; ++i)
+    for (int j = i + 1; j < m; ++j) a[static_cast<size_t>(j)][static_cast<size_t>(i)] = a[static_cast<size_t>(i)][static_cast<size_t>(j)];
+
+  // Gauss-Jordan on [A | I], pivots in order without exchanges.
+  for (int i = 0; i < m; ++i)
+    for (int j = 0; j < m; ++j) a[static_cast<size_t>(i)][static_cast<size_t>(m + j)] = i == j ? 1.0 : 0.0;
+  for (int p = 0; p < m; ++p) {
+    auto& row = a[static_cast<size_t>(p)];
+    const double d = row[static_cast<size_t>(p)];
+    if (d == 0.0 || !std::isfinite(d)) return false;  // singular: no result
+    for (int k = 0; k < 2 * m; ++k) row[static_cast<size_t>(k)] /= d;
+    for (int r = 0; r < m; ++r) {
+      if (r == p) continue;
+      auto& other = a[static_cast<size_t>(r)];
+      const double f = other[static_cast<size_t>(p)];
+      for (int k = 0; k < 2 * m; ++k) other[static_cast<size_t>(k)] -= f * row[static_cast<size_t>(k)];
+    }
+  }
+  for (int i = 0; i < m; ++i)
+    for (int j = 0; j < m; ++j) a[static_cast<size_t>(i)][static_cast<size_t>(j)] = a[static_cast<size_t>(i)][static_cast<size_t>(m + j)];
+
+  const int32_t factor = (2 * fit.Widths.centre * fit.Widths.side) / (fit.Widths.centre + 2 * fit.Widths.side);
+  for (int i = 0; i < m; ++i) {
+    double sum = 0.0;
+    for (int j = 0; j < m; ++j) sum += a[static_cast<size_t>(i)][static_cast<size_t>(j)] * fit.RightHandSide[static_cast<size_t>(j)];
+    fit.FitCoefficients[static_cast<size_t>(i)] = sum;
+    const double e = factor * a[static_cast<size_t>(i)][static_cast<size_t>(i)];
+    fit.FitErrors[static_cast<size_t>(i)] = e > 0 ? std::sqrt(e) * 3 * 100 : 100;
+    if (!std::isfinite(sum) || !std::isfinite(fit.FitErrors[static_cast<size_t>(i)])) return false;
+  }
+  return true;
+}
+
+FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath) {
+  XfitWorkspace& fit = module.Fit;
+  fit.Widths = TopHatWidths{};
+  if (!loaded && LoadStandardTable(module, tablePath) == 0) return FitOutcome::NoStandards;
+  if (fit.SampleChannels == 0) return FitOutcome::NoSample;
+  TopHatFilter(fit.SampleCounts.data(), fit.FilteredSample.data(), fit.SampleChannels, fit.Widths);
+  TopHatVariance(fit.SampleCounts.data(), fit.SampleVariance.data(), fit.SampleChannels, fit.Widths);
+  if (!solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data())) return FitOutcome::Singular;
+  for (int k = 0; k < fit.FitCount; ++k) {
+    StandardRecord& record = module.Table.Records[static_cast<size_t>(fit.SelectedIndex[static_cast<size_t>(k)])];
+    record.setKratioPct(static_cast<float>(fit.FitCoefficients[static_cast<size_t>(k)] * 100));
+    record.setKratioErr(static_cast<float>(fit.FitErrors[static_cast<size_t>(k)]));
+  }
+  return FitOutcome::Fitted;
+}
+
+XfitBatch::XfitBatch(const XfitWorkspace& loaded) : fit_(loaded) {
+  fit_.Widths = TopHatWidths{};
+  std::vector<bool> used(kFitChannels, false);
+  for (int k = 0; k < fit_.FitCount; ++k) {
+    const StandardRecord& r = fit_.SelectedCopy[static_cast<size_t>(k)];
+    for (int32_t c = std::max(r.fitLowCh(), 0); c < std::min(r.fitHighCh(), kFitChannels); ++c) used[static_cast<size_t>(c)] = true;
+  }
+  for (int32_t c = 0; c < kFitChannels; ++c)
+    if (used[static_cast<size_t>(c)]) channels_.push_back(c);
+}
+
+bool XfitBatch::fit(const int32_t* counts, int32_t n, std::array<double, kMaxStandards>& coefficients,
+                    std::array<double, kMaxStandards>& errors) {
+  n = std::clamp(n, 0, kFitChannels);
+  if (n == 0) return false;
+  std::copy_n(counts, n, counts_.begin());
+  std::fill(counts_.begin() + n, counts_.end(), 0);
+  prefixSums(counts_.data(), prefix_.data());
+  for (int32_t c : channels_) {
+    y_[static_cast<size_t>(c)] = topHatAt(prefix_.data(), c, n);
+    v_[static_cast<size_t>(c)] = topHatVarianceAt(prefix_.data(), c, n);
+  }
+  if (!solveMlsq(fit_, y_.data(), v_.data())) return false;
+  coefficients = fit_.FitCoefficients;
+  errors = fit_.FitErrors;
+  return true;
+}
+
+}  // namespace tolvane

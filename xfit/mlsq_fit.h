@@ -1,0 +1,85 @@
+#pragma once
+// The quantitative fit: the sample, after the top-hat filter, is fitted as
+// a sum of the filtered spectra of the selected standards, each only in its
+// own channel window, by weighted linear least squares. The result per
+// standard is a K-ratio in percent and its three-sigma uncertainty.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "xfit/standard_table.h"
+#include "xfit/top_hat_filter.h"
+
+namespace tolvane {
+
+inline constexpr int kMaxStandards = 16;
+
+// The fit's fixed working storage, set up once.
+struct XfitWorkspace {
+  TopHatWidths Widths;
+  int32_t FitCount = 0;  // m, the standards selected when the table was loaded
+  std::array<int32_t, kMaxStandards> SelectedIndex{};
+  std::array<StandardRecord, kMaxStandards> SelectedCopy{};
+  int32_t StdChannels = 0;
+  std::vector<double> FilteredStd = std::vector<double>(kMaxStandards * kFitChannels, 0.0);
+  std::vector<int32_t> SampleCounts = std::vector<int32_t>(kFitChannels, 0);
+  int32_t SampleChannels = 0;
+  std::vector<double> FilteredSample = std::vector<double>(kFitChannels, 0.0);
+  std::vector<double> SampleVariance = std::vector<double>(kFitChannels, 0.0);
+  std::array<std::array<double, 2 * kMaxStandards>, kMaxStandards> NormalMatrix{};
+  std::array<double, kMaxStandards> RightHandSide{};
+  std::array<double, kMaxStandards> FitCoefficients{};
+  std::array<double, kMaxStandards> FitErrors{};
+
+  const double* filteredStd(int k) const { return FilteredStd.data() + static_cast<ptrdiff_t>(k) * kFitChannels; }
+  double* filteredStd(int k) { return FilteredStd.data() + static_cast<ptrdiff_t>(k) * kFitChannels; }
+};
+
+// The data module: the standards table and the fit's storage.
+struct TDmVQRN {
+  StandardTable Table;
+  XfitWorkspace Fit;
+};
+
+// Reads the table (an empty path is a cancelled dialog: nothing happens),
+// selects the records in use and loads and filters their spectra from the
+// table's folder. Returns the number of standards loaded, or 0 when the
+// table could not be read, the dialog was cancelled, or a spectrum could
+// not be opened.
+int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath);
+
+enum class FitOutcome { Fitted, NoStandards, NoSample, Singular };
+
+// Fits SampleCounts (SampleChannels of them), loading the table from
+// `tablePath` first unless `loaded`. Writes KratioPct and KratioErr of the
+// selected records only when the fit succeeds.
+FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath);
+
+// The normal equations, their inversion and the solution for m standards,
+// from the filtered sample Y and its variance V (a variance of 0 is
+// replaced by 1.0 in V). Returns false for a zero or non-finite pivot.
+bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
+
+// Many samples against one loaded table: the standards are filtered once,
+// and each sample is filtered only in the fit windows, from prefix sums.
+// Gives the same numbers as RunMlsqFit.
+class XfitBatch {
+ public:
+  explicit XfitBatch(const XfitWorkspace& loaded);
+  // Fits one sample of n channels (cut to 4096); coefficients and errors in
+  // the fit's units (K-ratio as a fraction, error in percent).
+  bool fit(const int32_t* counts, int32_t n, std::array<double, kMaxStandards>& coefficients,
+           std::array<double, kMaxStandards>& errors);
+  int32_t standards() const { return fit_.FitCount; }
+
+ private:
+  XfitWorkspace fit_;
+  std::vector<int32_t> channels_;  // the union of the fit windows
+  std::vector<int32_t> counts_ = std::vector<int32_t>(kFitChannels, 0);
+  std::vector<int64_t> prefix_ = std::vector<int64_t>(kFitChannels + 1, 0);
+  std::vector<double> y_ = std::vector<double>(kFitChannels, 0.0);
+  std::vector<double> v_ = std::vector<double>(kFitChannels, 0.0);
+};
+
+}  // namespace tolvane

@@ -1,0 +1,50 @@
+#include "xfit/standards_editor.h"
+
+#include <cstdio>
+
+#include "app/text_number.h"
+#include "xfit/standard_table.h"
+
+namespace tolvane {
+
+EditorView initialEditorView() {
+  EditorView view;
+  view.header = "StdTable Filename";
+  for (int i = 0; i < 16; ++i) {
+    EditorRow& row = view.rows[static_cast<size_t>(i)];
+    char caption[16];
+    std::snprintf(caption, sizeof caption, "Std No.%2d", i + 1);
+    row.caption = caption;
+    const std::string n = std::to_string(i + 1);
+    row.kratio = "Std" + n + "Kratio";
+    row.cf = "Std" + n + "Cf";
+    row.file = "Std" + n + "FileName";
+  }
+  return view;
+}
+
+void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view) {
+  view.header = table.TableLabel;
+  view.kratioHeader = wtDisplay ? "Wt %" : "K-Ratio";
+  for (int i = 0; i < StandardTable::kRecords; ++i) {
+    const StandardRecord& r = table.Records[static_cast<size_t>(i)];
+    EditorRow& row = view.rows[static_cast<size_t>(i)];
+    row.checked = r.inUse() == 1;
+    if (r.empty()) continue;
+    row.caption = r.elemName();
+    row.file = r.specFile();
+    char text[64];
+    std::snprintf(text, sizeof text, "%8.3f", static_cast<double>(r.cf()));
+    row.cf = text;
+    const double factor = wtDisplay ? static_cast<double>(r.cf()) : 1.0;
+    std::snprintf(text, sizeof text, "%9.2f  +/-%9.3f", static_cast<double>(r.kratioPct()) * factor,
+                  static_cast<double>(r.kratioErr()) * factor);
+    row.kratio = text;
+  }
+}
+
+void StdWtperChange(StandardTable& table, int row, const std::string& text) {
+  if (const auto value = parseReal(text)) SetChemicalWtPercent(table, row, static_cast<float>(*value));
+}
+
+}  // namespace tolvane

@@ -1,0 +1,33 @@
+#pragma once
+// What the standards editor shows, row by row, and what typing a wt% does.
+#include <array>
+#include <string>
+
+namespace tolvane {
+
+struct StandardTable;
+
+struct EditorRow {
+  bool checked = false;  // InUse is exactly 1
+  std::string caption;   // "Std No. 1" until the record names an element
+  std::string kratio;    // "%9.2f  +/-%9.3f"
+  std::string cf;        // "%8.3f"
+  std::string file;
+};
+
+struct EditorView {
+  std::string header;  // the table label
+  std::string kratioHeader = "K-Ratio";
+  std::array<EditorRow, 16> rows;
+};
+
+// The rows as a new dialog starts them: the controls' own names.
+EditorView initialEditorView();
+// Fills `view` from the table; rows of empty records keep their texts.
+// With `wtDisplay` the K-ratio column shows K-ratio x Cf and error x Cf.
+void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view);
+// The analyst typed `text` into row `row`'s wt% edit: a number sets Wtper
+// and Cf; anything else changes nothing.
+void StdWtperChange(StandardTable& table, int row, const std::string& text);
+
+}  // namespace tolvane

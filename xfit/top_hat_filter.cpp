@@ -1,0 +1,63 @@
+#include "xfit/top_hat_filter.h"
+
+#include <algorithm>
+
+namespace tolvane {
+
+namespace {
+
+// One filter loop; `shift` moves the window (0 for the filter, 1 for the
+// variance) and `sideWeight` is the weight of both side lobes.
+void filterLoop(const int32_t* in, double* out, int32_t n, TopHatWidths w, int32_t shift, double sideWeight) {
+  const int32_t span = 2 * w.side + w.centre;
+  const int32_t h = span / 2;
+  std::fill(out, out + kFitChannels, 0.0);
+  for (int32_t i = 0; i < n && i < kFitChannels; ++i) {
+    if (i - h - 1 + shift + span - 1 > kFitChannels - 1) return;  // the window leaves the buffer: stop
+    double sum = 0.0;
+    for (int32_t j = 0; j < span; ++j) {
+      const int32_t c = i - h - 1 + shift + j;
+      if (c < 0) continue;
+      const double v = static_cast<double>(in[c]);
+      sum += (j < w.side || j >= w.side + w.centre) ? sideWeight * v : v;
+    }
+    out[i] = sum;
+  }
+}
+
+int64_t rangeSum(const int64_t* prefix, int32_t first, int32_t last) {
+  first = std::max(first, 0);
+  if (last < first) return 0;
+  return prefix[last + 1] - prefix[first];
+}
+
+}  // namespace
+
+void TopHatFilter(const int32_t* in, double* out, int32_t n, TopHatWidths w) {
+  filterLoop(in, out, n, w, 0, static_cast<double>(w.centre) * -0.5 / static_cast<double>(w.side));
+}
+
+void TopHatVariance(const int32_t* in, double* out, int32_t n, TopHatWidths w) {
+  const double side = static_cast<double>(w.centre) * -0.5 / static_cast<double>(w.side);
+  filterLoop(in, out, n, w, 1, side * side);
+}
+
+void prefixSums(const int32_t* in, int64_t* prefix) {
+  prefix[0] = 0;
+  for (int32_t c = 0; c < kFitChannels; ++c) prefix[c + 1] = prefix[c] + in[c];
+}
+
+double topHatAt(const int64_t* prefix, int32_t i, int32_t n) {
+  if (i >= n || i + 14 > kFitChannels - 1) return 0.0;
+  const int64_t left = rangeSum(prefix, i - 17, i - 10);
+  const int64_t centre = rangeSum(prefix, i - 9, i + 6);
+  const int64_t right = rangeSum(prefix, i + 7, i + 14);
+  return static_cast<double>(centre - left - right);
+}
+
+double topHatVarianceAt(const int64_t* prefix, int32_t i, int32_t n) {
+  if (i >= n || i + 15 > kFitChannels - 1) return 0.0;
+  return static_cast<double>(rangeSum(prefix, i - 16, i + 15));
+}
+
+}  // namespace tolvane
