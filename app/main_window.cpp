@@ -33,6 +33,8 @@
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
 #include "roi/roi_page.h"
+#include "xfit/standards_editor_dialog.h"
+#include "xfit/xfit_commands.h"
 #include "files/ascii_dump.h"
 #include "files/spectrum_file.h"
 
@@ -113,6 +115,17 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
+  chooseTablePath = [this] {
+    QFileDialog dialog(this);
+    dialog.setNameFilters({"Std Reference(*.ref)", "MCA Data(*.dat)"});
+    dialog.selectNameFilter("Std Reference(*.ref)");
+    dialog.setDefaultSuffix("dat");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                   : QString();
+  };
+  runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table); };
+  Edit1->installEventFilter(this);
   connectViewControls();
   connectRoiPage();
   connectCalibrationPage();
@@ -313,6 +326,11 @@ void TForm1::mousePressEvent(QMouseEvent* event) {
   });
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Edit1 && event->type() == QEvent::MouseButtonPress) handle([this] { Edit1Click(session_); });
+  return QMainWindow::eventFilter(watched, event);
+}
+
 void TForm1::connectRoiPage() {
   for (const auto& [name, colour] : kColourChoices) addColour(ROIColor, name, colour);
   connect(ROINoSelect, &QComboBox::activated, this, [this](int index) { handle([&] { ROINoSelectChange(session_, index); }); });
@@ -333,6 +351,15 @@ void TForm1::connectRoiPage() {
 }
 
 void TForm1::connectCalibrationPage() {
+  connect(AddStd, &QPushButton::clicked, this, [this] { handle([this] { AddStdClick(session_); }); });
+  connect(EditStd, &QPushButton::clicked, this, [this] { handle([this] { EditStdClick(session_, runEditor); }); });
+  connect(LoadStd, &QPushButton::clicked, this,
+          [this] { handle([this] { LoadStdClick(session_, chooseTablePath().toLocal8Bit().toStdString()); }); });
+  connect(MLSQfit, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      MLSQfitClick(session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
+    });
+  });
   connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });
   connect(FWHM, &QPushButton::clicked, this, [this] { handle([this] { FWHMClick(session_); }); });
   connect(MnKaFit, &QPushButton::clicked, this, [this] { handle([this] { MnKaFitClick(session_); }); });

@@ -51,6 +51,9 @@ class TForm1 final : public QMainWindow {
   // The MCA setup dialog; returns whether it ended with OK.
   std::function<bool(McaSetupFields&)> runSetupDialog;
   std::function<bool(ScanSetupFields&)> runScanSetupDialog;
+  // The data module's table dialogs and the standards editor.
+  std::function<QString()> chooseTablePath;
+  std::function<bool()> runEditor;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -106,6 +109,7 @@ class TForm1 final : public QMainWindow {
  protected:
   // A press on the window outside the plot acts like a press on the plot.
   void mousePressEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Read1Click();

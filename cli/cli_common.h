@@ -32,5 +32,6 @@ int runFwhm(const QStringList& arguments);
 int runMnfit(const QStringList& arguments);
 int runDump(const QStringList& arguments);
 int runScan(const QStringList& arguments);
+int runXfit(const QStringList& arguments);
 
 }  // namespace tolvane::cli

@@ -26,6 +26,8 @@ const char* kUsage =
     "  dump FILE.dat --out FILE.txt                    write the text dump\n"
     "  scan --device=sim --memory 1024 --dwell 10 --passes N --save NAME [--fast]\n"
     "                                                  mapping scan; prints the pass count\n"
+    "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
+    "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
   if (command == "mnfit") return tolvane::cli::runMnfit(arguments);
   if (command == "dump") return tolvane::cli::runDump(arguments);
   if (command == "scan") return tolvane::cli::runScan(arguments);
+  if (command == "xfit") return tolvane::cli::runXfit(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

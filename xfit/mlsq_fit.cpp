@@ -145,15 +145,19 @@ XfitBatch::XfitBatch(const XfitWorkspace& loaded) : fit_(loaded) {
   }
   for (int32_t c = 0; c < kFitChannels; ++c)
     if (used[static_cast<size_t>(c)]) channels_.push_back(c);
+  // The variance window reaches 15 channels past its output channel.
+  reach_ = channels_.empty() ? 0 : std::min(channels_.back() + 16, kFitChannels);
 }
 
 bool XfitBatch::fit(const int32_t* counts, int32_t n, std::array<double, kMaxStandards>& coefficients,
                     std::array<double, kMaxStandards>& errors) {
   n = std::clamp(n, 0, kFitChannels);
   if (n == 0) return false;
-  std::copy_n(counts, n, counts_.begin());
-  std::fill(counts_.begin() + n, counts_.end(), 0);
-  prefixSums(counts_.data(), prefix_.data());
+  // Only the channels the windows' filters read are needed; past n they are 0.
+  const int32_t copied = std::min(n, reach_);
+  std::copy_n(counts, copied, counts_.begin());
+  std::fill(counts_.begin() + copied, counts_.begin() + reach_, 0);
+  prefixSums(counts_.data(), prefix_.data(), reach_);
   for (int32_t c : channels_) {
     y_[static_cast<size_t>(c)] = topHatAt(prefix_.data(), c, n);
     v_[static_cast<size_t>(c)] = topHatVarianceAt(prefix_.data(), c, n);

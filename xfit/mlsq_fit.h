@@ -76,6 +76,7 @@ class XfitBatch {
  private:
   XfitWorkspace fit_;
   std::vector<int32_t> channels_;  // the union of the fit windows
+  int32_t reach_ = 0;              // channels the windows' filters read: 0 .. reach_-1
   std::vector<int32_t> counts_ = std::vector<int32_t>(kFitChannels, 0);
   std::vector<int64_t> prefix_ = std::vector<int64_t>(kFitChannels + 1, 0);
   std::vector<double> y_ = std::vector<double>(kFitChannels, 0.0);

@@ -42,9 +42,9 @@ void TopHatVariance(const int32_t* in, double* out, int32_t n, TopHatWidths w) {
   filterLoop(in, out, n, w, 1, side * side);
 }
 
-void prefixSums(const int32_t* in, int64_t* prefix) {
+void prefixSums(const int32_t* in, int64_t* prefix, int32_t channels) {
   prefix[0] = 0;
-  for (int32_t c = 0; c < kFitChannels; ++c) prefix[c + 1] = prefix[c] + in[c];
+  for (int32_t c = 0; c < channels; ++c) prefix[c + 1] = prefix[c] + in[c];
 }
 
 double topHatAt(const int64_t* prefix, int32_t i, int32_t n) {

@@ -27,6 +27,7 @@ void TopHatVariance(const int32_t* in, double* out, int32_t n, TopHatWidths widt
 // weight is -1: every partial sum is a whole number.
 double topHatAt(const int64_t* prefix, int32_t i, int32_t n);
 double topHatVarianceAt(const int64_t* prefix, int32_t i, int32_t n);
-void prefixSums(const int32_t* in, int64_t* prefix);
+// Fills prefix[0 .. channels] (channels at most kFitChannels).
+void prefixSums(const int32_t* in, int64_t* prefix, int32_t channels = kFitChannels);
 
 }  // namespace tolvane

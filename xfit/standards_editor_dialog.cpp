@@ -1,0 +1,126 @@
+#include "xfit/standards_editor_dialog.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "xfit/standard_table.h"
+
+namespace tolvane {
+
+namespace {
+
+QLabel* header(QWidget* parent, const char* name, const char* text, int x) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(name);
+  l->adjustSize();
+  l->move(x, 3);
+  return l;
+}
+
+QLineEdit* rowEdit(QWidget* parent, const QString& name, int x, int y, int w) {
+  auto* e = new QLineEdit(name, parent);
+  e->setObjectName(name);
+  e->setGeometry(x, y, w, 21);
+  return e;
+}
+
+}  // namespace
+
+TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), table_(table) {
+  setObjectName("EditStd");
+  setWindowTitle("Xfit Standard Element Editer");
+  resize(604, 410);
+
+  auto* panel = new QWidget(this);
+  panel->setObjectName("Panel1");
+  panel->setGeometry(505, 23, 95, 385);
+  const auto button = [panel](const char* name, const char* text, int y) {
+    auto* b = new QPushButton(text, panel);
+    b->setObjectName(name);
+    b->setGeometry(8, y, 80, 24);
+    return b;
+  };
+  QPushButton* init = button("InitRef", "Initialize", 8);
+  QPushButton* update = button("UpDateRef", "Up Date", 40);
+  QPushButton* save = button("SaveRef", "Save Table", 72);
+  WtperON = new QCheckBox("wt% Disp.", panel);
+  WtperON->setObjectName("WtperON");
+  WtperON->setGeometry(8, 136, 84, 18);
+  auto* hvLabel = new QLabel("XrayHV", panel);
+  hvLabel->move(8, 160);
+  auto* hv = new QLineEdit("HVinKV", panel);
+  hv->setObjectName("HVinKV");
+  hv->setGeometry(8, 176, 80, 21);
+  auto* currentLabel = new QLabel("XrayCurrent", panel);
+  currentLabel->move(8, 200);
+  auto* current = new QLineEdit("TubeuA", panel);
+  current->setObjectName("TubeuA");
+  current->setGeometry(8, 216, 80, 21);
+  QPushButton* ok = button("EditOk", "Ok", 320);
+  QPushButton* cancel = button("EditCancel", "Cancel", 352);
+
+  header(this, "StdElemName", "Std Element", 8);
+  Kratio = header(this, "Kratio", "K-Ratio", 120);
+  header(this, "ChemiVal", "Chemi. wt%", 232);
+  header(this, "CfValue", "CF", 328);
+  header(this, "StdSpecFile", "Std Spec. Filename", 384);
+  StdTableFile = header(this, "StdTableFile", "StdTable Filename", 496);
+  auto* bevel = new QFrame(this);
+  bevel->setObjectName("Bevel1");
+  bevel->setFrameShape(QFrame::HLine);
+  bevel->setGeometry(0, 18, 600, 1);
+
+  for (int k = 0; k < 16; ++k) {
+    const int y = 24 * (k + 1);
+    const QString n = QString::number(k + 1);
+    RowControls& row = Rows[static_cast<size_t>(k)];
+    row.StdNo = new QCheckBox(QString::fromStdString(view_.rows[static_cast<size_t>(k)].caption), this);
+    row.StdNo->setObjectName("StdNo" + n);
+    row.StdNo->setGeometry(8, y, 73, 21);
+    row.Kratio = rowEdit(this, "Std" + n + "Kratio", 80, y, 137);
+    row.Wtper = rowEdit(this, "Std" + n + "Wtper", 224, y, 73);
+    row.Cf = rowEdit(this, "Std" + n + "Cf", 304, y, 73);
+    row.FileName = rowEdit(this, "Std" + n + "FileName", 384, y, 113);
+    connect(row.Wtper, &QLineEdit::textChanged, this,
+            [this, k](const QString& text) { StdWtperChange(table_, k, text.toStdString()); });
+  }
+  // Tab order: the panel, then each column of the rows.
+  QList<QWidget*> order{init, update, save, ok, cancel, WtperON, hv, current};
+  for (int column = 0; column < 5; ++column)
+    for (const RowControls& row : Rows) order.append(std::array<QWidget*, 5>{row.StdNo, row.Kratio, row.Wtper, row.Cf, row.FileName}[static_cast<size_t>(column)]);
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  chooseSavePath = [this] { return QFileDialog::getSaveFileName(this, "Save Table"); };
+  connect(save, &QPushButton::clicked, this, [this] { SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
+  connect(WtperON, &QCheckBox::clicked, this, [this] { FormCreate(); });
+  connect(ok, &QPushButton::clicked, this, [this] { done(1); });
+  connect(cancel, &QPushButton::clicked, this, [this] { done(2); });
+  FormCreate();
+}
+
+void TEditStd::FormCreate() {
+  fillEditorView(table_, WtperON->isChecked(), view_);
+  StdTableFile->setText(QString::fromLocal8Bit(view_.header.c_str()));
+  StdTableFile->adjustSize();
+  Kratio->setText(QString::fromStdString(view_.kratioHeader));
+  Kratio->adjustSize();
+  for (size_t k = 0; k < Rows.size(); ++k) {
+    const EditorRow& row = view_.rows[k];
+    Rows[k].StdNo->setChecked(row.checked);
+    Rows[k].StdNo->setText(QString::fromLocal8Bit(row.caption.c_str()));
+    Rows[k].Kratio->setText(QString::fromStdString(row.kratio));
+    Rows[k].Cf->setText(QString::fromStdString(row.cf));
+    Rows[k].FileName->setText(QString::fromLocal8Bit(row.file.c_str()));
+  }
+}
+
+bool runStandardsEditor(QWidget* parent, StandardTable& table) {
+  TEditStd editor(table, parent);
+  return editor.exec() == 1;
+}
+
+}  // namespace tolvane

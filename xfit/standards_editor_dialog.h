@@ -1,0 +1,42 @@
+#pragma once
+// TEditStd: the standards editor, one row per standard. Every accepted wt%
+// keystroke changes the table at once; OK and Cancel only close.
+#include <QDialog>
+#include <array>
+#include <functional>
+
+#include "xfit/standards_editor.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+namespace tolvane {
+
+struct StandardTable;
+
+class TEditStd final : public QDialog {
+ public:
+  TEditStd(StandardTable& table, QWidget* parent);
+
+  // The save dialog behind "Save Table"; empty = cancelled.
+  std::function<QString()> chooseSavePath;
+
+  struct RowControls {
+    QCheckBox* StdNo;
+    QLineEdit *Kratio, *Wtper, *Cf, *FileName;
+  };
+  std::array<RowControls, 16> Rows;
+  QLabel *Kratio, *StdTableFile;
+  QCheckBox* WtperON;
+
+ private:
+  void FormCreate();  // fills the rows from the table
+  StandardTable& table_;
+  EditorView view_ = initialEditorView();
+};
+
+// Shows the editor modally; returns whether it ended with OK.
+bool runStandardsEditor(QWidget* parent, StandardTable& table);
+
+}  // namespace tolvane
