@@ -60,31 +60,34 @@ int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath) {
 
 bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
   const int m = fit.FitCount;
-  const auto window = [&](int i) {
+  std::array<std::pair<int32_t, int32_t>, kMaxStandards> windows;
+  for (int i = 0; i < m; ++i) {
     const StandardRecord& r = fit.SelectedCopy[static_cast<size_t>(i)];
-    return std::pair<int32_t, int32_t>{std::max(r.fitLowCh(), 0), std::min(r.fitHighCh(), kFitChannels)};
-  };
-  const auto variance = [&](int32_t c) {
-    if (v[c] == 0.0) v[c] = 1.0;
-    return v[c];
-  };
+    windows[static_cast<size_t>(i)] = {std::max(r.fitLowCh(), 0), std::min(r.fitHighCh(), kFitChannels)};
+  }
+  // A variance of exactly 0 is taken as 1.0 (and kept so) wherever a window
+  // uses it; doing it first gives the sums below the same values.
+  for (int i = 0; i < m; ++i)
+    for (int32_t c = windows[static_cast<size_t>(i)].first; c < windows[static_cast<size_t>(i)].second; ++c)
+      if (v[c] == 0.0) v[c] = 1.0;
+
   auto& a = fit.NormalMatrix;
   for (int i = 0; i < m; ++i) {
     const double* s = fit.filteredStd(i);
-    const auto [low, high] = window(i);
+    const auto [low, high] = windows[static_cast<size_t>(i)];
     double sum = 0.0;
-    for (int32_t c = low; c < high; ++c) sum += s[c] * y[c] / variance(c);
+    for (int32_t c = low; c < high; ++c) sum += s[c] * y[c] / v[c];
     fit.RightHandSide[static_cast<size_t>(i)] = sum;
   }
   for (int i = 0; i < m; ++i) std::fill_n(a[static_cast<size_t>(i)].begin(), m, 0.0);
   for (int i = 0; i < m; ++i)
     for (int j = i; j < m; ++j) {
-      const int32_t low = std::max(window(i).first, window(j).first);
-      const int32_t high = std::min(window(i).second, window(j).second);
+      const int32_t low = std::max(windows[static_cast<size_t>(i)].first, windows[static_cast<size_t>(j)].first);
+      const int32_t high = std::min(windows[static_cast<size_t>(i)].second, windows[static_cast<size_t>(j)].second);
       if (low >= high) continue;
       const double *si = fit.filteredStd(i), *sj = fit.filteredStd(j);
       double sum = 0.0;
-      for (int32_t c = low; c < high; ++c) sum += si[c] * sj[c] / variance(c);
+      for (int32_t c = low; c < high; ++c) sum += si[c] * sj[c] / v[c];
       a[static_cast<size_t>(i)][static_cast<size_t>(j)] = sum;
     }
   for (int i = 0; i < m - 1; ++i)

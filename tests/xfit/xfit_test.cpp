@@ -125,12 +125,23 @@ TEST(TopHat, ChannelZeroUsesOnlyChannelsThatExistAndTheTailIsNotWritten) {
   EXPECT_EQ(out[4081], 0.0);   // the last written output
   EXPECT_EQ(out[4082], 0.0);   // not written: zero, never stale
   EXPECT_EQ(var[4081], 0.0);
-  // Running sums give the same bits as the 32-term loop.
+  // Running sums give the same bits as the 32-term loop written out.
   std::vector<int32_t> noisy(kFitChannels);
   std::mt19937 rng(3);
-  for (auto& v : noisy) v = static_cast<int32_t>(rng() % 100000);
+  for (auto& v : noisy) v = static_cast<int32_t>(rng() % 100000) - 20000;
   TopHatFilter(noisy.data(), out.data(), kFitChannels);
   TopHatVariance(noisy.data(), var.data(), kFitChannels);
+  for (int i = 0; i <= 4081; ++i) {
+    double f = 0, v = 0;
+    for (int j = 0; j < 32; ++j) {
+      const int c = i - 17 + j, cv = i - 16 + j;
+      const double side = (j < 8 || j >= 24) ? -1.0 : 1.0;
+      if (c >= 0) f += side * noisy[static_cast<size_t>(c)];
+      if (cv >= 0 && cv < kFitChannels) v += side * side * noisy[static_cast<size_t>(cv)];
+    }
+    ASSERT_EQ(out[static_cast<size_t>(i)], f) << i;
+    if (i <= 4080) ASSERT_EQ(var[static_cast<size_t>(i)], v) << i;
+  }
   std::vector<int64_t> prefix(kFitChannels + 1);
   prefixSums(noisy.data(), prefix.data());
   for (int i = 0; i < kFitChannels; ++i) {
@@ -320,6 +331,26 @@ TEST(StandardsEditor, RowsShowKRatiosOrWeightPercentAndTypedWtPercentSetsCf) {
   EXPECT_EQ(view.rows[0].cf, "   1.000");  // the edit is not refreshed
   StdWtperChange(table, 0, "-");
   EXPECT_EQ(fe.wtper(), 20.0f);
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(TopHat, OtherWidthsUseTheWeightedLoop) {
+  std::vector<int32_t> in(kFitChannels);
+  for (int c = 0; c < kFitChannels; ++c) in[static_cast<size_t>(c)] = (c * 37) % 101;
+  std::vector<double> out(kFitChannels);
+  TopHatFilter(in.data(), out.data(), 100, TopHatWidths{4, 16});  // side weight -2
+  double expected = 0;
+  for (int j = 0; j < 24; ++j) {
+    const int c = 50 - 12 - 1 + j;
+    expected += (j < 4 || j >= 20) ? -2.0 * in[static_cast<size_t>(c)] : in[static_cast<size_t>(c)];
+  }
+  EXPECT_EQ(out[50], expected);
+  EXPECT_EQ(out[100], 0.0);  // past the spectrum
 }
 
 }  // namespace
