@@ -35,7 +35,9 @@
 #include "roi/roi_page.h"
 #include "xfit/standards_editor_dialog.h"
 #include "xfit/xfit_commands.h"
+#include "display/hard_copy.h"
 #include "files/ascii_dump.h"
+#include "files/print_gui.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane {
@@ -358,6 +360,16 @@ void TForm1::connectCalibrationPage() {
   connect(MLSQfit, &QPushButton::clicked, this, [this] {
     handle([this] {
       MLSQfitClick(session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
+    });
+  });
+  connect(PlotLpt, &QPushButton::clicked, this, [this] { handle([this] { session_.Texts.Edit1 = PrintReport(session_); }); });
+  connect(PrintSpec, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      SetHardCopyColours(session_, true);
+      refresh();
+      const QImage window = grab().toImage();
+      session_.Texts.Edit1 = PrintWindowImage(session_, window);
+      SetHardCopyColours(session_, false);
     });
   });
   connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });

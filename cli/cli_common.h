@@ -33,5 +33,6 @@ int runMnfit(const QStringList& arguments);
 int runDump(const QStringList& arguments);
 int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
+int runReport(const QStringList& arguments);  // needs a QGuiApplication
 
 }  // namespace tolvane::cli

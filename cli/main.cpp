@@ -28,6 +28,7 @@ const char* kUsage =
     "                                                  mapping scan; prints the pass count\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
+    "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
@@ -35,7 +36,7 @@ const char* kUsage =
 int main(int argc, char** argv) {
   // Drawing needs Qt Gui; it runs headless on the offscreen platform unless
   // a platform is chosen explicitly.
-  const bool drawing = argc > 1 && std::strcmp(argv[1], "render") == 0;
+  const bool drawing = argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0);
   if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   std::unique_ptr<QCoreApplication> app =
       drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   if (command == "dump") return tolvane::cli::runDump(arguments);
   if (command == "scan") return tolvane::cli::runScan(arguments);
   if (command == "xfit") return tolvane::cli::runXfit(arguments);
+  if (command == "report") return tolvane::cli::runReport(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

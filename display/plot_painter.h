@@ -2,6 +2,8 @@
 // The drawing side of the plot, implemented by the renderer. The core calls
 // it after it has updated the state, in the order the display relies on;
 // with no painter attached the calls change state only.
+#include <cstdint>
+
 namespace tolvane {
 
 class Session;
@@ -18,6 +20,9 @@ class PlotPainter {
   virtual void drawChannelAxis(Session& session) = 0;
   // Draws the mapping preview over the background and shows the pictures.
   virtual void drawMappingPreview(Session& session) = 0;
+  // Fills the blank plot and the top rows of the channel-axis pictures with
+  // `colour` (black on screen, white for a hard copy).
+  virtual void setPlotBackground(uint32_t colour) = 0;
 };
 
 }  // namespace tolvane

@@ -92,6 +92,17 @@ PlotRenderer::PlotRenderer(QColor buttonFace) : glyphs_(plotFont()) {
   paintBox_ = picture(kPaintBoxWidth, kPaintBoxHeight, face);
 }
 
+void PlotRenderer::setPlotBackground(uint32_t colour) {
+  if (BlankPlot.isNull()) return;
+  BlankPlot.fill(toQRgb(colour));
+  for (QImage* strip : {&ChannelAxisStrip, &ChannelAxisTemplate}) {
+    PixelPen pen(*strip);
+    pen.setColour(toQRgb(colour));
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < strip->width(); ++x) pen.setPixel(x, y);
+  }
+}
+
 void PlotRenderer::releaseImages() {
   for (QImage* image : {&PlotImage, &PlotBackground, &BlankPlot, &ScaleStrip, &ScaleStripTemplate, &ChannelAxisStrip,
                         &ChannelAxisTemplate})

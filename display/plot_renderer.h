@@ -23,6 +23,7 @@ class PlotRenderer final : public PlotPainter {
   void drawScaleFrame(Session& session, bool full) override;
   void drawChannelAxis(Session& session) override;
   void drawMappingPreview(Session& session) override;
+  void setPlotBackground(uint32_t colour) override;
 
   // The composed paint box, as last shown.
   const QImage& paintBox() const { return paintBox_; }

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libftdi1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic fonts-dejavu-core
+  fonts-ipafont-gothic fonts-dejavu-core fonts-wine
   xvfb xauth poppler-utils
 )
 
