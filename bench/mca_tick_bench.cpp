@@ -6,6 +6,7 @@
 #include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
+#include "device/mca_commands.h"
 #include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
 
@@ -20,7 +21,8 @@ void runTicks(benchmark::State& state, double inputRate) {
   bridge.attach(config);
   Session session(bridge, clock);
   McaOpenClick(session);
-  session.Mca.PresetTime = 1'000'000'000;  // never reached while measuring
+  session.Mca.PresetTime = 2'000'000'000;  // never reached while measuring
+  SetPresetTime(session, 0, session.Mca.PresetTime);
   McaStartClick(session);
   for (auto _ : state) {
     clock.advanceMillis(100);

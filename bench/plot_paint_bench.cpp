@@ -8,6 +8,7 @@
 #include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
+#include "device/mca_commands.h"
 #include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
@@ -73,7 +74,8 @@ void BM_McaTickWithPaint4096(benchmark::State& state) {
   session.Painter = &renderer;
   InitialiseState(session);
   McaOpenClick(session);
-  session.Mca.PresetTime = 1'000'000'000;
+  session.Mca.PresetTime = 2'000'000'000;
+  SetPresetTime(session, 0, session.Mca.PresetTime);
   McaStartClick(session);
   for (auto _ : state) {
     clock.advanceMillis(100);

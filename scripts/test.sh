@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-(cd build && ctest -j2 --output-on-failure)
+(cd build && ctest -j2 -LE soak --output-on-failure)
 
 echo "== core tests under AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_SANITIZE=ON \
