@@ -55,8 +55,8 @@ void StoreSetupFields(Session& s, const McaSetupFields& f) {
   } else {
     s.Texts.Edit1 = kPresetTimeError;
   }
-  if (const auto deadTime = parseReal(f.DeadTime)) {
-    m.DeadTimePerEvent = static_cast<float>(*deadTime);
+  if (const auto deadTime = parseFloat(f.DeadTime)) {
+    m.DeadTimePerEvent = *deadTime;
   } else {
     s.Texts.Edit1 = kDeadTimeError;
   }

@@ -20,17 +20,19 @@ void EngCalibClick(Session& s) {
                                                                {&page.HiEng, kCalibHighEngError}};
   float values[4];
   for (size_t i = 0; i < 4; ++i) {
-    const auto value = parseReal(*fields[i].first);
+    const auto value = parseFloat(*fields[i].first);
     if (!value) {
       s.Texts.Edit1 = fields[i].second;
       return;
     }
-    values[i] = static_cast<float>(*value);
+    values[i] = *value;
   }
   const float rlc = values[0], rhc = values[1], rle = values[2], rhe = values[3];
   const float gain = (rhe - rle) / (rhc - rlc);
-  if (rhc == rlc || !std::isfinite(gain)) {
-    // Two equal channels define no line; the old calibration stays.
+  const float offset = rhe - gain * rhc;
+  if (rhc == rlc || !std::isfinite(gain) || !std::isfinite(offset)) {
+    // Two equal channels define no line (and numbers beyond single
+    // precision no usable one); the old calibration stays.
     s.Texts.Edit1 = kCalibSameChError;
     return;
   }
@@ -42,18 +44,18 @@ void EngCalibClick(Session& s) {
   cal.RefLowEnergy = rle;
   cal.RefHighEnergy = rhe;
   cal.Gain = gain;
-  cal.Offset = rhe - gain * rhc;
+  cal.Offset = offset;
   cal.Valid = 1;
 }
 
 void LowChChange(Session& s, const std::string& text) {
   s.CalibrationPage.LowCh = text;
-  if (!parseReal(text)) s.Texts.Edit1 = kTypedLowChError;
+  if (!parseFloat(text)) s.Texts.Edit1 = kTypedLowChError;
 }
 
 void HiChChange(Session& s, const std::string& text) {
   s.CalibrationPage.HiCh = text;
-  if (!parseReal(text)) s.Texts.Edit1 = kTypedHiChError;
+  if (!parseFloat(text)) s.Texts.Edit1 = kTypedHiChError;
 }
 
 }  // namespace tolvane

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cmath>
 
 namespace tolvane {
 
@@ -34,6 +35,14 @@ std::optional<double> parseReal(std::string_view text) {
   const auto value = parseWhole<double>(text);
   if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;
+}
+
+std::optional<float> parseFloat(std::string_view text) {
+  const auto value = parseReal(text);
+  if (!value) return std::nullopt;
+  const auto single = static_cast<float>(*value);
+  if (!std::isfinite(single)) return std::nullopt;
+  return single;
 }
 
 }  // namespace tolvane

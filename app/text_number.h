@@ -11,5 +11,7 @@ namespace tolvane {
 
 std::optional<int32_t> parseInteger(std::string_view text);
 std::optional<double> parseReal(std::string_view text);  // finite values only
+// A number that is stored in single precision: finite as a float too.
+std::optional<float> parseFloat(std::string_view text);
 
 }  // namespace tolvane

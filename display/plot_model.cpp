@@ -72,7 +72,7 @@ void addRoiMarks(Session& s, PlotModel& plot) {
     // Background from three channels on either side, clamped to channels
     // that exist.
     const auto side = [&](int64_t a, int64_t b, int64_t c) {
-      const double sum = double{spectrum.clamped(a)} + spectrum.clamped(b) + spectrum.clamped(c);
+      const double sum = static_cast<double>(spectrum.clamped(a)) + spectrum.clamped(b) + spectrum.clamped(c);
       return static_cast<float>(sum * 0.33333);
     };
     const float left = side(low, int64_t{low} - 1, int64_t{low} - 2);

@@ -11,6 +11,7 @@ packages=(
   libftdi1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-dejavu-core fonts-wine
+  clang libclang-rt-14-dev
   xvfb xauth poppler-utils
 )
 

@@ -44,7 +44,7 @@ void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view
 }
 
 void StdWtperChange(StandardTable& table, int row, const std::string& text) {
-  if (const auto value = parseReal(text)) SetChemicalWtPercent(table, row, static_cast<float>(*value));
+  if (const auto value = parseFloat(text)) SetChemicalWtPercent(table, row, *value);
 }
 
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "analysis/energy_calibration.h"
 #include "display/view_controls.h"
 #include "test_support.h"
@@ -73,6 +75,27 @@ TEST(EnergyCalibration, TypingChecksReportButStoreNothing) {
   HiChChange(s, "x");
   EXPECT_EQ(s.Texts.Edit1, "Error ! EngCalib HiCh");
   EXPECT_EQ(s.Calibration.Valid, 0);
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(EnergyCalibration, NumbersBeyondSinglePrecisionAreRefused) {
+  testing::SimRig rig(0);
+  Session& s = *rig.session;
+  enter(s, "128", "896", "1.0", "7.0");
+  EngCalibClick(s);
+  enter(s, "0", "1", "1", "1e39");  // a float cannot hold the energy
+  EngCalibClick(s);
+  EXPECT_EQ(s.Texts.Edit1, "Error ! Energy Calib HighEng");
+  enter(s, "0", "1e-30", "0", "3e38");  // a gain beyond single precision
+  EngCalibClick(s);
+  EXPECT_EQ(s.Texts.Edit1, "Error ! Energy Calib same Ch");
+  EXPECT_EQ(s.Calibration.Gain, 0.0078125f);
+  EXPECT_TRUE(std::isfinite(s.Calibration.Offset));
 }
 
 }  // namespace
