@@ -24,13 +24,21 @@ long residentKiB() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Under AddressSanitizer freed memory is held in quarantine, so resident
+// memory says nothing about leaks there, and every tick is slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 long fromEnvironment(const char* name, long fallback) {
   const char* text = std::getenv(name);
   return text ? std::atol(text) : fallback;
 }
 
 TEST(Soak, AcquisitionTicksKeepMemoryFlatAndCountersConsistent) {
-  const long ticks = fromEnvironment("TOLVANE_SOAK_TICKS", 20'000);
+  const long ticks = fromEnvironment("TOLVANE_SOAK_TICKS", kSanitized ? 3'000 : 20'000);
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
@@ -51,7 +59,7 @@ TEST(Soak, AcquisitionTicksKeepMemoryFlatAndCountersConsistent) {
   EXPECT_EQ(s.Acquisition.RealTime, ticks);  // 100 ms per tick, in tenths
   EXPECT_LE(s.Acquisition.LiveTime, s.Acquisition.RealTime);
   EXPECT_GT(s.Acquisition.LiveTime, s.Acquisition.RealTime * 99 / 100);
-  EXPECT_LT(after - before, 2048);
+  if (!kSanitized) EXPECT_LT(after - before, 2048);
 }
 
 TEST(Soak, MappingPassesKeepMemoryFlatAndCountEveryPass) {
@@ -76,7 +84,7 @@ TEST(Soak, MappingPassesKeepMemoryFlatAndCountEveryPass) {
               before, after);
   EXPECT_EQ(s.Acquisition.ScanCount, passes);
   EXPECT_EQ(rig.analyser().passesCompleted(), passes);
-  EXPECT_LT(after - before, 2048);
+  if (!kSanitized) EXPECT_LT(after - before, 2048);
 }
 
 }  // namespace

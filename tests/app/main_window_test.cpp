@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <cmath>
+#include <cstring>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -315,6 +317,78 @@ TEST(MainWindowScan, ZorvPageRunsAScanAndTheMemoryButtonsSwitchSlots) {
   EXPECT_TRUE(w.session().Display.Mem2Shown);
   w.McaMem->click();
   EXPECT_EQ(w.session().Working.Name, "MCA");
+}
+
+}  // namespace
+}  // namespace tolvane
+
+#include <QLineEdit>
+
+namespace tolvane {
+namespace {
+
+// Malformed text in every edit and every button pressed, with the analyser
+// closed, open, acquiring and scanning: the window answers with its
+// messages and keeps running.
+TEST(MainWindowBadInput, EveryEditAndButtonInEveryState) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  testing::TempDir dir;
+  w.session().LastPath = dir.path("last.dat");  // reports and hard copies go here
+  w.chooseReadPath = w.chooseWritePath = w.chooseDumpPath = w.chooseTablePath = [] { return QString(); };
+  w.runEditor = [] { return false; };
+  w.runSetupDialog = [](McaSetupFields& f) {
+    f.PresetRT = "1e999";
+    f.DeadTime = "-";
+    f.SpcLabel1 = std::string(300, 'x');
+    return true;
+  };
+  w.runScanSetupDialog = [](ScanSetupFields& f) {
+    f.ZORVPreSetTime = "ten";
+    f.DispRefTimer = "0";
+    return true;
+  };
+  const QStringList garbage = {"", "-", "1e999", "12,5", "0x1F", " 7 ", QString(300, '9'), "\xC3\xA9"};
+  const auto typeEverywhere = [&] {
+    for (QLineEdit* edit : w.findChildren<QLineEdit*>()) {
+      if (!edit->isVisibleTo(&w) && edit->parentWidget() == nullptr) continue;
+      for (const QString& text : garbage) {
+        edit->clear();
+        if (text.toLatin1() == text.toUtf8()) {
+          QTest::keyClicks(edit, text);  // typed key by key
+        } else {
+          edit->setText(text);  // not typeable here: as pasted
+          emit edit->textEdited(text);
+        }
+      }
+    }
+  };
+  const auto pressEverything = [&] {
+    for (QAbstractButton* b : w.findChildren<QAbstractButton*>()) {
+      // Qt's own buttons (tab scrolling, the menu bar's overflow menu) are not ours.
+      if (b->objectName().isEmpty() || b->objectName().startsWith("qt_")) continue;
+      b->click();
+      r.tick();
+    }
+  };
+  typeEverywhere();
+  EXPECT_FALSE(w.Edit1->text().isEmpty());
+  emit w.EditROILow->textEdited("x");
+  EXPECT_EQ(w.Edit1->text(), "Error ! ROI LowCh");
+  emit w.LowCh->textEdited("12k");
+  EXPECT_EQ(w.Edit1->text(), "Error ! EngCalib LowCh");
+
+  pressEverything();  // closed, and the presses open the analyser on the way
+  w.McaOpen->click();
+  pressEverything();  // open
+  w.McaStart->click();
+  typeEverywhere();
+  pressEverything();  // acquiring
+  w.ZorvStart->click();
+  pressEverything();  // scanning
+  EXPECT_TRUE(w.session().Scan.RefreshInterval > 0);
+  EXPECT_TRUE(std::isfinite(w.session().Mca.DeadTimePerEvent));
+  EXPECT_EQ(std::strlen(w.session().Mca.Comment.data()), 31u);  // cut to its field
 }
 
 }  // namespace
