@@ -10,11 +10,11 @@ namespace tolvane {
 class Session;
 
 struct ScanSetupFields {
-  int MemorySize = 1024;          // the checked size button
-  std::string ZORVPreSetTime;     // dwell per pass, in 0.1 s
-  std::string DispRefTimer;       // refresh interval, ms
+  int MemorySize = 1024;            // the checked size button
+  std::string ZORVPreSetTime;       // dwell per pass, in 0.1 s
+  std::string DispRefTimer;         // refresh interval, ms
   std::string Edit3 = "File Name";  // the chosen file for the pass spectra
-  std::string SavePath;           // full path behind Edit3; empty for none
+  std::string SavePath;             // full path behind Edit3; empty for none
 };
 
 inline constexpr const char* kDwellError = "Error ! Dwell Time";

@@ -30,8 +30,9 @@ void savePass(Session& s) {
   const int32_t dwell = s.Scan.PresetTime;
   header.setPresetTime(dwell);
   header.setRealTime(dwell);
-  header.setLiveTime(static_cast<int32_t>(std::trunc(
-      static_cast<double>(dwell) - static_cast<double>(total) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001)));
+  header.setLiveTime(static_cast<int32_t>(
+      std::trunc(static_cast<double>(dwell) -
+                 static_cast<double>(total) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001)));
   const std::string path = passFilePath(s.Scan.SavePath, s.Acquisition.ScanCount);
   if (!writeSpectrumImage(path, header, s.Working.Counts.data(), n))
     s.Texts.Edit1 = "Cannot save " + fileNameOf(path);  // the scan goes on
@@ -49,9 +50,10 @@ void MappingTick(Session& s) {
       ReadSpectrum(s, 0);
       if (!s.Scan.SavePath.empty()) savePass(s);
       // kcps over the dwell of one pass; a dwell of 0 has no rate.
-      a.CountRate = s.Scan.PresetTime > 0 ? static_cast<float>(static_cast<double>(a.CountRate) /
-                                                               static_cast<double>(s.Scan.PresetTime) * 0.01)
-                                          : 0.0f;
+      a.CountRate =
+          s.Scan.PresetTime > 0
+              ? static_cast<float>(static_cast<double>(a.CountRate) / static_cast<double>(s.Scan.PresetTime) * 0.01)
+              : 0.0f;
       s.Timer1.Enabled = true;
     }
     TakeViewFromStatus(s, false);

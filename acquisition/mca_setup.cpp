@@ -21,7 +21,9 @@ std::string fixed1(double value) {
   return buffer;
 }
 
-std::string textOf(const std::array<char, 32>& field) { return std::string(field.data(), strnlen(field.data(), field.size())); }
+std::string textOf(const std::array<char, 32>& field) {
+  return std::string(field.data(), strnlen(field.data(), field.size()));
+}
 
 void setText(std::array<char, 32>& field, const std::string& text) {
   field.fill('\0');

@@ -73,11 +73,21 @@ TVEXA1SetUp::TVEXA1SetUp(const McaSetupFields& f, QWidget* parent) : QDialog(par
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects too
 
   switch (f.ChannelCount) {
-    case 256: m256ch->setChecked(true); break;
-    case 512: m512ch->setChecked(true); break;
-    case 1024: m1024ch->setChecked(true); break;
-    case 2048: m2048ch->setChecked(true); break;
-    default: m4096ch->setChecked(true); break;
+    case 256:
+      m256ch->setChecked(true);
+      break;
+    case 512:
+      m512ch->setChecked(true);
+      break;
+    case 1024:
+      m1024ch->setChecked(true);
+      break;
+    case 2048:
+      m2048ch->setChecked(true);
+      break;
+    default:
+      m4096ch->setChecked(true);
+      break;
   }
   PresetRT->setText(QString::fromStdString(f.PresetRT));
   DeadTime->setText(QString::fromStdString(f.DeadTime));

@@ -62,8 +62,8 @@ void McaTick(Session& s) {
   if (!(a.CountRate >= 0)) a.CountRate = 0.0f;
   a.RealTime = status.realTimeTicks() / 10;
   a.LiveTime = liveTimeOf(a.RealTime, status.eventCount(), s.Mca.DeadTimePerEvent);
-  a.DeadTimePerMille = static_cast<int32_t>(
-      std::trunc(static_cast<double>(a.CountRate) * static_cast<double>(s.Mca.DeadTimePerEvent)));
+  a.DeadTimePerMille =
+      static_cast<int32_t>(std::trunc(static_cast<double>(a.CountRate) * static_cast<double>(s.Mca.DeadTimePerEvent)));
   PaintBox1Paint(s);
 }
 

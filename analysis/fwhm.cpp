@@ -53,9 +53,14 @@ FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_
 void FWHMClick(Session& s) {
   const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
   switch (r.outcome) {
-    case FwhmResult::Outcome::NoPeak: s.Texts.Edit1 = kNoPeakText; return;
-    case FwhmResult::Outcome::PeakAtViewEdge: s.Texts.Edit1 = kPeakAtEdgeText; return;
-    case FwhmResult::Outcome::Measured: break;
+    case FwhmResult::Outcome::NoPeak:
+      s.Texts.Edit1 = kNoPeakText;
+      return;
+    case FwhmResult::Outcome::PeakAtViewEdge:
+      s.Texts.Edit1 = kPeakAtEdgeText;
+      return;
+    case FwhmResult::Outcome::Measured:
+      break;
   }
   char text[48];
   std::snprintf(text, sizeof text, "Peak %8.2f Ch.", static_cast<double>(r.centroid));

@@ -39,7 +39,8 @@ int gridPass(const SpectrumView& y, int64_t first, int64_t last, MnFitResult& r,
     for (int64_t k = first; k <= last; ++k) {
       const double model = gaussianDouble(r.a2, t2, k, r.g2) + static_cast<double>(gaussianAt(r.a1, t1, k, r.g2));
       const double residual = static_cast<double>(y.at(k)) - model;
-      chi[static_cast<size_t>(i)] = static_cast<float>(static_cast<double>(chi[static_cast<size_t>(i)]) + residual * residual);
+      chi[static_cast<size_t>(i)] =
+          static_cast<float>(static_cast<double>(chi[static_cast<size_t>(i)]) + residual * residual);
     }
   }
   int best = 0;
@@ -50,7 +51,9 @@ int gridPass(const SpectrumView& y, int64_t first, int64_t last, MnFitResult& r,
 
 int32_t clampRow(int64_t row) { return static_cast<int32_t>(std::clamp<int64_t>(row, kTopmostRow, kPlotHeight - 1)); }
 
-int64_t truncated(float v) { return static_cast<int64_t>(std::clamp(std::trunc(static_cast<double>(v)), -9.0e18, 9.0e18)); }
+int64_t truncated(float v) {
+  return static_cast<int64_t>(std::clamp(std::trunc(static_cast<double>(v)), -9.0e18, 9.0e18));
+}
 
 // The four overlay curves as plot rows, into the top arrays of the Mem1,
 // Mem2, Mem3 and snapshot envelopes.
@@ -141,9 +144,7 @@ MnFitResult fitMnKAlpha(const SpectrumView& y, int32_t cursor, int32_t lo, int32
   r.a2 = static_cast<float>(kHeightPerArea * static_cast<double>(a2Area) / static_cast<double>(g));
   r.g2 = g * g;
 
-  const struct {
-    float start, step;
-  } passes[] = {{-0.5f, 0.1f}, {-0.05f, 0.01f}};
+  const struct { float start, step; } passes[] = {{-0.5f, 0.1f}, {-0.05f, 0.01f}};
   for (const auto& pass : passes) {
     const int best = gridPass(y, first, last, r, pass.start, pass.step);
     r.x1 = static_cast<float>(best) * pass.step + (r.x1 + pass.start);
@@ -161,8 +162,8 @@ void MnKaFitClick(Session& s) {
     return;
   }
   const SpectrumView y = workingSpectrum(s);
-  const MnFitResult r =
-      fitMnKAlpha(y, s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown, state.KAlpha1Energy, state.KAlpha2Energy);
+  const MnFitResult r = fitMnKAlpha(y, s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown, state.KAlpha1Energy,
+                                    state.KAlpha2Energy);
   if (r.outcome != MnFitResult::Outcome::Fitted) {
     s.Texts.Edit1 = r.outcome == MnFitResult::Outcome::NoPeak ? kNoPeakText : kPeakAtEdgeText;
     return;

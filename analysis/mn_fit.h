@@ -17,10 +17,10 @@ struct MnFitResult {
   float fwhmCh = 0.0f;
   float fwhmEv = 0.0f;
   float evPerChannel = 0.0f;
-  float startX1 = 0.0f, startX2 = 0.0f;  // positions before the search
-  float x1 = 0.0f, x2 = 0.0f;            // fitted positions
+  float startX1 = 0.0f, startX2 = 0.0f;          // positions before the search
+  float x1 = 0.0f, x2 = 0.0f;                    // fitted positions
   float lastTrialX1 = 0.0f, lastTrialX2 = 0.0f;  // the last positions evaluated
-  float a1 = 0.0f, a2 = 0.0f, g2 = 0.0f;  // heights and squared width (channels)
+  float a1 = 0.0f, a2 = 0.0f, g2 = 0.0f;         // heights and squared width (channels)
 };
 
 MnFitResult fitMnKAlpha(const SpectrumView& y, int32_t cursor, int32_t lo, int32_t hi, float kAlpha1Ev,

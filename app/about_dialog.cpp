@@ -1,12 +1,11 @@
 #include "app/about_dialog.h"
 
 #include <QImage>
-#include <cmath>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-
+#include <cmath>
 
 namespace tolvane {
 
@@ -20,7 +19,8 @@ QPixmap aboutPicture() {
   painter.setPen(QColor(0, 255, 0));
   QPoint previous(0, 75);
   for (int x = 0; x < 96; ++x) {
-    const double peaks = 55 * std::exp(-0.5 * std::pow((x - 30) / 2.5, 2)) + 22 * std::exp(-0.5 * std::pow((x - 36) / 2.8, 2));
+    const double peaks =
+        55 * std::exp(-0.5 * std::pow((x - 30) / 2.5, 2)) + 22 * std::exp(-0.5 * std::pow((x - 36) / 2.8, 2));
     const double continuum = 14 * std::exp(-x / 40.0);
     const QPoint point(x, 75 - static_cast<int>(peaks + continuum));
     painter.drawLine(previous, point);

@@ -10,35 +10,35 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QSignalBlocker>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 
 #include "acquisition/mca_setup_dialog.h"
+#include "acquisition/run_control.h"
+#include "acquisition/sca_modes.h"
 #include "acquisition/scan_setup_dialog.h"
 #include "analysis/energy_calibration.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
-#include "acquisition/run_control.h"
-#include "acquisition/sca_modes.h"
 #include "app/about_dialog.h"
 #include "device/mca_open_click.h"
-#include "display/plot_calls.h"
+#include "display/hard_copy.h"
 #include "display/memory_slots.h"
+#include "display/plot_calls.h"
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
-#include "roi/roi_page.h"
-#include "xfit/standards_editor_dialog.h"
-#include "xfit/xfit_commands.h"
-#include "display/hard_copy.h"
 #include "files/ascii_dump.h"
 #include "files/print_gui.h"
 #include "files/spectrum_file.h"
+#include "roi/roi_page.h"
+#include "xfit/standards_editor_dialog.h"
+#include "xfit/xfit_commands.h"
 
 namespace tolvane {
 
@@ -76,7 +76,9 @@ QRadioButton* radio(QWidget* parent, const char* name, const char* text, int x, 
   return place(new QRadioButton(text, parent), name, x, y, w, 18);
 }
 
-QString fromText(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+QString fromText(const std::string& text) {
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString askPath(QWidget* parent, bool save, const char* filter = "spectrum(*.dat)", const char* suffix = "dat") {
   QFileDialog dialog(parent);
@@ -272,10 +274,10 @@ namespace {
 
 // The colour box's list: the usual named colours, as 0x00BBGGRR.
 const std::pair<const char*, Colour24> kColourChoices[] = {
-    {"Black", 0x000000}, {"Maroon", 0x000080}, {"Green", 0x008000}, {"Olive", 0x008080},
-    {"Navy", 0x800000},  {"Purple", 0x800080}, {"Teal", 0x808000},  {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},   {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
-    {"Blue", 0xFF0000},  {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00}, {"White", 0xFFFFFF},
+    {"Black", 0x000000},  {"Maroon", 0x000080},  {"Green", 0x008000}, {"Olive", 0x008080},
+    {"Navy", 0x800000},   {"Purple", 0x800080},  {"Teal", 0x808000},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},     {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF},
 };
 
 void addColour(QComboBox* box, const QString& name, Colour24 colour) {
@@ -335,7 +337,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::connectRoiPage() {
   for (const auto& [name, colour] : kColourChoices) addColour(ROIColor, name, colour);
-  connect(ROINoSelect, &QComboBox::activated, this, [this](int index) { handle([&] { ROINoSelectChange(session_, index); }); });
+  connect(ROINoSelect, &QComboBox::activated, this,
+          [this](int index) { handle([&] { ROINoSelectChange(session_, index); }); });
   connect(ROIOnCheck, &QCheckBox::clicked, this, [this](bool on) {
     session_.RoiPage.On = on;
     handle([this] { ROIOnCheckClick(session_); });
@@ -344,10 +347,12 @@ void TForm1::connectRoiPage() {
           [this](int index) { session_.RoiPage.Colour = ROIColor->itemData(index).toUInt(); });
   connect(Element, &QLineEdit::textEdited, this,
           [this](const QString& text) { session_.RoiPage.Element = text.toLocal8Bit().toStdString(); });
-  connect(EditROILow, &QLineEdit::textEdited, this,
-          [this](const QString& text) { handle([&] { EditROILowChange(session_, text.toLocal8Bit().toStdString()); }); });
-  connect(EditROIHigh, &QLineEdit::textEdited, this,
-          [this](const QString& text) { handle([&] { EditROIHighChange(session_, text.toLocal8Bit().toStdString()); }); });
+  connect(EditROILow, &QLineEdit::textEdited, this, [this](const QString& text) {
+    handle([&] { EditROILowChange(session_, text.toLocal8Bit().toStdString()); });
+  });
+  connect(EditROIHigh, &QLineEdit::textEdited, this, [this](const QString& text) {
+    handle([&] { EditROIHighChange(session_, text.toLocal8Bit().toStdString()); });
+  });
   connect(ROILowCh, &QCheckBox::clicked, this, [this] { handle([this] { ROILowChClick(session_); }); });
   connect(ROIHighCh, &QCheckBox::clicked, this, [this] { handle([this] { ROIHighChClick(session_); }); });
 }
@@ -359,10 +364,12 @@ void TForm1::connectCalibrationPage() {
           [this] { handle([this] { LoadStdClick(session_, chooseTablePath().toLocal8Bit().toStdString()); }); });
   connect(MLSQfit, &QPushButton::clicked, this, [this] {
     handle([this] {
-      MLSQfitClick(session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
+      MLSQfitClick(
+          session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
     });
   });
-  connect(PlotLpt, &QPushButton::clicked, this, [this] { handle([this] { session_.Texts.Edit1 = PrintReport(session_); }); });
+  connect(PlotLpt, &QPushButton::clicked, this,
+          [this] { handle([this] { session_.Texts.Edit1 = PrintReport(session_); }); });
   connect(PrintSpec, &QPushButton::clicked, this, [this] {
     handle([this] {
       SetHardCopyColours(session_, true);
@@ -381,12 +388,13 @@ void TForm1::connectCalibrationPage() {
           [this](const QString& text) { handle([&] { LowChChange(session_, text.toLocal8Bit().toStdString()); }); });
   connect(HiCh, &QLineEdit::textEdited, this,
           [this](const QString& text) { handle([&] { HiChChange(session_, text.toLocal8Bit().toStdString()); }); });
-  const std::pair<QLineEdit*, std::string CalibrationPageFields::*> fields[] = {
-      {LoEng, &CalibrationPageFields::LoEng}, {HiEng, &CalibrationPageFields::HiEng},
-      {ChKev, &CalibrationPageFields::ChKev}};
+  const std::pair<QLineEdit*, std::string CalibrationPageFields::*> fields[] = {{LoEng, &CalibrationPageFields::LoEng},
+                                                                                {HiEng, &CalibrationPageFields::HiEng},
+                                                                                {ChKev, &CalibrationPageFields::ChKev}};
   for (const auto& [widget, field] : fields)
-    connect(widget, &QLineEdit::textEdited, this,
-            [this, field = field](const QString& text) { session_.CalibrationPage.*field = text.toLocal8Bit().toStdString(); });
+    connect(widget, &QLineEdit::textEdited, this, [this, field = field](const QString& text) {
+      session_.CalibrationPage.*field = text.toLocal8Bit().toStdString();
+    });
 }
 
 void TForm1::buildPanel() {
@@ -438,7 +446,9 @@ void TForm1::handle(const std::function<void()>& operation) {
   refresh();
 }
 
-void TForm1::onTimer1() { handle([this] { Timer1Timer(session_); }); }
+void TForm1::onTimer1() {
+  handle([this] { Timer1Timer(session_); });
+}
 
 void TForm1::Read1Click() {
   const QString path = chooseReadPath();
@@ -473,9 +483,9 @@ void TForm1::refresh() {
   Edit1->setText(fromText(t.Edit1));
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
-  const std::pair<QLabel*, const std::string*> labels[] = {{Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},
-                                                           {Label7, &t.Label7}, {Label8, &t.Label8}, {Label9, &t.Label9},
-                                                           {FwhmVal, &t.FwhmVal}};
+  const std::pair<QLabel*, const std::string*> labels[] = {
+      {Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},  {Label7, &t.Label7},
+      {Label8, &t.Label8}, {Label9, &t.Label9}, {FwhmVal, &t.FwhmVal}};
   for (const auto& [widget, text] : labels) {
     widget->setText(fromText(*text));
     widget->adjustSize();
@@ -504,11 +514,14 @@ void TForm1::refreshPages() {
     ROILowCh->setChecked(false);  // momentary boxes
     ROIHighCh->setChecked(false);
   }
-  const std::pair<QLineEdit*, const std::string*> edits[] = {
-      {Element, &roi.Element}, {EditROILow, &roi.Low}, {EditROIHigh, &roi.High},
-      {LowCh, &session_.CalibrationPage.LowCh}, {HiCh, &session_.CalibrationPage.HiCh},
-      {LoEng, &session_.CalibrationPage.LoEng}, {HiEng, &session_.CalibrationPage.HiEng},
-      {ChKev, &session_.CalibrationPage.ChKev}};
+  const std::pair<QLineEdit*, const std::string*> edits[] = {{Element, &roi.Element},
+                                                             {EditROILow, &roi.Low},
+                                                             {EditROIHigh, &roi.High},
+                                                             {LowCh, &session_.CalibrationPage.LowCh},
+                                                             {HiCh, &session_.CalibrationPage.HiCh},
+                                                             {LoEng, &session_.CalibrationPage.LoEng},
+                                                             {HiEng, &session_.CalibrationPage.HiEng},
+                                                             {ChKev, &session_.CalibrationPage.ChKev}};
   for (const auto& [widget, text] : edits) {
     const QString shown = fromText(*text);
     if (widget->text() != shown) widget->setText(shown);  // keeps the caret while typing

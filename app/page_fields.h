@@ -16,7 +16,7 @@ struct RoiPageFields {
   std::string Low;                       // EditROILow
   std::string High;                      // EditROIHigh
   std::string Element = "Element";
-  Colour24 Colour = kBlue;               // ROIColor
+  Colour24 Colour = kBlue;  // ROIColor
 };
 
 struct CalibrationPageFields {

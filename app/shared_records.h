@@ -51,8 +51,8 @@ struct McaSetup {
 
 struct ScanSetup {
   int32_t MemorySize = 2048;
-  int32_t PresetTime = 10;         // 0.1 s per pass
-  int32_t RefreshInterval = 100;   // ms
+  int32_t PresetTime = 10;        // 0.1 s per pass
+  int32_t RefreshInterval = 100;  // ms
   // "Save Spectrum Data": each pass is written beside this path as
   // NAME_0001.dat, NAME_0002.dat, ...; empty when passes are not saved.
   std::string SavePath;

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cmath>
 
 namespace tolvane {
 

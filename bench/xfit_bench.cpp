@@ -30,14 +30,15 @@ void writeSpectrum(const std::string& path, const std::vector<int32_t>& counts) 
   SpectrumFileHeader h;
   h.setChannelCount(static_cast<int16_t>(counts.size()));
   const auto bytes = encodeSpectrumFile(h, counts.data(), static_cast<int>(counts.size()));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A folder with `standards` standard spectra and a table using them.
 struct Library {
   Library(int standards, int channels) {
-    folder = (std::filesystem::temp_directory_path() / ("tolvane-xfit-bench-" + std::to_string(::getpid()) + "-" +
-                                                         std::to_string(standards)))
+    folder = (std::filesystem::temp_directory_path() /
+              ("tolvane-xfit-bench-" + std::to_string(::getpid()) + "-" + std::to_string(standards)))
                  .string();
     std::filesystem::create_directories(folder);
     StandardTable table;
@@ -61,7 +62,8 @@ struct Library {
   std::vector<int32_t> sample(int channels, uint32_t seed) const {
     std::vector<int32_t> s(static_cast<size_t>(channels), 0);
     for (size_t k = 0; k < centres.size(); ++k) {
-      const auto part = peakSpectrum(channels, centres[k], 1000 + 300 * static_cast<double>(k), seed + static_cast<uint32_t>(k));
+      const auto part =
+          peakSpectrum(channels, centres[k], 1000 + 300 * static_cast<double>(k), seed + static_cast<uint32_t>(k));
       for (size_t c = 0; c < s.size(); ++c) s[c] += part[c];
     }
     return s;

@@ -51,7 +51,8 @@ int runAcquire(const QStringList& arguments) {
 
   Session session(*api, clock);
   McaOpenClick(session);
-  if (session.Acquisition.DeviceOpen != 1) return printError("no analyser could be opened (" + session.Texts.Edit2 + ")");
+  if (session.Acquisition.DeviceOpen != 1)
+    return printError("no analyser could be opened (" + session.Texts.Edit2 + ")");
 
   // Tenths of a second, truncated, as the setup dialog stores them.
   const auto tenths = static_cast<int32_t>(std::trunc(seconds * 10.0 + 0.001));
@@ -76,8 +77,7 @@ int runAcquire(const QStringList& arguments) {
 
   if (!WriteSpectrumFile(session, out)) return printError("cannot write " + out);
   std::printf("wrote %s: %d channels, real time %.1f s, live time %.1f s\n", out.c_str(),
-              session.Acquisition.ChannelCount, session.Acquisition.RealTime * 0.1,
-              session.Acquisition.LiveTime * 0.1);
+              session.Acquisition.ChannelCount, session.Acquisition.RealTime * 0.1, session.Acquisition.LiveTime * 0.1);
   return 0;
 }
 

@@ -108,7 +108,8 @@ int runDump(const QStringList& arguments) {
   parser.addPositionalArgument("file", "Spectrum file (.dat).");
   parser.addOption({"out", "Text file to write.", "file"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
-  if (parser.positionalArguments().size() != 1 || !parser.isSet("out")) return printError("dump FILE.dat --out FILE.txt");
+  if (parser.positionalArguments().size() != 1 || !parser.isSet("out"))
+    return printError("dump FILE.dat --out FILE.txt");
   FileSession f;
   if (!readSpectrum(f.session, parser.positionalArguments().front().toStdString())) return 1;
   const std::string out = parser.value("out").toStdString();

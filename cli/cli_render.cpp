@@ -12,9 +12,9 @@
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
 #include "display/plot_renderer.h"
+#include "display/vfs_ladder.h"
 #include "display/view_controls.h"
 #include "display/view_labels.h"
-#include "display/vfs_ladder.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane::cli {
@@ -111,7 +111,8 @@ int runRender(const QStringList& arguments) {
   };
   int expands = 0, compresses = 0, scrolls = 0;
   if (!presses("expand", 64, expands) || expands < 0) return printError("--expand takes a count from 0 to 64");
-  if (!presses("compress", 64, compresses) || compresses < 0) return printError("--compress takes a count from 0 to 64");
+  if (!presses("compress", 64, compresses) || compresses < 0)
+    return printError("--compress takes a count from 0 to 64");
   if (!presses("scroll", 100000, scrolls)) return printError("--scroll takes a line count (negative scrolls left)");
   for (int i = 0; i < expands; ++i) ExpandClick(session);
   for (int i = 0; i < compresses; ++i) CompresClick(session);

@@ -18,11 +18,13 @@ int runReport(const QStringList& arguments) {
   parser.addOption({"log", "Logarithmic scale (the default)."});
   parser.addOption({"vfs", "Linear scale at full-scale step N (1..22).", "N"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
-  if (parser.positionalArguments().size() != 1 || !parser.isSet("out")) return printError("report FILE.dat --out report.pdf");
+  if (parser.positionalArguments().size() != 1 || !parser.isSet("out"))
+    return printError("report FILE.dat --out report.pdf");
   if (parser.isSet("log") && parser.isSet("vfs")) return printError("--log and --vfs exclude each other");
   FileSession f;
   Session& s = f.session;
-  if (!readSpectrum(s, parser.positionalArguments().front().toLocal8Bit().toStdString()) || !applyView(parser, s)) return 1;
+  if (!readSpectrum(s, parser.positionalArguments().front().toLocal8Bit().toStdString()) || !applyView(parser, s))
+    return 1;
   if (parser.isSet("vfs")) {
     bool ok = false;
     const int step = parser.value("vfs").toInt(&ok);

@@ -28,7 +28,8 @@ int runScan(const QStringList& arguments) {
   const int dwell = parser.value("dwell").toInt(&ok);
   if (!ok || dwell < 1 || dwell > 864000) return printError("--dwell takes tenths of a second from 1 to 864000");
   const int passes = parser.value("passes").toInt(&ok);
-  if (!parser.isSet("passes") || !ok || passes < 1 || passes > 1000000) return printError("--passes needs a count from 1");
+  if (!parser.isSet("passes") || !ok || passes < 1 || passes > 1000000)
+    return printError("--passes needs a count from 1");
   const bool fast = parser.isSet("fast");
   if (fast && parser.value("device") != "sim") return printError("--fast needs --device=sim");
 
@@ -39,7 +40,8 @@ int runScan(const QStringList& arguments) {
   if (!api) return 1;
   Session session(*api, clock);
   McaOpenClick(session);
-  if (session.Acquisition.DeviceOpen != 1) return printError("no analyser could be opened (" + session.Texts.Edit2 + ")");
+  if (session.Acquisition.DeviceOpen != 1)
+    return printError("no analyser could be opened (" + session.Texts.Edit2 + ")");
 
   Button7Click(session, [&](ScanSetupFields& f) {
     f.MemorySize = memory;

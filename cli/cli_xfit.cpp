@@ -34,8 +34,7 @@ bool readCounts(const std::string& path, std::vector<int32_t>& counts, int32_t& 
   return channels > 0 && channels == header.channelCount();
 }
 
-int runBatch(const QStringList& files, bool json) {
-  (void)json;
+int runBatch(const QStringList& files) {
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
   const std::string table = files.front().toLocal8Bit().toStdString();
@@ -84,7 +83,7 @@ int runXfit(const QStringList& arguments) {
   const QStringList files = parser.positionalArguments();
   if (parser.isSet("batch")) {
     if (files.size() < 2) return printError("--batch takes TABLE.ref and one or more spectrum files");
-    return runBatch(files, parser.isSet("json"));
+    return runBatch(files);
   }
   if (files.size() != 2) return printError("xfit takes SAMPLE.dat TABLE.ref");
 
@@ -94,7 +93,8 @@ int runXfit(const QStringList& arguments) {
   LoadStdClick(s, files[1].toLocal8Bit().toStdString());
   if (s.StandardsLoaded != 1) return printError("cannot load the standards of " + files[1].toStdString());
   s.Texts.Edit1.clear();
-  MLSQfitClick(s, [] { return std::string(); }, [] { return false; });
+  MLSQfitClick(
+      s, [] { return std::string(); }, [] { return false; });
   if (!s.Texts.Edit1.empty()) return printError(s.Texts.Edit1);
 
   const TDmVQRN& module = s.DataModule;
@@ -109,8 +109,8 @@ int runXfit(const QStringList& arguments) {
     if (parser.isSet("json")) {
       char wtText[32];
       std::snprintf(wtText, sizeof wtText, "%.9g", wt);
-      json += std::string(k ? ", " : "") + "{\"index\": " + std::to_string(index) + ", \"element\": " +
-              jsonText(r.elemName()) + ", \"kratio_pct\": " + jsonNumber(r.kratioPct()) +
+      json += std::string(k ? ", " : "") + "{\"index\": " + std::to_string(index) +
+              ", \"element\": " + jsonText(r.elemName()) + ", \"kratio_pct\": " + jsonNumber(r.kratioPct()) +
               ", \"kratio_err\": " + jsonNumber(r.kratioErr()) + ", \"wt_pct\": " + wtText +
               ", \"text\": " + jsonText(text) + "}";
     } else {

@@ -2,9 +2,9 @@
 // window, over the same core.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <cstdio>
 
 #include "cli/cli_common.h"
 

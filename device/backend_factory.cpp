@@ -37,8 +37,10 @@ std::unique_ptr<FtdiApi> makeBackend(BackendKind kind, Clock& clock, std::string
       bridge->attach();
       return bridge;
     }
-    case BackendKind::D2xx: return loadD2xxBackend(error);
-    case BackendKind::Libftdi: return makeLibftdi(clock, error);
+    case BackendKind::D2xx:
+      return loadD2xxBackend(error);
+    case BackendKind::Libftdi:
+      return makeLibftdi(clock, error);
     case BackendKind::Auto: {
       std::string d2xxError;
       if (auto d2xx = loadD2xxBackend(d2xxError)) return d2xx;

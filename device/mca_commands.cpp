@@ -26,24 +26,25 @@ void clearCounts(Session& s, int from, int count) {
 
 }  // namespace
 
-CommandResult SendCommand(Session& session, const std::string& frame) {
-  return session.Transport.sendCommand(frame);
-}
+CommandResult SendCommand(Session& session, const std::string& frame) { return session.Transport.sendCommand(frame); }
 
 std::string presetFrame(int32_t tenths) { return frameText("$P%d;", tenths); }
 
 std::string memorySizeFrame(int32_t channels) {
   switch (channels) {
-    case 512: case 1024: case 2048: case 4096: return frameText("$M%d;", channels / 128);
-    default: return {};
+    case 512:
+    case 1024:
+    case 2048:
+    case 4096:
+      return frameText("$M%d;", channels / 128);
+    default:
+      return {};
   }
 }
 
 std::string cursorFrame(int32_t channel) { return frameText("$@C%04d;", channel); }
 
-std::string roiWindowFrame(int roi, int32_t low, int32_t high) {
-  return frameText("$@R%d,%04d,%04d;", roi, low, high);
-}
+std::string roiWindowFrame(int roi, int32_t low, int32_t high) { return frameText("$@R%d,%04d,%04d;", roi, low, high); }
 
 int StartAcquisition(Session& s, int /*device*/) {
   s.Acquisition.Mode = 1;

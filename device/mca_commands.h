@@ -14,18 +14,18 @@ class Session;
 // their own frames.
 CommandResult SendCommand(Session& session, const std::string& frame);
 
-int StartAcquisition(Session& session, int device);   // "$G;"
-int StartScan(Session& session, int device);          // "$X;"
-int StopAcquisition(Session& session, int device);    // "$S;"
-int ClearSpectrum(Session& session, int device);      // "$C;"
-int ClearScan(Session& session, int device);          // "$CX;"
-int ReadSpectrum(Session& session, int device);       // "$R1;" .. "$Rn;"
-int ReadStatus(Session& session, int device);         // "$R0;"
-int SetPresetTime(Session& session, int device, int32_t tenths);        // "$P<n>;"
-int SetMemorySize(Session& session, int device, int32_t channels);      // "$M<n>;"
-int SetCursor(Session& session, int device, int32_t channel);           // "$@Cnnnn;"
+int StartAcquisition(Session& session, int device);                                  // "$G;"
+int StartScan(Session& session, int device);                                         // "$X;"
+int StopAcquisition(Session& session, int device);                                   // "$S;"
+int ClearSpectrum(Session& session, int device);                                     // "$C;"
+int ClearScan(Session& session, int device);                                         // "$CX;"
+int ReadSpectrum(Session& session, int device);                                      // "$R1;" .. "$Rn;"
+int ReadStatus(Session& session, int device);                                        // "$R0;"
+int SetPresetTime(Session& session, int device, int32_t tenths);                     // "$P<n>;"
+int SetMemorySize(Session& session, int device, int32_t channels);                   // "$M<n>;"
+int SetCursor(Session& session, int device, int32_t channel);                        // "$@Cnnnn;"
 int SetRoiWindow(Session& session, int device, int roi, int32_t low, int32_t high);  // "$@Rn,llll,hhhh;"
-int SetOutputMode(Session& session, int device, char mode);             // "$DG;" "$DS;" "$DM;"
+int SetOutputMode(Session& session, int device, char mode);                          // "$DG;" "$DS;" "$DM;"
 
 // Frame texts, exposed for the handlers that show them and for tests.
 std::string presetFrame(int32_t tenths);

@@ -76,10 +76,14 @@ BlockResult McaTransport::readBlock(int block, int32_t* dest) {
   if (!writeFrame(std::string_view(frame.data(), static_cast<size_t>(length)))) return BlockResult::WriteFailed;
   std::array<uint8_t, kBlockBytes> bytes;
   switch (receive(bytes.data(), kBlockBytes)) {
-    case Wait::Ready: break;
-    case Wait::PollFailed: return BlockResult::PollFailed;
-    case Wait::ReadFailed: return BlockResult::ReadFailed;
-    case Wait::TimedOut: return BlockResult::TimedOut;
+    case Wait::Ready:
+      break;
+    case Wait::PollFailed:
+      return BlockResult::PollFailed;
+    case Wait::ReadFailed:
+      return BlockResult::ReadFailed;
+    case Wait::TimedOut:
+      return BlockResult::TimedOut;
   }
   for (int i = 0; i < kBlockChannels; ++i) dest[i] = loadI32(&bytes[static_cast<size_t>(4 * i)]);
   return BlockResult::Received;

@@ -25,7 +25,8 @@ GlyphAtlas::GlyphAtlas(const QFont& font) {
     painter.end();
     for (int y = 0; y < cell.height(); ++y)
       for (int x = 0; x < cell.width(); ++x)
-        if (qGreen(cell.pixel(x, y)) > 127) glyph.pixels.emplace_back(static_cast<int16_t>(x - kPad), static_cast<int16_t>(y));
+        if (qGreen(cell.pixel(x, y)) > 127)
+          glyph.pixels.emplace_back(static_cast<int16_t>(x - kPad), static_cast<int16_t>(y));
   }
 }
 

@@ -49,9 +49,9 @@ void McaMemClick(Session& s) {
       TakeViewFromStatus(s, true);
       AcquisitionState& a = s.Acquisition;
       a.RealTime = a.Status.realTimeTicks() / 10;
-      a.LiveTime = static_cast<int32_t>(std::trunc(static_cast<double>(a.RealTime) -
-                                                   static_cast<double>(a.Status.eventCount()) *
-                                                       static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001));
+      a.LiveTime = static_cast<int32_t>(
+          std::trunc(static_cast<double>(a.RealTime) - static_cast<double>(a.Status.eventCount()) *
+                                                           static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001));
       a.RealTime = s.Mca.PresetTime;
     }
   }
@@ -88,7 +88,8 @@ void OverLapONClick(Session& s) {
       copyLive(s.SelectedMemory == 1 ? plot.Mem1 : s.SelectedMemory == 2 ? plot.Mem2 : plot.Mem3);
       break;
     }
-    default: break;
+    default:
+      break;
   }
   PaintBox1Paint(s);
 }

@@ -68,7 +68,8 @@ void addRoiMarks(Session& s, PlotModel& plot) {
 
     float gross = 0.0f;
     for (int64_t c = std::max(low, 0); c < high && c < spectrum.size; ++c) gross += static_cast<float>(spectrum.at(c));
-    roi.GrossSum = static_cast<int32_t>(std::clamp(std::trunc(static_cast<double>(gross)), -2147483648.0, 2147483647.0));
+    roi.GrossSum =
+        static_cast<int32_t>(std::clamp(std::trunc(static_cast<double>(gross)), -2147483648.0, 2147483647.0));
     // Background from three channels on either side, clamped to channels
     // that exist.
     const auto side = [&](int64_t a, int64_t b, int64_t c) {

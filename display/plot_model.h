@@ -36,10 +36,10 @@ struct PlotText {
 struct RoiMark {
   int32_t index = 0;
   Colour24 colour = kBlack;
-  PlotText label, gross, net;   // name and sums at the right of the plot
-  bool shaded = false;          // columns xs .. xe-1 are shaded
+  PlotText label, gross, net;  // name and sums at the right of the plot
+  bool shaded = false;         // columns xs .. xe-1 are shaded
   int32_t xs = 0, xe = 0;
-  PlotText shortLabel;          // first two letters above the highest shaded column
+  PlotText shortLabel;  // first two letters above the highest shaded column
 };
 
 struct CursorMark {

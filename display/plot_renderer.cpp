@@ -46,8 +46,12 @@ void drawEnvelope(PixelPen& pen, const TraceEnvelope& e, int32_t width, Stroke w
         pen.moveTo(x, e.bottom[i]);
         pen.lineTo(x, e.top[i]);
         break;
-      case Stroke::Joined: pen.lineTo(x, e.top[i]); break;
-      case Stroke::Step: pen.lineTo(x + 1, e.top[i]); break;
+      case Stroke::Joined:
+        pen.lineTo(x, e.top[i]);
+        break;
+      case Stroke::Step:
+        pen.lineTo(x + 1, e.top[i]);
+        break;
     }
   }
 }

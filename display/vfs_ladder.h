@@ -7,7 +7,7 @@ namespace tolvane {
 
 inline constexpr int kVfsSteps = 22;
 
-int64_t vfsFullScale(int index);     // 0 for an index outside 0..22
-const char* vfsLabel(int index);     // "" for an index outside 0..22
+int64_t vfsFullScale(int index);  // 0 for an index outside 0..22
+const char* vfsLabel(int index);  // "" for an index outside 0..22
 
 }  // namespace tolvane

@@ -239,7 +239,8 @@ namespace {
 
 std::string pickUpText(const Session& s) {
   const float centroid = s.Display.PeakCentroid;
-  if (static_cast<int64_t>(std::trunc(static_cast<double>(centroid) + 0.5)) == s.Display.Cursor) return fixed2(centroid);
+  if (static_cast<int64_t>(std::trunc(static_cast<double>(centroid) + 0.5)) == s.Display.Cursor)
+    return fixed2(centroid);
   return std::to_string(s.Display.Cursor);
 }
 

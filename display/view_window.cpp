@@ -33,8 +33,7 @@ void expandView(ViewWindow& view, int32_t width, int32_t channels) {
     target = width * (s / 2);
   }
   centreOn(view, target, channels);
-  if (view.Cursor < view.First || view.Cursor > view.Last)
-    view.Cursor = view.First + (view.Last - view.First + 1) / 2;
+  if (view.Cursor < view.First || view.Cursor > view.Last) view.Cursor = view.First + (view.Last - view.First + 1) / 2;
 }
 
 void compressView(ViewWindow& view, int32_t width, int32_t channels) {

@@ -9,8 +9,8 @@ namespace tolvane {
 inline uint16_t loadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline int16_t loadI16(const uint8_t* p) { return static_cast<int16_t>(loadU16(p)); }
 inline uint32_t loadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 inline int32_t loadI32(const uint8_t* p) { return static_cast<int32_t>(loadU32(p)); }
 inline float loadF32(const uint8_t* p) { return std::bit_cast<float>(loadU32(p)); }

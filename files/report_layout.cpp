@@ -84,13 +84,14 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
   for (int32_t k = 0; k < (log ? 6 : 5); ++k) {
     tickUp(g.X0 + k * e + 1);
     for (int32_t step = log ? 2 : 1; step <= 9; ++step)
-      tickUp(g.X0 + k * e + 1 +
-             (log ? truncated(std::log10(static_cast<double>(step)) * e + 0.5) : (step * e) / 10));
+      tickUp(g.X0 + k * e + 1 + (log ? truncated(std::log10(static_cast<double>(step)) * e + 0.5) : (step * e) / 10));
   }
   tickUp(g.X0 + (log ? 6 : 5) * e);
 
   // Channel ticks, drawn leftwards from the frame.
-  const auto tickLeft = [&](int32_t y, int32_t length) { m.lines.push_back({{g.X0, y}, {g.X0 - length, y}, kBlack, 2}); };
+  const auto tickLeft = [&](int32_t y, int32_t length) {
+    m.lines.push_back({{g.X0, y}, {g.X0 - length, y}, kBlack, 2});
+  };
   tickLeft(g.Y0, g.FH);
   tickLeft(g.Y0 + g.YH, g.FH);
   const auto [major, minor] = reportChannelSteps(r);
@@ -109,7 +110,9 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
   for (int32_t y : majorRows) tickLeft(y, g.FH);
 
   // Labels.
-  const auto label = [&](std::string text, int32_t x, int32_t y) { m.texts.push_back({std::move(text), {x, y}, g.FH, true}); };
+  const auto label = [&](std::string text, int32_t x, int32_t y) {
+    m.texts.push_back({std::move(text), {x, y}, g.FH, true});
+  };
   const int32_t labelRow = truncated(g.Y0 - 3.5 * g.FH);
   if (log) {
     for (int32_t k = 0; k <= 6; ++k) label(printed("10E+%02d", k), g.X0 + g.FH + k * e, labelRow);
@@ -136,8 +139,8 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
   } block[] = {
       {g.X0 + g.XW - g.FH, "File  Name: ", s.Working.Name},
       {truncated(g.X0 + g.XW - 2.5 * g.FH), "Data Com.: ", h.comment()},
-      {g.X0 + g.XW - 4 * g.FH, "Acq.  Date: ",
-       printed("%4d /%2d /%2d  %2d :%2d :%2d", t.year, t.month, t.day, t.hour, t.minute, t.second)},
+      {g.X0 + g.XW - 4 * g.FH,
+       "Acq.  Date: ", printed("%4d /%2d /%2d  %2d :%2d :%2d", t.year, t.month, t.day, t.hour, t.minute, t.second)},
       {truncated(g.X0 + g.XW - 5.5 * g.FH), "Real  Time: ", printed("%8.1f", s.Acquisition.RealTime / 10.0)},
       {g.X0 + g.XW - 7 * g.FH, "Live  Time: ", printed("%8.1f", s.Acquisition.LiveTime / 10.0)},
       {truncated(g.X0 + g.XW - 8.5 * g.FH), "Sample ID: ", h.sampleId()},
@@ -153,10 +156,14 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
   label(date, stampX, stampY + 7 * g.FH);
   label(time, stampX, stampY + 12 * g.FH);
   const int32_t captionHeight = truncated(1.5 * g.FH);
-  m.texts.push_back({"E n e r g y  [  C h a n n e l  ]", {g.X0 - 2 * g.FH, truncated(g.Y0 + 0.4 * g.YH)}, captionHeight, true});
+  m.texts.push_back(
+      {"E n e r g y  [  C h a n n e l  ]", {g.X0 - 2 * g.FH, truncated(g.Y0 + 0.4 * g.YH)}, captionHeight, true});
   m.texts.push_back({"V Q R N [  V e l q u a r i o n  C o . ,]",
-                     {truncated(g.X0 + g.XW + 1.7 * g.FH), truncated(g.Y0 + 0.4 * g.YH)}, captionHeight, true});
-  m.texts.push_back({"I n t e n s i t y  [  C o u n t s  ]", {truncated(g.X0 + 0.4 * g.XW), g.Y0 - 7 * g.FH}, captionHeight, false});
+                     {truncated(g.X0 + g.XW + 1.7 * g.FH), truncated(g.Y0 + 0.4 * g.YH)},
+                     captionHeight,
+                     true});
+  m.texts.push_back(
+      {"I n t e n s i t y  [  C o u n t s  ]", {truncated(g.X0 + 0.4 * g.XW), g.Y0 - 7 * g.FH}, captionHeight, false});
   return m;
 }
 

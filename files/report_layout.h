@@ -40,9 +40,9 @@ struct ReportModel {
   ReportGeometry g;
   std::vector<ReportPoint> trace;  // a polyline
   Colour24 traceColour = kBlack;
-  std::vector<ReportLine> lines;   // grid, frame, ticks, in drawing order
+  std::vector<ReportLine> lines;  // grid, frame, ticks, in drawing order
   std::vector<ReportText> texts;
-  int32_t channelsPerRow = 0;      // q
+  int32_t channelsPerRow = 0;  // q
   int32_t majorStep = 0, minorStep = 0;
 };
 

@@ -1,8 +1,8 @@
 #include "files/spectrum_file.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <fstream>
 
 #include "app/session.h"

@@ -35,8 +35,7 @@ void fillHeaderForWrite(const Session& session, SpectrumFileHeader& header, int 
 // calibration unless the marker is 1.0, and the ROI windows and colours.
 void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
 // Writes a header and counts to `path`, replacing the file in one step.
-bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts,
-                        int channels);
+bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels);
 
 // Writes the working spectrum to `path` as File > Write does once the path
 // is chosen: fills the header image from the run state, calibration and ROI

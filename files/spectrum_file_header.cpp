@@ -33,9 +33,8 @@ float SpectrumFileHeader::offset() const { return loadF32(&bytes_[kOffsetOffset]
 void SpectrumFileHeader::setOffset(float v) { storeF32(&bytes_[kOffsetOffset], v); }
 
 SpectrumFileHeader::StartTime SpectrumFileHeader::startTime() const {
-  return {loadI16(&bytes_[kYearOffset]),  loadI16(&bytes_[kMonthOffset]),
-          loadI16(&bytes_[kDayOffset]),   loadI16(&bytes_[kHourOffset]),
-          loadI16(&bytes_[kMinuteOffset]), loadI16(&bytes_[kSecondOffset])};
+  return {loadI16(&bytes_[kYearOffset]), loadI16(&bytes_[kMonthOffset]),  loadI16(&bytes_[kDayOffset]),
+          loadI16(&bytes_[kHourOffset]), loadI16(&bytes_[kMinuteOffset]), loadI16(&bytes_[kSecondOffset])};
 }
 
 void SpectrumFileHeader::setStartTime(const StartTime& t) {

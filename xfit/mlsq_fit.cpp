@@ -91,7 +91,8 @@ bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
       a[static_cast<size_t>(i)][static_cast<size_t>(j)] = sum;
     }
   for (int i = 0; i < m - 1; ++i)
-    for (int j = i + 1; j < m; ++j) a[static_cast<size_t>(j)][static_cast<size_t>(i)] = a[static_cast<size_t>(i)][static_cast<size_t>(j)];
+    for (int j = i + 1; j < m; ++j)
+      a[static_cast<size_t>(j)][static_cast<size_t>(i)] = a[static_cast<size_t>(i)][static_cast<size_t>(j)];
 
   // Gauss-Jordan on [A | I], pivots in order without exchanges.
   for (int i = 0; i < m; ++i)
@@ -109,12 +110,14 @@ bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
     }
   }
   for (int i = 0; i < m; ++i)
-    for (int j = 0; j < m; ++j) a[static_cast<size_t>(i)][static_cast<size_t>(j)] = a[static_cast<size_t>(i)][static_cast<size_t>(m + j)];
+    for (int j = 0; j < m; ++j)
+      a[static_cast<size_t>(i)][static_cast<size_t>(j)] = a[static_cast<size_t>(i)][static_cast<size_t>(m + j)];
 
   const int32_t factor = (2 * fit.Widths.centre * fit.Widths.side) / (fit.Widths.centre + 2 * fit.Widths.side);
   for (int i = 0; i < m; ++i) {
     double sum = 0.0;
-    for (int j = 0; j < m; ++j) sum += a[static_cast<size_t>(i)][static_cast<size_t>(j)] * fit.RightHandSide[static_cast<size_t>(j)];
+    for (int j = 0; j < m; ++j)
+      sum += a[static_cast<size_t>(i)][static_cast<size_t>(j)] * fit.RightHandSide[static_cast<size_t>(j)];
     fit.FitCoefficients[static_cast<size_t>(i)] = sum;
     const double e = factor * a[static_cast<size_t>(i)][static_cast<size_t>(i)];
     fit.FitErrors[static_cast<size_t>(i)] = e > 0 ? std::sqrt(e) * 3 * 100 : 100;
@@ -144,7 +147,8 @@ XfitBatch::XfitBatch(const XfitWorkspace& loaded) : fit_(loaded) {
   std::vector<bool> used(kFitChannels, false);
   for (int k = 0; k < fit_.FitCount; ++k) {
     const StandardRecord& r = fit_.SelectedCopy[static_cast<size_t>(k)];
-    for (int32_t c = std::max(r.fitLowCh(), 0); c < std::min(r.fitHighCh(), kFitChannels); ++c) used[static_cast<size_t>(c)] = true;
+    for (int32_t c = std::max(r.fitLowCh(), 0); c < std::min(r.fitHighCh(), kFitChannels); ++c)
+      used[static_cast<size_t>(c)] = true;
   }
   for (int32_t c = 0; c < kFitChannels; ++c)
     if (used[static_cast<size_t>(c)]) channels_.push_back(c);

@@ -26,8 +26,8 @@ class StandardRecord {
 
   std::string specFile() const;
   std::string elemName() const;
-  void setSpecFile(const std::string& name);  // cut to 31 characters
-  void setElemName(const std::string& name);  // cut to 7 characters
+  void setSpecFile(const std::string& name);        // cut to 31 characters
+  void setElemName(const std::string& name);        // cut to 7 characters
   bool empty() const { return bytes_[32] == ' '; }  // element begins with a blank
 
   int32_t inUse() const;

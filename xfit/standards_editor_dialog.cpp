@@ -91,11 +91,14 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
   // Tab order: the panel, then each column of the rows.
   QList<QWidget*> order{init, update, save, ok, cancel, WtperON, hv, current};
   for (int column = 0; column < 5; ++column)
-    for (const RowControls& row : Rows) order.append(std::array<QWidget*, 5>{row.StdNo, row.Kratio, row.Wtper, row.Cf, row.FileName}[static_cast<size_t>(column)]);
+    for (const RowControls& row : Rows)
+      order.append(
+          std::array<QWidget*, 5>{row.StdNo, row.Kratio, row.Wtper, row.Cf, row.FileName}[static_cast<size_t>(column)]);
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   chooseSavePath = [this] { return QFileDialog::getSaveFileName(this, "Save Table"); };
-  connect(save, &QPushButton::clicked, this, [this] { SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
+  connect(save, &QPushButton::clicked, this,
+          [this] { SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
   connect(WtperON, &QCheckBox::clicked, this, [this] { FormCreate(); });
   connect(ok, &QPushButton::clicked, this, [this] { done(1); });
   connect(cancel, &QPushButton::clicked, this, [this] { done(2); });

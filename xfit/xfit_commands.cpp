@@ -40,8 +40,7 @@ void LoadStdClick(Session& s, const std::string& tablePath) {
   }
 }
 
-void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable,
-                  const std::function<bool()>& runEditor) {
+void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, const std::function<bool()>& runEditor) {
   XfitWorkspace& fit = s.DataModule.Fit;
   // The working arrays hold 4096 channels: a longer sample is cut to them.
   const int32_t n = std::clamp(s.Acquisition.ChannelCount, 0, kFitChannels);

@@ -41,13 +41,20 @@ void appendLe32(std::vector<uint8_t>& out, uint32_t v) {
 
 const char* simFaultName(SimFaultKind kind) {
   switch (kind) {
-    case SimFaultKind::NoReply: return "no reply";
-    case SimFaultKind::Refuse: return "refusal";
-    case SimFaultKind::Garbage: return "garbage";
-    case SimFaultKind::ShortReply: return "short reply";
-    case SimFaultKind::ExtraBytes: return "extra bytes";
-    case SimFaultKind::SlowReply: return "slow reply";
-    case SimFaultKind::Disconnect: return "disconnect";
+    case SimFaultKind::NoReply:
+      return "no reply";
+    case SimFaultKind::Refuse:
+      return "refusal";
+    case SimFaultKind::Garbage:
+      return "garbage";
+    case SimFaultKind::ShortReply:
+      return "short reply";
+    case SimFaultKind::ExtraBytes:
+      return "extra bytes";
+    case SimFaultKind::SlowReply:
+      return "slow reply";
+    case SimFaultKind::Disconnect:
+      return "disconnect";
   }
   return "?";
 }
@@ -106,7 +113,8 @@ void SimulatedAnalyser::recordEvents(int64_t micros, std::vector<uint32_t>& bank
       // Gated: only events inside one of the four SCA windows are stored.
       bool inside = false;
       for (int r = 1; r <= 4; ++r)
-        inside = inside || (c >= roiWindows_[static_cast<size_t>(r)].First && c < roiWindows_[static_cast<size_t>(r)].Last);
+        inside =
+            inside || (c >= roiWindows_[static_cast<size_t>(r)].First && c < roiWindows_[static_cast<size_t>(r)].Last);
       if (!inside) continue;
     }
     ++bank[static_cast<size_t>(c)];
@@ -202,15 +210,21 @@ void SimulatedAnalyser::handleFrame(const std::string& frame) {
   const int64_t now = clock_.nowMicros();
   if (fault) {
     switch (fault->kind) {
-      case SimFaultKind::NoReply: return;
-      case SimFaultKind::Refuse: queueReply({kRefusal}, now); return;
-      case SimFaultKind::Garbage: queueReply({kGarbage}, now); return;
+      case SimFaultKind::NoReply:
+        return;
+      case SimFaultKind::Refuse:
+        queueReply({kRefusal}, now);
+        return;
+      case SimFaultKind::Garbage:
+        queueReply({kGarbage}, now);
+        return;
       case SimFaultKind::Disconnect:
         connected_ = false;
         input_.clear();
         purgeOutput();
         return;
-      default: break;
+      default:
+        break;
     }
   }
 

@@ -44,8 +44,8 @@ struct SimFault {
 
 struct SimulatedAnalyserConfig {
   uint64_t seed = 1;
-  double inputRateCps = 5000.0;     // true event rate at the detector
-  double deadTimeMicros = 1.8;      // per recorded event, non-paralysable
+  double inputRateCps = 5000.0;  // true event rate at the detector
+  double deadTimeMicros = 1.8;   // per recorded event, non-paralysable
   std::string serial = "VQ5A0001";
   SpectrumModelConfig model;
 };
@@ -64,7 +64,7 @@ class SimulatedAnalyser {
 
   // Link side.
   void receive(const uint8_t* data, size_t size);
-  uint32_t waiting();                        // reply bytes ready now
+  uint32_t waiting();  // reply bytes ready now
   uint32_t take(uint8_t* dest, uint32_t size);
   void purgeInput() { input_.clear(); }
   void purgeOutput();

@@ -7,12 +7,11 @@ namespace tolvane {
 
 const std::vector<EmissionLine>& SpectrumModel::lines() {
   static const std::vector<EmissionLine> kLines = {
-      {kMnKAlpha1Ev, 1.0},  {kMnKAlpha2Ev, 0.5}, {kMnKBetaEv, 0.2},
-      {5415.0, 0.06},  // Cr K-alpha
-      {6404.0, 0.12},  // Fe K-alpha
-      {7058.0, 0.02},  // Fe K-beta
-      {8048.0, 0.05},  // Cu K-alpha
-      {4159.0, 0.01},  // Si escape of Mn K-alpha
+      {kMnKAlpha1Ev, 1.0}, {kMnKAlpha2Ev, 0.5}, {kMnKBetaEv, 0.2}, {5415.0, 0.06},  // Cr K-alpha
+      {6404.0, 0.12},                                                               // Fe K-alpha
+      {7058.0, 0.02},                                                               // Fe K-beta
+      {8048.0, 0.05},                                                               // Cu K-alpha
+      {4159.0, 0.01},                                                               // Si escape of Mn K-alpha
   };
   return kLines;
 }

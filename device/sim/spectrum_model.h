@@ -11,7 +11,7 @@ namespace tolvane {
 
 struct SpectrumModelConfig {
   double fullScaleEv = 40960.0;
-  double fwhmEvAtMnKa = 145.0;  // FWHM at 5.899 keV
+  double fwhmEvAtMnKa = 145.0;    // FWHM at 5.899 keV
   double continuumWeight = 0.35;  // relative to Mn K-alpha1 = 1
 };
 
@@ -35,9 +35,7 @@ class SpectrumModel {
   double fwhmEv(double energyEv) const;
   // Channel (as a continuous position, centre of channel c is c + 0.5)
   // where an energy falls for a memory of `channels` channels.
-  double channelPosition(double energyEv, int channels) const {
-    return energyEv / evPerChannel(channels);
-  }
+  double channelPosition(double energyEv, int channels) const { return energyEv / evPerChannel(channels); }
   // Relative probability of an event landing in each channel.
   std::vector<double> channelWeights(int channels) const;
 

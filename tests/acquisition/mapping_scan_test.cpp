@@ -1,9 +1,10 @@
 // Mapping scans against the simulated analyser, and the preview picture.
+#include "acquisition/mapping_scan.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "acquisition/mapping_scan.h"
 #include "acquisition/run_control.h"
 #include "display/plot_model.h"
 #include "files/spectrum_file.h"
@@ -123,9 +124,9 @@ TEST(MappingPreview, GeometryOfThePreviewPointsAndTheCursor) {
   s.Rois.Entries[0].HighChannel = 120;
   buildMappingPreview(s);
   const MappingPreview& p = s.Plot.Preview;
-  EXPECT_EQ(p.rows[0], 311);   // byte 0 at the bottom row
+  EXPECT_EQ(p.rows[0], 311);  // byte 0 at the bottom row
   EXPECT_EQ(p.rows[1], 311);
-  EXPECT_EQ(p.rows[510], 2);   // byte 255 at row 2
+  EXPECT_EQ(p.rows[510], 2);  // byte 255 at row 2
   EXPECT_EQ(p.rows[511], 2);
   EXPECT_EQ(p.rows[20], p.rows[21]);  // point 10 covers columns 20 and 21
   ASSERT_EQ(p.marks.size(), 1u);

@@ -1,7 +1,8 @@
 // The MCA setup dialog's logic and "SetUp" against the simulated analyser.
+#include "acquisition/mca_setup.h"
+
 #include <gtest/gtest.h>
 
-#include "acquisition/mca_setup.h"
 #include "acquisition/run_control.h"
 #include "acquisition/sca_modes.h"
 #include "test_support.h"

@@ -1,8 +1,9 @@
 // Start, Stop, Clear and the MCA tick against the simulated analyser on a
 // manual clock.
+#include "acquisition/run_control.h"
+
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
 #include "test_support.h"
 
@@ -89,7 +90,7 @@ TEST(RunControl, PresetEndsOnTheFirstTickAtThePresetWithAFinalReadBeforeStop) {
   EXPECT_EQ(f[32], "$R0;");
   EXPECT_EQ(f[33], "$R1;");  // the final read ...
   EXPECT_EQ(f[64], "$R32;");
-  EXPECT_EQ(f.back(), "$S;");  // ... comes before the stop
+  EXPECT_EQ(f.back(), "$S;");                // ... comes before the stop
   EXPECT_EQ(s.Acquisition.CountRate, 0.0f);  // idle: no rate
 }
 

@@ -1,15 +1,17 @@
+#include "analysis/energy_calibration.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "analysis/energy_calibration.h"
 #include "display/view_controls.h"
 #include "test_support.h"
 
 namespace tolvane {
 namespace {
 
-void enter(Session& s, const char* lowCh, const char* hiCh, const char* lowE, const char* hiE, const char* unit = "keV") {
+void enter(Session& s, const char* lowCh, const char* hiCh, const char* lowE, const char* hiE,
+           const char* unit = "keV") {
   s.CalibrationPage = {lowCh, hiCh, lowE, hiE, unit};
 }
 

@@ -65,7 +65,8 @@ TEST(Fwhm, NoPeakOrAPeakAtTheSpectrumEndsShowAMessageNotANumber) {
 TEST(MnFit, APureKAlpha1PeakAt590MovesBothPositionsTogether) {
   PeakRig r({});
   for (int c = 560; c < 620; ++c)
-    r.s().Working.Counts[static_cast<size_t>(c)] = static_cast<int32_t>(std::lround(10000 * std::exp(-0.5 * std::pow((c - 590) / 6.2, 2))));
+    r.s().Working.Counts[static_cast<size_t>(c)] =
+        static_cast<int32_t>(std::lround(10000 * std::exp(-0.5 * std::pow((c - 590) / 6.2, 2))));
   r.s().Display.Cursor = 590;
   MnKaFitClick(r.s());
   const MnFitState& m = r.s().MnFit;
@@ -75,7 +76,7 @@ TEST(MnFit, APureKAlpha1PeakAt590MovesBothPositionsTogether) {
   const MnFitResult fit = fitMnKAlpha(workingSpectrum(r.s()), 590, 0, 4095, 5899.0f, 5888.0f);
   EXPECT_NEAR(fit.startX2, 588.9, 0.05);
   EXPECT_FLOAT_EQ(fit.x1 - fit.startX1, fit.x2 - fit.startX2);  // never apart
-  EXPECT_GT(fit.x1, fit.startX1);  // K-alpha2 sits low, so the pair shifts up
+  EXPECT_GT(fit.x1, fit.startX1);                               // K-alpha2 sits low, so the pair shifts up
   // FWHM of a Gaussian with sigma 6.2 channels is 14.6 channels.
   EXPECT_NEAR(fit.fwhmCh, 14.6, 0.2);
   EXPECT_EQ(m.KAlpha1Position, fit.lastTrialX1);
@@ -100,7 +101,8 @@ TEST(MnFit, AZeroWidthWindowChoosesTrialZeroInBothPasses) {
 TEST(MnFit, OverlayColumnsTakeTheLargerModelValueOrSpanTwoColumns) {
   PeakRig r({});
   for (int c = 560; c < 620; ++c)
-    r.s().Working.Counts[static_cast<size_t>(c)] = static_cast<int32_t>(std::lround(500 * std::exp(-0.5 * std::pow((c - 590) / 6.0, 2))));
+    r.s().Working.Counts[static_cast<size_t>(c)] =
+        static_cast<int32_t>(std::lround(500 * std::exp(-0.5 * std::pow((c - 590) / 6.0, 2))));
   r.s().Display.FullScaleIndex = 3;  // 500 counts
   r.s().Display.Cursor = 590;
   r.s().Display.FirstShown = 0;
@@ -119,7 +121,7 @@ TEST(MnFit, OverlayColumnsTakeTheLargerModelValueOrSpanTwoColumns) {
   r.s().Display.FirstShown = 462;
   r.s().Display.LastShown = 717;  // 256 channels: two columns per channel
   MnKaFitClick(r.s());
-  EXPECT_EQ(r.s().Plot.Mem1.top[256], r.s().Plot.Mem1.top[257]);  // channel 590
+  EXPECT_EQ(r.s().Plot.Mem1.top[256], r.s().Plot.Mem1.top[257]);      // channel 590
   EXPECT_LT(r.s().Plot.Mem3.top[256], r.s().Plot.Mem1.top[256] + 1);  // the sum lies above
 }
 

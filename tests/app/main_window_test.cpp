@@ -1,16 +1,17 @@
 // The real window on the offscreen platform, driven through its widgets.
+#include "app/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <cmath>
-#include <cstring>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <cmath>
+#include <cstring>
 
-#include "app/main_window.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_renderer.h"
@@ -32,7 +33,7 @@ struct WindowRig {
     window->onTimer1();
   }
   std::vector<QPushButton*> runButtons() const {
-    return {window->McaStart, window->McaStop, window->McaClear,
+    return {window->McaStart,  window->McaStop,  window->McaClear,
             window->ZorvStart, window->ZorvStop, window->ZorvClear};
   }
   ManualClock clock;
@@ -118,7 +119,7 @@ TEST(MainWindow, ExitDuringARunSendsNoStop) {
   EXPECT_TRUE(r.analyser().frameLog().empty());
   EXPECT_TRUE(r.analyser().running());
   EXPECT_TRUE(w.renderer().PlotImage.isNull());  // the pictures are released
-  w.onTimer1();  // a tick queued before the close must not touch released pictures
+  w.onTimer1();                                  // a tick queued before the close must not touch released pictures
 }
 
 TEST(MainWindow, FileReadAndWriteGoThroughTheMenuWithTheChosenPath) {
@@ -164,9 +165,9 @@ TEST(MainWindow, TheInertMenuItemsDoNothing) {
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QTest>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QToolButton>
 
 namespace tolvane {

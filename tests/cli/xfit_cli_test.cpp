@@ -25,7 +25,8 @@ std::string run(const std::string& command, int* status = nullptr) {
 void writePeak(const std::string& path, double centre, double height) {
   std::vector<int32_t> counts(1024);
   for (int c = 0; c < 1024; ++c)
-    counts[static_cast<size_t>(c)] = 10 + static_cast<int32_t>(std::lround(height * std::exp(-0.5 * std::pow((c - centre) / 5.0, 2))));
+    counts[static_cast<size_t>(c)] =
+        10 + static_cast<int32_t>(std::lround(height * std::exp(-0.5 * std::pow((c - centre) / 5.0, 2))));
   SpectrumFileHeader h;
   h.setChannelCount(1024);
   testing::writeFileBytes(path, encodeSpectrumFile(h, counts.data(), 1024));
@@ -51,21 +52,21 @@ TEST(XfitCommand, FitsOneSampleAndManyAgainstATable) {
   const std::string cli = TOLVANE_CLI;
 
   int status = -1;
-  const std::string json = run(cli + " xfit " + dir.path("sample1.dat") + " " + dir.path("t.ref") + " --json --save " +
-                                   dir.path("out.ref"),
-                               &status);
+  const std::string json =
+      run(cli + " xfit " + dir.path("sample1.dat") + " " + dir.path("t.ref") + " --json --save " + dir.path("out.ref"),
+          &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(json.find("\"sample\": \"sample1.dat\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"index\": 2, \"element\": \"Cu\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"text\": \"    50."), std::string::npos) << json;  // Fe about 50 %
-  EXPECT_NE(json.find("\"wt_pct\": 100."), std::string::npos) << json;    // 50 % x Cf 2 (or 99.9..)
+  EXPECT_NE(json.find("\"wt_pct\": 100."), std::string::npos) << json;     // 50 % x Cf 2 (or 99.9..)
   StandardTable saved;
   ASSERT_EQ(ReadStandardTableFile(saved, dir.path("out.ref")), TableReadOutcome::Read);
   EXPECT_NEAR(saved.Records[0].kratioPct(), 50.0, 1.0);
 
-  const std::string csv = run(cli + " xfit --batch " + dir.path("t.ref") + " " + dir.path("sample1.dat") + " " +
-                                  dir.path("sample2.dat"),
-                              &status);
+  const std::string csv =
+      run(cli + " xfit --batch " + dir.path("t.ref") + " " + dir.path("sample1.dat") + " " + dir.path("sample2.dat"),
+          &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(csv.substr(0, csv.find('\n')), "file,Fe_kratio_pct,Fe_kratio_err,Cu_kratio_pct,Cu_kratio_err");
   EXPECT_NE(csv.find("\nsample2.dat,25."), std::string::npos) << csv;

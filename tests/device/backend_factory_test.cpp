@@ -1,6 +1,7 @@
+#include "device/backend_factory.h"
+
 #include <gtest/gtest.h>
 
-#include "device/backend_factory.h"
 #include "device/clock.h"
 #include "device/d2xx_backend.h"
 

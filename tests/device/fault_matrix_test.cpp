@@ -24,8 +24,8 @@ struct Transaction {
   std::function<bool(const Session&)> stateHolds;
 };
 
-constexpr SimFaultKind kFaults[] = {SimFaultKind::NoReply,    SimFaultKind::Refuse,      SimFaultKind::Garbage,
-                                    SimFaultKind::ShortReply, SimFaultKind::ExtraBytes,  SimFaultKind::SlowReply,
+constexpr SimFaultKind kFaults[] = {SimFaultKind::NoReply,    SimFaultKind::Refuse,     SimFaultKind::Garbage,
+                                    SimFaultKind::ShortReply, SimFaultKind::ExtraBytes, SimFaultKind::SlowReply,
                                     SimFaultKind::Disconnect};
 
 std::vector<Transaction> transactions() {
@@ -56,7 +56,9 @@ std::vector<Transaction> transactions() {
       {"$Rn; spectrum", "$R", opened, [](Session& s) { ReadSpectrum(s, 0); },
        [](const Session& s) { return s.Acquisition.MaxCount >= 0; }},
       {"MCA tick", "", running, [](Session& s) { Timer1Timer(s); },
-       [](const Session& s) { return s.Acquisition.LiveTime <= s.Acquisition.RealTime || s.Acquisition.RealTime == 0; }},
+       [](const Session& s) {
+         return s.Acquisition.LiveTime <= s.Acquisition.RealTime || s.Acquisition.RealTime == 0;
+       }},
       {"mapping tick", "",
        [](testing::SimRig& r) {
          r.open();

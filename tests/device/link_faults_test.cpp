@@ -96,7 +96,7 @@ TEST(LinkFaults, ASilentSpectrumCostsOneTimeOutAndKeepsTheBlocksReceived) {
   Stopwatch watch(rig.clock);
   EXPECT_EQ(ReadSpectrum(s, 0), 0);
   EXPECT_LT(watch.elapsed(), 2 * kTimeout);
-  EXPECT_EQ(s.Working.Counts[4 * 128 - 1], 9);   // blocks 1-4 arrived
+  EXPECT_EQ(s.Working.Counts[4 * 128 - 1], 9);    // blocks 1-4 arrived
   EXPECT_EQ(s.Working.Counts[4 * 128], 4 * 128);  // block 5 on keeps the ramp
 }
 

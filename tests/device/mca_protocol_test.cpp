@@ -64,8 +64,7 @@ TEST(McaProtocol, CommandsReachTheAnalyserAndChangeItsState) {
   EXPECT_EQ(rig.analyser().outputMode(), 'S');
   EXPECT_EQ(SetMemorySize(s, 0, 1024), 1);
   EXPECT_EQ(rig.analyser().channels(), 1024);
-  EXPECT_THAT(rig.frames(),
-              ElementsAreArray({"$P10;", "$@C0007;", "$@R2,0050,1234;", "$DS;", "$M8;"}));
+  EXPECT_THAT(rig.frames(), ElementsAreArray({"$P10;", "$@C0007;", "$@R2,0050,1234;", "$DS;", "$M8;"}));
 
   // Out-of-range arguments have no frame and send nothing.
   rig.analyser().clearFrameLog();

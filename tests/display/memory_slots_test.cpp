@@ -1,7 +1,8 @@
 // The memory slots and the snapshot overlays.
+#include "display/memory_slots.h"
+
 #include <gtest/gtest.h>
 
-#include "display/memory_slots.h"
 #include "display/plot_calls.h"
 #include "display/view_controls.h"
 #include "files/spectrum_file.h"
@@ -42,7 +43,7 @@ TEST(MemorySlots, ShowingAMemoryTakesItsHeaderCountsAndTimes) {
   EXPECT_EQ(s.Acquisition.ChannelCount, 1024);
   EXPECT_EQ(s.Working.Counts[1023], 55);
   EXPECT_EQ(s.Acquisition.RealTime, 77);
-  EXPECT_EQ(s.Calibration.Gain, 0.5f);  // marker 1.0 keeps the calibration in force
+  EXPECT_EQ(s.Calibration.Gain, 0.5f);      // marker 1.0 keeps the calibration in force
   EXPECT_EQ(s.Rois.Entries[0].Colour, 0u);  // blue does not survive 16 bits
 }
 

@@ -1,9 +1,10 @@
 // The plot as numbers: rows, envelopes, ROI sums and columns, ticks,
 // readouts and the cursor marker.
+#include "display/plot_model.h"
+
 #include <gtest/gtest.h>
 
 #include "display/plot_calls.h"
-#include "display/plot_model.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -18,9 +19,9 @@ TEST(PlotRows, LogAndLinearRowsFollowTheirMappings) {
   EXPECT_EQ(countRow(1'000'000, true, 2, H), 0);
   EXPECT_EQ(countRow(-1, true, 2, H), H - 1);
   EXPECT_EQ(countRow(0, false, 2, H), H - 1);
-  EXPECT_EQ(countRow(250, false, 2, H), 0);     // full scale reaches row 0
+  EXPECT_EQ(countRow(250, false, 2, H), 0);  // full scale reaches row 0
   EXPECT_EQ(countRow(125, false, 2, H), 156);
-  EXPECT_LT(countRow(251, false, 2, H), 0);     // above full scale: clipped by the picture
+  EXPECT_LT(countRow(251, false, 2, H), 0);  // above full scale: clipped by the picture
   EXPECT_EQ(countRow(-5, false, 2, H), H - 1);
   // The product must not overflow for the largest count.
   EXPECT_EQ(countRow(2'147'483'647, false, 1, H), kTopmostRow);
@@ -126,11 +127,11 @@ TEST(PlotRois, GrossStopsBeforeTheHighChannelAndNetSubtractsTheSideAverages) {
 TEST(PlotRois, ColumnRangesAtTheWindowEdges) {
   PlotRig r;
   r.spectrum(4096, [](int c) { return c; });
-  r.view(1000, 1511);  // s = 1
-  showRoi(r.s, 1, 1400, 1600);  // past the right edge
-  showRoi(r.s, 2, 900, 1010);   // starts left of the window
-  showRoi(r.s, 3, 1200, 1200);  // high <= low
-  showRoi(r.s, 12, 1100, 1200); // entries 10..15 are never drawn
+  r.view(1000, 1511);            // s = 1
+  showRoi(r.s, 1, 1400, 1600);   // past the right edge
+  showRoi(r.s, 2, 900, 1010);    // starts left of the window
+  showRoi(r.s, 3, 1200, 1200);   // high <= low
+  showRoi(r.s, 12, 1100, 1200);  // entries 10..15 are never drawn
   PaintBox1Paint(r.s);
   ASSERT_EQ(r.s.Plot.Rois.size(), 3u);
   const RoiMark& past = r.s.Plot.Rois[0];
@@ -277,8 +278,8 @@ TEST(PlotRows, TheLogRowLookupAgreesWithLog10AtEveryStep) {
     if (edge > 2.1e9) break;
     for (int64_t v = static_cast<int64_t>(edge) - 2; v <= static_cast<int64_t>(edge) + 2; ++v) {
       if (v < 1 || v > INT32_MAX) continue;
-      const auto expected = static_cast<int32_t>(
-          std::max<int64_t>(312 - static_cast<int64_t>(std::trunc(std::log10(static_cast<double>(v)) * 52)), kTopmostRow));
+      const auto expected = static_cast<int32_t>(std::max<int64_t>(
+          312 - static_cast<int64_t>(std::trunc(std::log10(static_cast<double>(v)) * 52)), kTopmostRow));
       ASSERT_EQ(countRow(static_cast<int32_t>(v), true, 2, 312), std::min(expected, 311)) << v;
     }
   }

@@ -1,13 +1,14 @@
 // The plot's pixels: grid rows, scale ticks, trace strokes, cursor marker,
 // ROI shading. Text pixels depend on the font, so they are not checked.
+#include "display/plot_renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QPalette>
 
-#include "display/plot_calls.h"
-#include "display/plot_renderer.h"
 #include "display/pixel_pen_renderer.h"
+#include "display/plot_calls.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -45,7 +46,8 @@ TEST(PlotPixels, LogGridRowsAreMaroonAcrossTheBackground) {
 TEST(PlotPixels, LinearGridRows) {
   RenderRig r;
   DrawLinearFrame(r.s, true);
-  for (int row : {311, 249, 187, 125, 63, 1}) EXPECT_EQ(r.renderer.PlotBackground.pixel(256, row), rgb(0x000080)) << row;
+  for (int row : {311, 249, 187, 125, 63, 1})
+    EXPECT_EQ(r.renderer.PlotBackground.pixel(256, row), rgb(0x000080)) << row;
   EXPECT_EQ(r.renderer.PlotBackground.pixel(256, 259), rgb(0));
 }
 
@@ -59,8 +61,8 @@ TEST(PlotPixels, LogMinorTicksStopBeforeTheStripEdge) {
     EXPECT_EQ(strip.pixel(15, row), kFace) << offset;  // the end point is not drawn
     EXPECT_EQ(strip.pixel(3, row), kFace) << offset;
   }
-  EXPECT_EQ(strip.pixel(0, kScaleStripHeight - 1), rgb(0));   // decade line e0
-  EXPECT_EQ(strip.pixel(15, kScaleStripHeight - 53), rgb(0)); // decade line e1
+  EXPECT_EQ(strip.pixel(0, kScaleStripHeight - 1), rgb(0));    // decade line e0
+  EXPECT_EQ(strip.pixel(15, kScaleStripHeight - 53), rgb(0));  // decade line e1
 }
 
 TEST(PlotPixels, OneChannelPerColumnIsAStaircaseAndEightAreMinMaxBars) {
@@ -128,9 +130,9 @@ TEST(PlotPixels, ThePaintBoxHoldsTheThreePicturesInTheirPlaces) {
   PaintBox1Paint(r.s);
   const QImage& box = r.renderer.paintBox();
   ASSERT_EQ(box.size(), QSize(kPaintBoxWidth, kPaintBoxHeight));
-  EXPECT_EQ(box.pixel(16 + 5, 5 + 259), rgb(0x000080));   // a grid row of PlotImage
-  EXPECT_EQ(box.pixel(16 + 300, 317 + 1), rgb(0));        // the axis strip's black top rows
-  EXPECT_EQ(box.pixel(0, kScaleStripHeight - 1), rgb(0)); // the scale strip's e0 line
+  EXPECT_EQ(box.pixel(16 + 5, 5 + 259), rgb(0x000080));    // a grid row of PlotImage
+  EXPECT_EQ(box.pixel(16 + 300, 317 + 1), rgb(0));         // the axis strip's black top rows
+  EXPECT_EQ(box.pixel(0, kScaleStripHeight - 1), rgb(0));  // the scale strip's e0 line
 }
 
 TEST(PixelPen, LinesFarOutsideThePictureAreClippedNotWalked) {

@@ -1,8 +1,9 @@
 // The view controls in local mode and against the simulated analyser.
+#include "display/view_controls.h"
+
 #include <gtest/gtest.h>
 
 #include "acquisition/run_control.h"
-#include "display/view_controls.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -93,7 +94,7 @@ TEST(ViewControls, TheMouseSetsTheCursorInsideTheSpectrumAndShowsItsEnergy) {
   PaintBox1MouseDown(r.s(), MouseButton::Left, 16 + 100);  // s = 8
   EXPECT_EQ(r.s().Display.Cursor, 800);
   EXPECT_EQ(r.s().Texts.Label3, "800");
-  EXPECT_EQ(r.s().Texts.Label8, "0.00");  // no calibration: the label stays
+  EXPECT_EQ(r.s().Texts.Label8, "0.00");            // no calibration: the label stays
   PaintBox1MouseDown(r.s(), MouseButton::Left, 3);  // left of the plot
   EXPECT_EQ(r.s().Display.Cursor, 0);
   PaintBox1MouseDown(r.s(), MouseButton::Other, 200);
@@ -101,7 +102,7 @@ TEST(ViewControls, TheMouseSetsTheCursorInsideTheSpectrumAndShowsItsEnergy) {
   r.s().Calibration.Valid = 1;
   r.s().Calibration.Gain = 0.0078125f;
   r.s().Calibration.UnitText = {'k', 'e', 'V'};
-  r.view(0, 255, 0);  // p = 2
+  r.view(0, 255, 0);                                        // p = 2
   PaintBox1MouseDown(r.s(), MouseButton::Left, 16 + 1000);  // past the window, inside the spectrum
   EXPECT_EQ(r.s().Display.Cursor, 500);
   EXPECT_EQ(r.s().Texts.Label8, "    3.91");
@@ -127,7 +128,8 @@ TEST(ViewControls, SnapPeakTakesTheLowestOfEqualMaximaAndStaysPutWithoutAPeak) {
   r.s().Display.Cursor = 4;
   SnapPeakClick(r.s());
   EXPECT_GE(r.s().Display.Cursor, 0);
-  EXPECT_NEAR(r.s().Display.PeakCentroid, (0 * 7 + 1 * 7 + 2 * 100 + 3 * 7 + 4 * 7 + 5 * 7 + 6 * 7 + 7 * 7) / 149.0, 1e-4);
+  EXPECT_NEAR(r.s().Display.PeakCentroid, (0 * 7 + 1 * 7 + 2 * 100 + 3 * 7 + 4 * 7 + 5 * 7 + 6 * 7 + 7 * 7) / 149.0,
+              1e-4);
 
   LengChClick(r.s());  // the cursor stands on the snapped peak
   char expected[16];

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "display/view_window.h"
+
+#include <gtest/gtest.h>
 
 namespace tolvane {
 namespace {

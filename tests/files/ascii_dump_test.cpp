@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
+#include "files/ascii_dump.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
 
-#include "files/ascii_dump.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -1,9 +1,10 @@
+#include "files/atomic_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 
-#include "files/atomic_file.h"
 #include "test_support.h"
 
 namespace tolvane {

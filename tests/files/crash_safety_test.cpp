@@ -44,8 +44,8 @@ void killWhileWriting(const Writer& write, const char* name) {
     int status = 0;
     ::waitpid(child, &status, 0);
     const auto now = testing::readFileBytes(target);
-    ASSERT_TRUE(now == versionA || now == versionB) << name << ": a partial file after round " << round
-                                                    << " (" << now.size() << " bytes)";
+    ASSERT_TRUE(now == versionA || now == versionB)
+        << name << ": a partial file after round " << round << " (" << now.size() << " bytes)";
   }
 }
 

@@ -1,9 +1,10 @@
 // The report's layout in printer pixels.
+#include "files/report_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "files/report_layout.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -1,4 +1,6 @@
 // The binary spectrum file: layout, round trips, refusals, memories.
+#include "files/spectrum_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include <limits>
 
 #include "files/little_endian.h"
-#include "files/spectrum_file.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -139,7 +140,7 @@ TEST(SpectrumFile, ChannelCountsTheReaderRefuses) {
     ASSERT_TRUE(ReadSpectrumFile(s, path));
     EXPECT_EQ(s.Texts.Edit1, c.shown) << c.channels;
     EXPECT_EQ(s.Working.Header, s.AcquisitionTemplate);  // header reset
-    EXPECT_EQ(s.Acquisition.ChannelCount, 4096);          // count kept
+    EXPECT_EQ(s.Acquisition.ChannelCount, 4096);         // count kept
     EXPECT_TRUE(s.Display.LogScale);
   }
 }

@@ -1,7 +1,8 @@
 // The ROI page: selecting, switching on and off, typing checks, pick-up.
+#include "roi/roi_page.h"
+
 #include <gtest/gtest.h>
 
-#include "roi/roi_page.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -57,7 +58,7 @@ TEST(RoiPage, InvalidChannelTextsReportAndKeepWhatWasStoredBefore) {
   EXPECT_EQ(r.s().Texts.Edit1, "Error ! ROI HighCh");
   EXPECT_EQ(r.s().Rois.Entries[2].LowChannel, 120);  // the low is stored
   EXPECT_EQ(r.s().Rois.Entries[2].Shown, 0);
-  EXPECT_EQ(r.s().Rois.Entries[2].GrossSum, -5);     // no repaint
+  EXPECT_EQ(r.s().Rois.Entries[2].GrossSum, -5);  // no repaint
   EXPECT_TRUE(r.rig.frames().empty());
 }
 

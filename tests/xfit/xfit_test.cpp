@@ -18,7 +18,8 @@ namespace {
 std::vector<int32_t> peak(int channels, double centre, double height, int32_t base = 20) {
   std::vector<int32_t> counts(static_cast<size_t>(channels));
   for (int c = 0; c < channels; ++c)
-    counts[static_cast<size_t>(c)] = base + static_cast<int32_t>(std::lround(height * std::exp(-0.5 * std::pow((c - centre) / 6.0, 2))));
+    counts[static_cast<size_t>(c)] =
+        base + static_cast<int32_t>(std::lround(height * std::exp(-0.5 * std::pow((c - centre) / 6.0, 2))));
   return counts;
 }
 
@@ -49,7 +50,10 @@ struct XfitRig {
     ASSERT_TRUE(SaveStandardTableFile(table, dir.path("table.ref")));
     LoadStdClick(s(), dir.path("table.ref"));
   }
-  void fit() { MLSQfitClick(s(), [] { return std::string(); }, [] { return false; }); }
+  void fit() {
+    MLSQfitClick(
+        s(), [] { return std::string(); }, [] { return false; });
+  }
   const StandardRecord& record(int i) { return s().DataModule.Table.Records[static_cast<size_t>(i)]; }
   testing::SimRig rig{0};
   testing::TempDir dir;
@@ -83,7 +87,7 @@ TEST(StandardTable, ReadThenSaveKeepsEveryByteAndShortFilesReplaceOnlyTheirStart
 
   testing::writeFileBytes(dir.path("short.ref"), std::vector<uint8_t>(200, 0));
   ASSERT_EQ(ReadStandardTableFile(table, dir.path("short.ref")), TableReadOutcome::Read);
-  EXPECT_EQ(table.Records[1].bytes()[71], 0);        // byte 199 replaced
+  EXPECT_EQ(table.Records[1].bytes()[71], 0);           // byte 199 replaced
   EXPECT_EQ(table.Records[1].bytes()[72], image[200]);  // the rest kept
 }
 
@@ -119,11 +123,11 @@ TEST(TopHat, ChannelZeroUsesOnlyChannelsThatExistAndTheTailIsNotWritten) {
   TopHatFilter(in.data(), out.data(), kFitChannels);
   TopHatVariance(in.data(), var.data(), kFitChannels);
   double expected = 0;
-  for (int c = 0; c <= 6; ++c) expected += in[static_cast<size_t>(c)];  // centre lobe up to 6
+  for (int c = 0; c <= 6; ++c) expected += in[static_cast<size_t>(c)];   // centre lobe up to 6
   for (int c = 7; c <= 14; ++c) expected -= in[static_cast<size_t>(c)];  // right lobe
   EXPECT_EQ(out[0], expected);
-  EXPECT_EQ(out[4081], 0.0);   // the last written output
-  EXPECT_EQ(out[4082], 0.0);   // not written: zero, never stale
+  EXPECT_EQ(out[4081], 0.0);  // the last written output
+  EXPECT_EQ(out[4082], 0.0);  // not written: zero, never stale
   EXPECT_EQ(var[4081], 0.0);
   // Running sums give the same bits as the 32-term loop written out.
   std::vector<int32_t> noisy(kFitChannels);
@@ -286,7 +290,8 @@ TEST(Xfit, ALongSampleIsCutTo4096ChannelsAndTheBatchAgreesWithTheSingleFit) {
   r.load(table);
   std::vector<int32_t> sample(8192, 5);
   const auto a = peak(4096, 3000, 400, 0), b = peak(4096, 3030, 900, 0);
-  for (int c = 0; c < 4096; ++c) sample[static_cast<size_t>(c)] += a[static_cast<size_t>(c)] + b[static_cast<size_t>(c)];
+  for (int c = 0; c < 4096; ++c)
+    sample[static_cast<size_t>(c)] += a[static_cast<size_t>(c)] + b[static_cast<size_t>(c)];
   r.sample(sample);
   r.fit();
   EXPECT_EQ(r.s().DataModule.Fit.SampleChannels, 4096);
