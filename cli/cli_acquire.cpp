@@ -31,7 +31,7 @@ int runAcquire(const QStringList& arguments) {
   parser.addOption(deviceOption());
   parser.addOption({"preset", "Preset real time in seconds.", "seconds"});
   parser.addOption({"out", "Spectrum file to write.", "file"});
-  parser.addOption({"fast", "Let the simulated analyser's clock run ahead of the wall clock."});
+  parser.addOption(fastOption());
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
 
   bool ok = false;
@@ -40,19 +40,9 @@ int runAcquire(const QStringList& arguments) {
     return printError("--preset needs a number of seconds above 0");
   if (!parser.isSet("out")) return printError("--out needs the spectrum file to write");
   const std::string out = parser.value("out").toStdString();
-  const bool fast = parser.isSet("fast");
-  if (fast && parser.value("device") != "sim") return printError("--fast needs --device=sim");
-
-  SteadyClock steady;
-  ManualClock manual;
-  Clock& clock = fast ? static_cast<Clock&>(manual) : static_cast<Clock&>(steady);
-  auto api = openBackend(parser, clock);
-  if (!api) return 1;
-
-  Session session(*api, clock);
-  McaOpenClick(session);
-  if (session.Acquisition.DeviceOpen != 1)
-    return printError("no analyser could be opened (" + session.Texts.Edit2 + ")");
+  LiveAnalyser analyser(parser);
+  if (!analyser.session()) return 1;
+  Session& session = *analyser.session();
 
   // Tenths of a second, truncated, as the setup dialog stores them.
   const auto tenths = static_cast<int32_t>(std::trunc(seconds * 10.0 + 0.001));
@@ -64,11 +54,7 @@ int runAcquire(const QStringList& arguments) {
   if (session.Acquisition.Running != 1) return printError("the analyser did not start");
   const bool terminal = ::isatty(STDOUT_FILENO) != 0;
   while (session.Timer1.Enabled) {
-    const int64_t interval = int64_t{session.Timer1.IntervalMs} * 1000;
-    if (fast)
-      manual.advanceMicros(interval);
-    else
-      steady.sleepMicros(interval);
+    analyser.waitOneTick();
     Timer1Timer(session);
     if (terminal) showProgress(session);
   }

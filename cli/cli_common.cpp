@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "device/mca_open_click.h"
+
 namespace tolvane::cli {
 
 QCommandLineOption deviceOption() {
@@ -34,6 +36,35 @@ std::unique_ptr<FtdiApi> openBackend(const QCommandLineParser& parser, Clock& cl
   auto api = makeBackend(*kind, clock, error);
   if (!api) printError("no analyser link: " + error);
   return api;
+}
+
+QCommandLineOption fastOption() {
+  return QCommandLineOption("fast", "Let the simulated analyser's clock run ahead of the wall clock.");
+}
+
+LiveAnalyser::LiveAnalyser(const QCommandLineParser& parser) : fast_(parser.isSet("fast")) {
+  if (fast_ && parser.value("device") != "sim") {
+    printError("--fast needs --device=sim");
+    return;
+  }
+  Clock& clock = fast_ ? static_cast<Clock&>(manual_) : static_cast<Clock&>(steady_);
+  api_ = openBackend(parser, clock);
+  if (!api_) return;
+  auto session = std::make_unique<Session>(*api_, clock);
+  McaOpenClick(*session);
+  if (session->Acquisition.DeviceOpen != 1) {
+    printError("no analyser could be opened (" + session->Texts.Edit2 + ")");
+    return;
+  }
+  session_ = std::move(session);
+}
+
+void LiveAnalyser::waitOneTick() {
+  const int64_t interval = int64_t{session_->Timer1.IntervalMs} * 1000;
+  if (fast_)
+    manual_.advanceMicros(interval);
+  else
+    steady_.sleepMicros(interval);
 }
 
 int printError(const std::string& message) {

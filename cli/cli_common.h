@@ -6,7 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "app/session.h"
 #include "device/backend_factory.h"
+#include "device/clock.h"
 
 namespace tolvane::cli {
 
@@ -22,6 +24,28 @@ bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
 std::unique_ptr<FtdiApi> openBackend(const QCommandLineParser& parser, Clock& clock);
 
 int printError(const std::string& message);  // prints to stderr, returns 1
+
+// The --fast option of the live subcommands.
+QCommandLineOption fastOption();
+
+// A live analyser for acquire and scan: the clock (the simulator's runs
+// ahead of the wall clock with --fast), the backend --device names, and a
+// Session on which "OpenMCA" succeeded.
+class LiveAnalyser {
+ public:
+  // Prints why and leaves session() null when the analyser cannot be used.
+  explicit LiveAnalyser(const QCommandLineParser& parser);
+  Session* session() { return session_.get(); }
+  // Waits one tick of the session's timer.
+  void waitOneTick();
+
+ private:
+  bool fast_ = false;
+  SteadyClock steady_;
+  ManualClock manual_;
+  std::unique_ptr<FtdiApi> api_;
+  std::unique_ptr<Session> session_;
+};
 
 int runDevices(const QStringList& arguments);
 int runAcquire(const QStringList& arguments);

@@ -19,7 +19,7 @@ int runScan(const QStringList& arguments) {
   parser.addOption({"dwell", "Dwell per pass in 0.1 s.", "tenths", "10"});
   parser.addOption({"passes", "Passes to count before aborting.", "N"});
   parser.addOption({"save", "Save each pass as NAME_0001.dat, NAME_0002.dat, ...", "NAME"});
-  parser.addOption({"fast", "Let the simulated analyser's clock run ahead of the wall clock."});
+  parser.addOption(fastOption());
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
 
   bool ok = false;
@@ -30,18 +30,9 @@ int runScan(const QStringList& arguments) {
   const int passes = parser.value("passes").toInt(&ok);
   if (!parser.isSet("passes") || !ok || passes < 1 || passes > 1000000)
     return printError("--passes needs a count from 1");
-  const bool fast = parser.isSet("fast");
-  if (fast && parser.value("device") != "sim") return printError("--fast needs --device=sim");
-
-  SteadyClock steady;
-  ManualClock manual;
-  Clock& clock = fast ? static_cast<Clock&>(manual) : static_cast<Clock&>(steady);
-  auto api = openBackend(parser, clock);
-  if (!api) return 1;
-  Session session(*api, clock);
-  McaOpenClick(session);
-  if (session.Acquisition.DeviceOpen != 1)
-    return printError("no analyser could be opened (" + session.Texts.Edit2 + ")");
+  LiveAnalyser analyser(parser);
+  if (!analyser.session()) return 1;
+  Session& session = *analyser.session();
 
   Button7Click(session, [&](ScanSetupFields& f) {
     f.MemorySize = memory;
@@ -55,11 +46,7 @@ int runScan(const QStringList& arguments) {
   // the loop instead of hanging it.
   const int64_t tickLimit = (int64_t{passes} + 2) * (int64_t{dwell} * 100 / session.Timer1.IntervalMs + 2) + 100;
   for (int64_t tick = 0; session.Acquisition.ScanCount < passes && tick < tickLimit; ++tick) {
-    const int64_t interval = int64_t{session.Timer1.IntervalMs} * 1000;
-    if (fast)
-      manual.advanceMicros(interval);
-    else
-      steady.sleepMicros(interval);
+    analyser.waitOneTick();
     Timer1Timer(session);
   }
   ZorvStopClick(session);
