@@ -7,17 +7,6 @@
 
 namespace tolvane {
 
-namespace {
-
-// (a - b) / (c - d) with the integer differences formed exactly; a zero
-// denominator (flat neighbours) contributes no fraction.
-float fraction(int64_t a, int64_t b, int64_t c, int64_t d) {
-  const int64_t denominator = c - d;
-  return denominator == 0 ? 0.0f : static_cast<float>(a - b) / static_cast<float>(denominator);
-}
-
-}  // namespace
-
 FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_t hi) {
   FwhmResult result;
   const PeakNearCursor peak = findPeakNearCursor(y, cursor);
@@ -43,8 +32,8 @@ FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_
       right = k - 1;
       break;
     }
-  const float fl = fraction(y.at(left), h, y.at(left), y.at(left - 1));
-  const float fr = fraction(y.at(right), h, y.at(right), y.at(right + 1));
+  const float fl = edgeFraction(y.at(left), h, y.at(left), y.at(left - 1));
+  const float fr = edgeFraction(y.at(right), h, y.at(right), y.at(right + 1));
   result.fwhm = static_cast<float>(right - left - 1) + fl + fr;
   result.outcome = FwhmResult::Outcome::Measured;
   return result;

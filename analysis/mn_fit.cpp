@@ -17,10 +17,6 @@ namespace {
 constexpr double kHeightPerArea = 0.9398496240601504;  // 1/1.064
 constexpr double kExponent = -2.773;                   // -4 ln 2
 
-float fraction(int64_t a, int64_t b, int64_t c, int64_t d) {
-  const int64_t denominator = c - d;
-  return denominator == 0 ? 0.0f : static_cast<float>(a - b) / static_cast<float>(denominator);
-}
 
 double gaussianDouble(float a, float x, int64_t k, float g2) {
   const float d = x - static_cast<float>(k);
@@ -121,8 +117,8 @@ MnFitResult fitMnKAlpha(const SpectrumView& y, int32_t cursor, int32_t lo, int32
       right = k;
       break;
     }
-  r.fwhmCh = static_cast<float>(right - left) - fraction(h, y.at(left), y.at(left + 1), y.at(left)) -
-             fraction(h, y.at(right), y.at(right - 1), y.at(right));
+  r.fwhmCh = static_cast<float>(right - left) - edgeFraction(h, y.at(left), y.at(left + 1), y.at(left)) -
+             edgeFraction(h, y.at(right), y.at(right - 1), y.at(right));
   r.evPerChannel = kAlpha1Ev / r.centroid;
   r.fwhmEv = r.fwhmCh * r.evPerChannel;
   r.x1 = r.startX1 = r.centroid;

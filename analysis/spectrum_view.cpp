@@ -23,4 +23,9 @@ PeakNearCursor findPeakNearCursor(const SpectrumView& y, int32_t cursor) {
   return peak;
 }
 
+float edgeFraction(int64_t a, int64_t b, int64_t c, int64_t d) {
+  const int64_t denominator = c - d;
+  return denominator == 0 ? 0.0f : static_cast<float>(a - b) / static_cast<float>(denominator);
+}
+
 }  // namespace tolvane

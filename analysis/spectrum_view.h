@@ -35,4 +35,8 @@ struct PeakNearCursor {
 };
 PeakNearCursor findPeakNearCursor(const SpectrumView& y, int32_t cursor);
 
+// (a - b) / (c - d) in single precision, the differences formed exactly; a
+// zero denominator (two equal neighbours) gives no fraction.
+float edgeFraction(int64_t a, int64_t b, int64_t c, int64_t d);
+
 }  // namespace tolvane
