@@ -72,12 +72,19 @@ bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
       if (v[c] == 0.0) v[c] = 1.0;
 
   auto& a = fit.NormalMatrix;
+  // Each term is formed on its own (so the compiler can do several at once)
+  // and then added in channel order, which keeps every sum's value.
+  std::array<double, kFitChannels> terms;
+  const auto orderedSum = [&terms](int32_t low, int32_t high) {
+    double sum = 0.0;
+    for (int32_t c = low; c < high; ++c) sum += terms[static_cast<size_t>(c)];
+    return sum;
+  };
   for (int i = 0; i < m; ++i) {
     const double* s = fit.filteredStd(i);
     const auto [low, high] = windows[static_cast<size_t>(i)];
-    double sum = 0.0;
-    for (int32_t c = low; c < high; ++c) sum += s[c] * y[c] / v[c];
-    fit.RightHandSide[static_cast<size_t>(i)] = sum;
+    for (int32_t c = low; c < high; ++c) terms[static_cast<size_t>(c)] = s[c] * y[c] / v[c];
+    fit.RightHandSide[static_cast<size_t>(i)] = orderedSum(low, high);
   }
   for (int i = 0; i < m; ++i) std::fill_n(a[static_cast<size_t>(i)].begin(), m, 0.0);
   for (int i = 0; i < m; ++i)
@@ -86,9 +93,8 @@ bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
       const int32_t high = std::min(windows[static_cast<size_t>(i)].second, windows[static_cast<size_t>(j)].second);
       if (low >= high) continue;
       const double *si = fit.filteredStd(i), *sj = fit.filteredStd(j);
-      double sum = 0.0;
-      for (int32_t c = low; c < high; ++c) sum += si[c] * sj[c] / v[c];
-      a[static_cast<size_t>(i)][static_cast<size_t>(j)] = sum;
+      for (int32_t c = low; c < high; ++c) terms[static_cast<size_t>(c)] = si[c] * sj[c] / v[c];
+      a[static_cast<size_t>(i)][static_cast<size_t>(j)] = orderedSum(low, high);
     }
   for (int i = 0; i < m - 1; ++i)
     for (int j = i + 1; j < m; ++j)
@@ -152,22 +158,38 @@ XfitBatch::XfitBatch(const XfitWorkspace& loaded) : fit_(loaded) {
   }
   for (int32_t c = 0; c < kFitChannels; ++c)
     if (used[static_cast<size_t>(c)]) channels_.push_back(c);
-  // The variance window reaches 15 channels past its output channel.
-  reach_ = channels_.empty() ? 0 : std::min(channels_.back() + 16, kFitChannels);
 }
 
 bool XfitBatch::fit(const int32_t* counts, int32_t n, std::array<double, kMaxStandards>& coefficients,
                     std::array<double, kMaxStandards>& errors) {
   n = std::clamp(n, 0, kFitChannels);
   if (n == 0) return false;
-  // Only the channels the windows' filters read are needed; past n they are 0.
-  const int32_t copied = std::min(n, reach_);
-  std::copy_n(counts, copied, counts_.begin());
-  std::fill(counts_.begin() + copied, counts_.begin() + reach_, 0);
-  prefixSums(counts_.data(), prefix_.data(), reach_);
-  for (int32_t c : channels_) {
-    y_[static_cast<size_t>(c)] = topHatAt(prefix_.data(), c, n);
-    v_[static_cast<size_t>(c)] = topHatVarianceAt(prefix_.data(), c, n);
+  // Channels past the spectrum count as zero.
+  const auto at = [&](int64_t c) -> int64_t { return c >= 0 && c < n ? counts[c] : 0; };
+  // The filter and its variance over each run of window channels, from
+  // lobe sums slid one channel at a time: whole numbers, so the same values
+  // as the full filters.
+  for (size_t r = 0; r < channels_.size();) {
+    size_t end = r + 1;
+    while (end < channels_.size() && channels_[end] == channels_[end - 1] + 1) ++end;
+    const int32_t first = channels_[r];
+    int64_t left = 0, centre = 0, right = 0, total = 0;
+    for (int32_t c = first - 17; c <= first - 10; ++c) left += at(c);
+    for (int32_t c = first - 9; c <= first + 6; ++c) centre += at(c);
+    for (int32_t c = first + 7; c <= first + 14; ++c) right += at(c);
+    for (int32_t c = first - 16; c <= first + 15; ++c) total += at(c);
+    for (size_t k = r; k < end; ++k) {
+      const int32_t i = channels_[k];
+      const bool inside = i < n;
+      y_[static_cast<size_t>(i)] =
+          inside && i + 14 <= kFitChannels - 1 ? static_cast<double>(centre - left - right) : 0.0;
+      v_[static_cast<size_t>(i)] = inside && i + 15 <= kFitChannels - 1 ? static_cast<double>(total) : 0.0;
+      left += at(i - 9) - at(i - 17);
+      centre += at(i + 7) - at(i - 9);
+      right += at(i + 15) - at(i + 7);
+      total += at(i + 16) - at(i - 16);
+    }
+    r = end;
   }
   if (!solveMlsq(fit_, y_.data(), v_.data())) return false;
   coefficients = fit_.FitCoefficients;

@@ -62,7 +62,7 @@ FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath
 bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
 
 // Many samples against one loaded table: the standards are filtered once,
-// and each sample is filtered only in the fit windows, from prefix sums.
+// and each sample is filtered only in the fit windows.
 // Gives the same numbers as RunMlsqFit.
 class XfitBatch {
  public:
@@ -75,10 +75,7 @@ class XfitBatch {
 
  private:
   XfitWorkspace fit_;
-  std::vector<int32_t> channels_;  // the union of the fit windows
-  int32_t reach_ = 0;              // channels the windows' filters read: 0 .. reach_-1
-  std::vector<int32_t> counts_ = std::vector<int32_t>(kFitChannels, 0);
-  std::vector<int64_t> prefix_ = std::vector<int64_t>(kFitChannels + 1, 0);
+  std::vector<int32_t> channels_;  // the union of the fit windows, in order
   std::vector<double> y_ = std::vector<double>(kFitChannels, 0.0);
   std::vector<double> v_ = std::vector<double>(kFitChannels, 0.0);
 };

@@ -9,7 +9,17 @@ namespace {
 
 // One filter loop; `shift` moves the window (0 for the filter, 1 for the
 // variance) and `sideWeight` is the weight of both side lobes.
-int64_t rangeSum(const int64_t* prefix, int32_t first, int32_t last);
+// prefix[k] = sum of in[0 .. k-1].
+void prefixSums(const int32_t* in, int64_t* prefix) {
+  prefix[0] = 0;
+  for (int32_t c = 0; c < kFitChannels; ++c) prefix[c + 1] = prefix[c] + in[c];
+}
+
+int64_t rangeSum(const int64_t* prefix, int32_t first, int32_t last) {
+  first = std::max(first, 0);
+  if (last < first) return 0;
+  return prefix[last + 1] - prefix[first];
+}
 
 void filterLoop(const int32_t* in, double* out, int32_t n, TopHatWidths w, int32_t shift, double sideWeight) {
   const int32_t span = 2 * w.side + w.centre;
@@ -44,12 +54,6 @@ void filterLoop(const int32_t* in, double* out, int32_t n, TopHatWidths w, int32
   }
 }
 
-int64_t rangeSum(const int64_t* prefix, int32_t first, int32_t last) {
-  first = std::max(first, 0);
-  if (last < first) return 0;
-  return prefix[last + 1] - prefix[first];
-}
-
 }  // namespace
 
 void TopHatFilter(const int32_t* in, double* out, int32_t n, TopHatWidths w) {
@@ -59,24 +63,6 @@ void TopHatFilter(const int32_t* in, double* out, int32_t n, TopHatWidths w) {
 void TopHatVariance(const int32_t* in, double* out, int32_t n, TopHatWidths w) {
   const double side = static_cast<double>(w.centre) * -0.5 / static_cast<double>(w.side);
   filterLoop(in, out, n, w, 1, side * side);
-}
-
-void prefixSums(const int32_t* in, int64_t* prefix, int32_t channels) {
-  prefix[0] = 0;
-  for (int32_t c = 0; c < channels; ++c) prefix[c + 1] = prefix[c] + in[c];
-}
-
-double topHatAt(const int64_t* prefix, int32_t i, int32_t n) {
-  if (i >= n || i + 14 > kFitChannels - 1) return 0.0;
-  const int64_t left = rangeSum(prefix, i - 17, i - 10);
-  const int64_t centre = rangeSum(prefix, i - 9, i + 6);
-  const int64_t right = rangeSum(prefix, i + 7, i + 14);
-  return static_cast<double>(centre - left - right);
-}
-
-double topHatVarianceAt(const int64_t* prefix, int32_t i, int32_t n) {
-  if (i >= n || i + 15 > kFitChannels - 1) return 0.0;
-  return static_cast<double>(rangeSum(prefix, i - 16, i + 15));
 }
 
 }  // namespace tolvane

@@ -21,13 +21,4 @@ void TopHatFilter(const int32_t* in, double* out, int32_t n, TopHatWidths widths
 // The same window one channel later, with the side weights squared.
 void TopHatVariance(const int32_t* in, double* out, int32_t n, TopHatWidths widths = {});
 
-// The filter and variance at channel i alone, from prefix sums of the input
-// (prefix[k] = sum of in[0..k-1], kFitChannels + 1 entries). Exact, and so
-// bit for bit equal to the full filters, for the default widths, whose side
-// weight is -1: every partial sum is a whole number.
-double topHatAt(const int64_t* prefix, int32_t i, int32_t n);
-double topHatVarianceAt(const int64_t* prefix, int32_t i, int32_t n);
-// Fills prefix[0 .. channels] (channels at most kFitChannels).
-void prefixSums(const int32_t* in, int64_t* prefix, int32_t channels = kFitChannels);
-
 }  // namespace tolvane
