@@ -47,8 +47,9 @@ McaSetupFields LoadSetupFields(Session& s) {
   return f;
 }
 
-void StoreSetupFields(Session& s, const McaSetupFields& f) {
+bool StoreSetupFields(Session& s, const McaSetupFields& f) {
   McaSetup& m = s.Mca;
+  bool taken = true;
   for (int size : kSizes)
     if (f.ChannelCount == size) m.ChannelCount = size;
   if (const auto seconds = parseReal(f.PresetRT); seconds && std::fabs(*seconds) < 2.0e8) {
@@ -56,14 +57,17 @@ void StoreSetupFields(Session& s, const McaSetupFields& f) {
     m.PresetTime = static_cast<int32_t>(std::trunc(tenths));
   } else {
     s.Texts.Edit1 = kPresetTimeError;
+    taken = false;
   }
   if (const auto deadTime = parseFloat(f.DeadTime)) {
     m.DeadTimePerEvent = *deadTime;
   } else {
     s.Texts.Edit1 = kDeadTimeError;
+    taken = false;
   }
   setText(m.Comment, f.SpcLabel1);
   setText(m.SampleId, f.SpcLabel2);
+  return taken;
 }
 
 void Button10Click(Session& s, const std::function<bool(McaSetupFields&)>& runDialog) {
@@ -71,12 +75,16 @@ void Button10Click(Session& s, const std::function<bool(McaSetupFields&)>& runDi
   setText(s.Mca.SampleId, s.Working.Header.sampleId());
   McaSetupFields fields = LoadSetupFields(s);
   const bool ok = runDialog(fields);
-  StoreSetupFields(s, fields);  // on any close
+  const bool taken = StoreSetupFields(s, fields);  // on any close
   if (!ok) return;
 
   AcquisitionState& a = s.Acquisition;
   if (a.DeviceOpen == 1) {
+    const std::string refusal = s.Texts.Edit1;
     SetPresetTime(s, 0, s.Mca.PresetTime);
+    // A refused field keeps its message: the frame text would hide that
+    // the old value was sent instead of the typed one.
+    if (!taken) s.Texts.Edit1 = refusal;
     a.PresetTime = s.Mca.PresetTime;
     // 256 channels have no memory-size frame: nothing is sent for them.
     if (SetMemorySize(s, 0, s.Mca.ChannelCount) == 1) a.ChannelCount = s.Mca.ChannelCount;

@@ -23,8 +23,9 @@ inline constexpr const char* kDeadTimeError = "Error ! Dead Time";
 
 McaSetupFields LoadSetupFields(Session& session);
 // Stores the fields into the MCA setup. A preset or dead time that is not a
-// number keeps the old value and says so in the status field.
-void StoreSetupFields(Session& session, const McaSetupFields& fields);
+// number keeps the old value and says so in the status field. Returns
+// whether every field was taken.
+bool StoreSetupFields(Session& session, const McaSetupFields& fields);
 
 // "SetUp" on the MCA page. `runDialog` shows the dialog with the fields
 // and returns whether it ended with OK; the fields it leaves are stored

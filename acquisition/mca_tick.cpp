@@ -31,7 +31,9 @@ void McaTick(Session& s) {
   a.PrevTotal = a.Total;
 
   s.Timer1.Enabled = false;
-  ReadSpectrum(s, 0);  // leaves the count total in CountRate
+  const float previousRate = a.CountRate;
+  // Leaves the count total in CountRate when every block arrived.
+  const bool totalRead = ReadSpectrumBlocks(s) == SpectrumRead::Complete;
   s.Timer1.Enabled = true;
 
   if (ReadStatus(s, 0) == 1) {
@@ -53,13 +55,21 @@ void McaTick(Session& s) {
   }
 
   const DeviceStatus& status = a.Status;  // the previous block if this read failed
-  a.RealSeconds = static_cast<float>(static_cast<double>(status.realTimeTicks()) * 0.01);
-  a.Total = a.CountRate;
-  a.CountRate = static_cast<float>(static_cast<double>(a.Total) - static_cast<double>(a.PrevTotal));
-  a.IntervalSeconds = static_cast<float>(static_cast<double>(a.RealSeconds) - static_cast<double>(a.PrevRealSeconds));
-  if (a.IntervalSeconds > 0)
-    a.CountRate = static_cast<float>(static_cast<double>(a.CountRate) / static_cast<double>(a.IntervalSeconds) * 0.001);
-  if (!(a.CountRate >= 0)) a.CountRate = 0.0f;
+  if (totalRead) {
+    a.RealSeconds = static_cast<float>(static_cast<double>(status.realTimeTicks()) * 0.01);
+    a.Total = a.CountRate;
+    a.CountRate = static_cast<float>(static_cast<double>(a.Total) - static_cast<double>(a.PrevTotal));
+    a.IntervalSeconds = static_cast<float>(static_cast<double>(a.RealSeconds) - static_cast<double>(a.PrevRealSeconds));
+    if (a.IntervalSeconds > 0)
+      a.CountRate =
+          static_cast<float>(static_cast<double>(a.CountRate) / static_cast<double>(a.IntervalSeconds) * 0.001);
+    if (!(a.CountRate >= 0)) a.CountRate = 0.0f;
+  } else {
+    // No new total (CountRate still holds the last rate, or a total with
+    // stale blocks in it): keep the last rate, and keep the last total and
+    // its time so the next good tick spans both intervals.
+    a.CountRate = previousRate;
+  }
   a.RealTime = status.realTimeTicks() / 10;
   a.LiveTime = liveTimeOf(a.RealTime, status.eventCount(), s.Mca.DeadTimePerEvent);
   a.DeadTimePerMille =

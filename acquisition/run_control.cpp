@@ -15,6 +15,12 @@ void McaStartClick(Session& s) {
                                  static_cast<int16_t>(now.Minute), static_cast<int16_t>(now.Second)});
   s.Working.setName("MCA");
   OpenDeviceIfUnlisted(s);
+  // A scan setup leaves its dwell in the analyser, which has one preset for
+  // both modes: the run would stop counting there while the plot shows the
+  // MCA preset and the run never reaches it.
+  const int32_t sent = s.Acquisition.AnalyserPresetTime;
+  if (sent != 0 && sent != s.Mca.PresetTime && SendCommand(s, presetFrame(s.Mca.PresetTime)) == CommandResult::Accepted)
+    s.Acquisition.AnalyserPresetTime = s.Mca.PresetTime;
   StartAcquisition(s, 0);
   DrawLogFrame(s, true);
   PaintBox1Paint(s);

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "acquisition/save_raw_data.h"
+
 namespace tolvane {
 
 namespace {
@@ -83,13 +85,12 @@ TZORVSetUp::TZORVSetUp(const ScanSetupFields& f, QWidget* parent) : QDialog(pare
 }
 
 void TZORVSetUp::SaveRawDataClick() {
-  // Every click, setting or clearing the box, asks for the file.
-  const QString path = chooseSavePath();
-  if (!path.isEmpty()) {
-    savePath_ = path;
-    Edit3->setText(path);
-  }
-  SaveRawData->setChecked(!savePath_.isEmpty());
+  ScanSetupFields f;
+  f.SavePath = savePath_.toLocal8Bit().toStdString();
+  const bool checked = tolvane::SaveRawDataClick(f, [this] { return chooseSavePath().toLocal8Bit().toStdString(); });
+  savePath_ = QString::fromLocal8Bit(f.SavePath.c_str());
+  Edit3->setText(QString::fromLocal8Bit(f.Edit3.c_str()));
+  SaveRawData->setChecked(checked);
 }
 
 ScanSetupFields TZORVSetUp::fields() const {

@@ -48,6 +48,7 @@ class Session {
   AcquisitionState Acquisition;
   McaSetup Mca;
   ScanSetup Scan;
+  PassFiles Passes;
   DisplayState Display;
   RoiTable Rois;
   EnergyCalibration Calibration;

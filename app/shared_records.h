@@ -39,6 +39,10 @@ struct AcquisitionState {
   float PrevTotal = 0.0f;
   float Total = 0.0f;
   DeviceStatus Status;
+  // The preset the analyser last acknowledged ("$P"), in 0.1 s; 0 until one
+  // was sent. The analyser keeps one preset for both modes, so a start sends
+  // the mode's own preset when this differs from it.
+  int32_t AnalyserPresetTime = 0;
 };
 
 struct McaSetup {
@@ -56,6 +60,19 @@ struct ScanSetup {
   // "Save Spectrum Data": each pass is written beside this path as
   // NAME_0001.dat, NAME_0002.dat, ...; empty when passes are not saved.
   std::string SavePath;
+  // Passes the caller means to count (0: until aborted). Sets how many
+  // digits the pass numbers get, so the files sort in pass order.
+  int64_t PlannedPasses = 0;
+};
+
+// Where the passes of the running scan go. A scan continues the numbering
+// past the highest NAME_nnnn.dat already in the folder, so it never replaces
+// a file of an earlier scan; Clear does not restart the numbering.
+struct PassFiles {
+  std::string SavePath;    // the chosen file these numbers belong to
+  int64_t NextNumber = 1;  // the number the next counted pass gets
+  int Digits = 4;
+  int32_t LostPasses = 0;  // passes of this scan whose transfer failed
 };
 
 struct DisplayState {

@@ -34,6 +34,7 @@ int runScan(const QStringList& arguments) {
   if (!analyser.session()) return 1;
   Session& session = *analyser.session();
 
+  session.Scan.PlannedPasses = passes;  // sets the width of the pass numbers
   Button7Click(session, [&](ScanSetupFields& f) {
     f.MemorySize = memory;
     f.ZORVPreSetTime = std::to_string(dwell);
@@ -53,6 +54,9 @@ int runScan(const QStringList& arguments) {
   std::printf("%d\n", session.Acquisition.ScanCount);
   if (session.Acquisition.ScanCount < passes) return printError("the scan stopped early: " + session.Texts.Edit1);
   if (session.Texts.Edit1.rfind("Cannot save", 0) == 0) return printError(session.Texts.Edit1);
+  if (const int lost = session.Passes.LostPasses; lost > 0)
+    return printError(std::to_string(lost) + " of " + std::to_string(session.Acquisition.ScanCount) +
+                      " passes lost: transfer failed");
   return 0;
 }
 

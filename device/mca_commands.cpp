@@ -103,16 +103,22 @@ int ClearScan(Session& s, int /*device*/) {
   return 1;
 }
 
-int ReadSpectrum(Session& s, int /*device*/) {
+int ReadSpectrum(Session& s, int /*device*/) { return ReadSpectrumBlocks(s) == SpectrumRead::Failed ? 0 : 1; }
+
+SpectrumRead ReadSpectrumBlocks(Session& s) {
   const int channels = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
   const int blockChannels = McaTransport::kBlockChannels;
   const int blocks = channels / blockChannels;
+  bool missed = false;
   for (int k = 1; k <= blocks; ++k) {
     int32_t* dest = s.Working.Counts.data() + static_cast<ptrdiff_t>(k - 1) * blockChannels;
     const BlockResult result = s.Transport.readBlock(k, dest);
-    if (result == BlockResult::PollFailed) continue;  // this block keeps its old counts
+    if (result == BlockResult::PollFailed) {
+      missed = true;  // this block keeps its old counts
+      continue;
+    }
     // A silent analyser costs one time-out, not one per remaining block.
-    if (result != BlockResult::Received) return 0;
+    if (result != BlockResult::Received) return SpectrumRead::Failed;
   }
   int32_t maximum = 0;
   uint32_t total = 0;
@@ -123,7 +129,7 @@ int ReadSpectrum(Session& s, int /*device*/) {
   }
   s.Acquisition.MaxCount = maximum;
   s.Acquisition.CountRate = static_cast<float>(total);
-  return 1;
+  return missed ? SpectrumRead::BlocksMissed : SpectrumRead::Complete;
 }
 
 int ReadStatus(Session& s, int /*device*/) { return s.Transport.readStatus(s.Acquisition.Status) ? 1 : 0; }
@@ -131,7 +137,9 @@ int ReadStatus(Session& s, int /*device*/) { return s.Transport.readStatus(s.Acq
 int SetPresetTime(Session& s, int /*device*/, int32_t tenths) {
   const std::string frame = presetFrame(tenths);
   s.Texts.Edit1 = frame;
-  return SendCommand(s, frame) == CommandResult::Accepted ? 1 : 0;
+  if (SendCommand(s, frame) != CommandResult::Accepted) return 0;
+  s.Acquisition.AnalyserPresetTime = tenths;
+  return 1;
 }
 
 int SetMemorySize(Session& s, int /*device*/, int32_t channels) {

@@ -14,12 +14,20 @@ class Session;
 // their own frames.
 CommandResult SendCommand(Session& session, const std::string& frame);
 
-int StartAcquisition(Session& session, int device);                                  // "$G;"
-int StartScan(Session& session, int device);                                         // "$X;"
-int StopAcquisition(Session& session, int device);                                   // "$S;"
-int ClearSpectrum(Session& session, int device);                                     // "$C;"
-int ClearScan(Session& session, int device);                                         // "$CX;"
-int ReadSpectrum(Session& session, int device);                                      // "$R1;" .. "$Rn;"
+int StartAcquisition(Session& session, int device);  // "$G;"
+int StartScan(Session& session, int device);         // "$X;"
+int StopAcquisition(Session& session, int device);   // "$S;"
+int ClearSpectrum(Session& session, int device);     // "$C;"
+int ClearScan(Session& session, int device);         // "$CX;"
+int ReadSpectrum(Session& session, int device);      // "$R1;" .. "$Rn;"
+
+enum class SpectrumRead {
+  Complete,      // every block arrived
+  BlocksMissed,  // a queue poll failed: those blocks kept their old counts
+  Failed,        // the link timed out; the blocks after it were not read
+};
+// ReadSpectrum with its outcome (ReadSpectrum returns 0 only for Failed).
+SpectrumRead ReadSpectrumBlocks(Session& session);
 int ReadStatus(Session& session, int device);                                        // "$R0;"
 int SetPresetTime(Session& session, int device, int32_t tenths);                     // "$P<n>;"
 int SetMemorySize(Session& session, int device, int32_t channels);                   // "$M<n>;"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "device/clock.h"
 
@@ -88,6 +89,11 @@ FtStatus SimFtdi::write(FtHandle handle, const void* data, uint32_t size, uint32
   if (!port->analyser->connected()) return FtIoError;
   port->analyser->receive(static_cast<const uint8_t*>(data), size);
   written = size;
+  if (faults_.failPollTimes > 0 &&
+      std::string_view(static_cast<const char*>(data), size) == faults_.failPollAfterFrame) {
+    --faults_.failPollTimes;
+    failNextPoll_ = true;
+  }
   return FtOk;
 }
 
@@ -96,6 +102,10 @@ FtStatus SimFtdi::getQueueStatus(FtHandle handle, uint32_t& waiting) {
   Port* port = portOf(handle);
   if (!port) return FtInvalidHandle;
   if (!port->analyser->connected()) return FtIoError;
+  if (failNextPoll_) {
+    failNextPoll_ = false;
+    return FtIoError;
+  }
   waiting = port->analyser->waiting();
   return FtOk;
 }

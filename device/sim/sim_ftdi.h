@@ -4,6 +4,7 @@
 // would, with the read time-out honoured on the shared clock. Failures of
 // the listing, open, reset and latency calls can be switched on for tests.
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "device/ftdi_api.h"
@@ -18,6 +19,10 @@ struct SimBridgeFaults {
   bool failOpen = false;
   bool failReset = false;
   bool failLatency = false;
+  // The first queue poll after each of the next `failPollTimes` writes of
+  // this exact frame fails, as a bridge that drops off the bus for a moment.
+  std::string failPollAfterFrame;
+  int failPollTimes = 0;
 };
 
 class SimFtdi final : public FtdiApi {
@@ -56,6 +61,7 @@ class SimFtdi final : public FtdiApi {
   Clock& clock_;
   std::vector<std::unique_ptr<Port>> analysers_;
   SimBridgeFaults faults_;
+  bool failNextPoll_ = false;
 };
 
 }  // namespace tolvane

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "acquisition/run_control.h"
+#include "acquisition/save_raw_data.h"
+#include "device/mca_commands.h"
 #include "display/plot_model.h"
 #include "files/spectrum_file.h"
 #include "test_support.h"
@@ -45,11 +47,92 @@ TEST(MappingScan, BadOrZeroIntervalsKeepTheOldValuesAndCancelStoresNothing) {
                }));
   EXPECT_EQ(s.Scan.PresetTime, 10);
   EXPECT_EQ(s.Scan.RefreshInterval, 100);
-  EXPECT_EQ(s.Texts.Edit1, "$P10;");  // the frame text follows the messages
+  EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");  // not hidden by the frame text
   StoreScanSetupFields(s, {1024, "5", "-3", "File Name", ""});
   EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");
   Button7Click(s, scanDialog(false, [](ScanSetupFields& f) { f.ZORVPreSetTime = "99"; }));
   EXPECT_EQ(s.Scan.PresetTime, 5);
+}
+
+TEST(MappingScan, ARefusedDwellStaysVisibleWhileTheOldOneIsSent) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) { f.ZORVPreSetTime = "2.5"; }));
+  EXPECT_EQ(s.Texts.Edit1, "Error ! Dwell Time");
+  EXPECT_EQ(rig.frames().front(), "$P10;");
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) { f.ZORVPreSetTime = "25"; }));
+  EXPECT_EQ(s.Texts.Edit1, "$P25;");  // a good value shows the frame sent
+}
+
+TEST(MappingScan, SaveSpectrumDataCanBeSwitchedOffAndACancelledChoiceLeavesItOff) {
+  ScanSetupFields f;
+  std::string answer = "/data/map.dat";
+  const auto dialog = [&answer] { return answer; };
+  EXPECT_TRUE(SaveRawDataClick(f, dialog));  // checking: a file is chosen
+  EXPECT_EQ(f.SavePath, "/data/map.dat");
+  EXPECT_EQ(f.Edit3, "/data/map.dat");
+  answer.clear();
+  EXPECT_FALSE(SaveRawDataClick(f, dialog));  // clearing: the dialog is cancelled
+  EXPECT_EQ(f.SavePath, "");
+  EXPECT_EQ(f.Edit3, "File Name");
+  EXPECT_FALSE(SaveRawDataClick(f, dialog));  // checking, cancelled: stays off
+  answer = "/data/b.dat";
+  SaveRawDataClick(f, dialog);
+  EXPECT_TRUE(SaveRawDataClick(f, dialog));  // clearing but choosing a file takes it
+  EXPECT_EQ(f.SavePath, "/data/b.dat");
+}
+
+TEST(MappingScan, TheScanDwellsForItsOwnPresetAfterAnMcaSetUp) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  ASSERT_EQ(SetPresetTime(s, 0, 300), 1);  // as MCA SetUp with 30 s leaves it
+  s.Scan.MemorySize = 1024;
+  rig.analyser().clearFrameLog();
+  ZorvStartClick(s);
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P10;", "$X;"}));
+  for (int i = 0; i < 12; ++i) rig.tick();
+  EXPECT_EQ(s.Acquisition.ScanCount, 1);  // 1.0 s passes, as the plot says
+  EXPECT_GT(s.Acquisition.CountRate, 4.0f);
+  EXPECT_LT(s.Acquisition.CountRate, 6.0f);
+  rig.analyser().clearFrameLog();
+  ZorvStopClick(s);
+  ZorvStartClick(s);  // the analyser has the dwell already
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$S;", "$X;"}));
+
+  // An MCA run after the scan gets its own preset back.
+  ZorvStopClick(s);
+  s.Mca.PresetTime = 300;
+  rig.analyser().clearFrameLog();
+  McaStartClick(s);
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P300;", "$G;"}));
+}
+
+TEST(MappingScan, AbortShowsTheSpectrumAgainAndAStartDuringAnMcaRunIsRefused) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  ZorvStartClick(s);
+  for (int i = 0; i < 12; ++i) rig.tick();
+  s.Working.setName("after");
+  ZorvStopClick(s);
+  const auto shows = [&s](const std::string& text) {
+    for (const PlotText& t : s.Plot.Readouts)
+      if (t.text == text) return true;
+    return false;
+  };
+  EXPECT_TRUE(shows("after"));
+  EXPECT_FALSE(shows("  * ACQ *"));
+
+  McaStartClick(s);
+  rig.analyser().clearFrameLog();
+  ZorvStartClick(s);
+  EXPECT_EQ(s.Texts.Edit1, "Stop the MCA run before a scan");
+  EXPECT_TRUE(rig.frames().empty());
+  EXPECT_EQ(s.Acquisition.Mode, 1);
+  EXPECT_TRUE(rig.analyser().running());
 }
 
 TEST(MappingScan, PassesCountOnceEachClearShowsZeroAndAbortStops) {

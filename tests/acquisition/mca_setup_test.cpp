@@ -97,6 +97,16 @@ TEST(McaSetup, PresetTruncatesInSinglePrecisionAndBadNumbersKeepTheOldValues) {
   EXPECT_EQ(s.Texts.Edit1, "Error ! Dead Time");
 }
 
+TEST(McaSetup, ARefusedPresetStaysVisibleAfterOk) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  Button10Click(s, dialog(true, [](McaSetupFields& f) { f.PresetRT = "30 s"; }));
+  EXPECT_EQ(rig.frames().front(), "$P10000;");      // the old preset goes out ...
+  EXPECT_EQ(s.Texts.Edit1, "Error ! Preset Time");  // ... and the refusal shows
+}
+
 TEST(McaSetup, TextsAreCutTo31CharactersAnd256ChannelsSendNoSizeFrame) {
   testing::SimRig rig;
   rig.open();

@@ -143,6 +143,38 @@ TEST(RunControl, EqualRealTimesKeepTheRawCountDifference) {
   EXPECT_EQ(s.Acquisition.CountRate, 1234.0f);
 }
 
+TEST(RunControl, ATickWhoseSpectrumReadFailedKeepsTheLastRateWithoutASpike) {
+  for (const bool pollFails : {false, true}) {
+    SCOPED_TRACE(pollFails ? "a failed queue poll" : "a lost reply");
+    auto rig = quietRig();
+    rig.open();
+    Session& s = *rig.session;
+    McaStartClick(s);
+    std::vector<uint32_t> counts(4096, 0);
+    const auto tickAt = [&](int32_t ticks, uint32_t total) {
+      counts[590] = total;
+      rig.analyser().loadCounts(counts);
+      rig.analyser().loadCounters(ticks, 0);
+      Timer1Timer(s);
+    };
+    tickAt(0, 0);
+    tickAt(10, 5000);
+    ASSERT_FLOAT_EQ(s.Acquisition.CountRate, 50.0f);
+    if (pollFails) {
+      rig.bridge.faults().failPollAfterFrame = "$R5;";
+      rig.bridge.faults().failPollTimes = 1;
+    } else {
+      rig.analyser().addFault({SimFaultKind::NoReply, "$R5;", 0, 1});
+    }
+    tickAt(20, 10000);
+    EXPECT_FLOAT_EQ(s.Acquisition.CountRate, 50.0f);  // not 0 from a stale total
+    EXPECT_EQ(s.Acquisition.DeadTimePerMille, 89);
+    tickAt(30, 15000);
+    EXPECT_FLOAT_EQ(s.Acquisition.CountRate, 50.0f);  // over both intervals: no spike
+    EXPECT_FLOAT_EQ(s.Acquisition.Total, 15000.0f);
+  }
+}
+
 TEST(RunControl, TheTickTakesTheAnalysersViewAndScale) {
   testing::SimRig rig;
   rig.open();

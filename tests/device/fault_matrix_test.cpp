@@ -1,7 +1,7 @@
 // Every exchange with the analyser against every fault the simulated
-// analyser can inject: each ends within the link time-out, leaves the state
-// a failed exchange should leave, and the next good exchange works. The
-// matrix is printed as a table.
+// analyser can inject: each ends within the link time-out, returns exactly
+// what that fault must give, leaves exactly the state it must leave, and
+// the next good exchange works. The matrix is printed as a table.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,13 +15,27 @@
 namespace tolvane {
 namespace {
 
+// What a fault does to the frame it hits: whether the analyser carried it
+// out, and whether the program saw an acknowledgement or a refusal.
+bool executed(SimFaultKind f) {
+  return f == SimFaultKind::ShortReply || f == SimFaultKind::ExtraBytes || f == SimFaultKind::SlowReply;
+}
+bool accepted(SimFaultKind f) { return f == SimFaultKind::ExtraBytes; }
+bool refused(SimFaultKind f) { return f == SimFaultKind::Refuse || f == SimFaultKind::Garbage; }
+int okCode(SimFaultKind f) { return accepted(f) ? 1 : 0; }
+// A command's three outcomes.
+CommandResult commandResult(SimFaultKind f) {
+  return accepted(f) ? CommandResult::Accepted : refused(f) ? CommandResult::Refused : CommandResult::LinkFailed;
+}
+
 struct Transaction {
   const char* name;
   const char* prefix;  // frames the fault applies to
   std::function<void(testing::SimRig&)> prepare;
-  std::function<void(Session&)> run;
-  // The shared state a failed exchange must leave: checked after the fault.
-  std::function<bool(const Session&)> stateHolds;
+  std::function<int(Session&)> run;  // the exchange's return code
+  std::function<int(SimFaultKind)> expectedCode;
+  // The exact state the exchange must leave under this fault.
+  std::function<bool(testing::SimRig&, SimFaultKind)> stateHolds;
 };
 
 constexpr SimFaultKind kFaults[] = {SimFaultKind::NoReply,    SimFaultKind::Refuse,     SimFaultKind::Garbage,
@@ -34,37 +48,111 @@ std::vector<Transaction> transactions() {
     McaStartClick(*r.session);
   };
   const auto opened = [](testing::SimRig& r) { r.open(); };
-  const auto any = [](const Session&) { return true; };
+  const auto withCounts = [](testing::SimRig& r) {
+    r.open();
+    Session& s = *r.session;
+    std::fill(s.Working.Counts.begin(), s.Working.Counts.end(), 0);
+    s.Working.Counts[5] = 7;
+    s.Working.Counts[4096 + 5] = 7;
+    s.Acquisition.ScanCount = 3;
+    s.Acquisition.MaxCount = -1;
+    std::vector<uint32_t> counts(4096, 0);
+    counts[700] = 9;
+    r.analyser().loadCounts(counts);
+  };
+  const auto noCode = [](SimFaultKind) { return 0; };
   return {
-      {"$G; start", "$G;", opened, [](Session& s) { StartAcquisition(s, 0); },
-       [](const Session& s) { return s.Acquisition.Running == (s.Timer1.Enabled ? 1 : 0); }},
-      {"$X; scan", "$X;", opened, [](Session& s) { StartScan(s, 0); },
-       [](const Session& s) { return s.Acquisition.Mode == 0; }},
-      {"$S; stop", "$S;", running, [](Session& s) { StopAcquisition(s, 0); },
-       [](const Session& s) { return s.Timer1.Enabled == (s.Acquisition.Running == 1); }},
-      {"$C; clear", "$C;", opened, [](Session& s) { ClearSpectrum(s, 0); }, any},
-      {"$CX; clear scan", "$CX;", opened, [](Session& s) { ClearScan(s, 0); },
-       [](const Session& s) { return s.Acquisition.ScanCount == 0; }},
-      {"$P preset", "$P", opened, [](Session& s) { SetPresetTime(s, 0, 50); },
-       [](const Session& s) { return s.Texts.Edit1 == "$P50;"; }},
-      {"$M size", "$M", opened, [](Session& s) { SetMemorySize(s, 0, 1024); }, any},
-      {"$@C cursor", "$@C", opened, [](Session& s) { SetCursor(s, 0, 100); }, any},
-      {"$@R window", "$@R", opened, [](Session& s) { SetRoiWindow(s, 0, 1, 10, 20); }, any},
-      {"$D mode", "$D", opened, [](Session& s) { SetOutputMode(s, 0, 'G'); }, any},
-      {"view $E;", "$E;", running, [](Session& s) { SendCommand(s, "$E;"); }, any},
-      {"$R0; status", "$R0;", opened, [](Session& s) { ReadStatus(s, 0); }, any},
-      {"$Rn; spectrum", "$R", opened, [](Session& s) { ReadSpectrum(s, 0); },
-       [](const Session& s) { return s.Acquisition.MaxCount >= 0; }},
-      {"MCA tick", "", running, [](Session& s) { Timer1Timer(s); },
-       [](const Session& s) {
-         return s.Acquisition.LiveTime <= s.Acquisition.RealTime || s.Acquisition.RealTime == 0;
+      {"$G; start", "$G;", opened, [](Session& s) { return StartAcquisition(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         return s.Acquisition.Running == okCode(f) && s.Timer1.Enabled == accepted(f) && s.Acquisition.Mode == 1 &&
+                r.analyser().running() == executed(f);
+       }},
+      {"$X; scan", "$X;", opened, [](Session& s) { return StartScan(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         return s.Acquisition.Running == okCode(f) && s.Timer1.Enabled == accepted(f) && s.Acquisition.Mode == 0 &&
+                r.analyser().scanning() == executed(f);
+       }},
+      {"$S; stop", "$S;", running, [](Session& s) { return StopAcquisition(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         // A refusal leaves the run going; a link failure stops polling and says so.
+         const bool stopped = !refused(f);
+         const bool said = s.Texts.Edit1 == kStopLinkFailedText;
+         return (s.Acquisition.Running == 0) == stopped && s.Timer1.Enabled == !stopped &&
+                said == (stopped && !accepted(f)) && r.analyser().running() == !executed(f);
+       }},
+      {"$C; clear", "$C;", withCounts, [](Session& s) { return ClearSpectrum(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) { return r.session->Working.Counts[5] == (accepted(f) ? 0 : 7); }},
+      {"$CX; clear scan", "$CX;", withCounts, [](Session& s) { return ClearScan(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         return s.Acquisition.ScanCount == 0 && s.Working.Counts[4096 + 5] == 0 &&
+                s.Working.Counts[5] == (accepted(f) ? 0 : 7);
+       }},
+      {"$P preset", "$P", opened, [](Session& s) { return SetPresetTime(s, 0, 50); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         return s.Texts.Edit1 == "$P50;" && s.Acquisition.AnalyserPresetTime == (accepted(f) ? 50 : 0) &&
+                r.analyser().presetTenths() == (executed(f) ? 50 : 10000);
+       }},
+      {"$M size", "$M", opened, [](Session& s) { return SetMemorySize(s, 0, 1024); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) { return r.analyser().channels() == (executed(f) ? 1024 : 4096); }},
+      {"$@C cursor", "$@C", opened, [](Session& s) { return SetCursor(s, 0, 100); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) { return r.analyser().view().Cursor == (executed(f) ? 100 : 2048); }},
+      {"$@R window", "$@R", opened, [](Session& s) { return SetRoiWindow(s, 0, 1, 10, 20); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const ViewWindow w = r.analyser().roiWindow(1);
+         return (w.First == 10 && w.Last == 20) == executed(f);
+       }},
+      {"$D mode", "$D", opened, [](Session& s) { return SetOutputMode(s, 0, 'G'); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) { return r.analyser().outputMode() == (executed(f) ? 'G' : 'M'); }},
+      {"view $E;", "$E;", running, [](Session& s) { return static_cast<int>(SendCommand(s, "$E;")); },
+       [](SimFaultKind f) { return static_cast<int>(commandResult(f)); },
+       [](testing::SimRig& r, SimFaultKind f) {
+         const ViewWindow v = r.analyser().view();
+         return v.Last - v.First + 1 == (executed(f) ? 2048 : 4096);
+       }},
+      {"$R0; status", "$R0;", opened, [](Session& s) { return ReadStatus(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         return r.session->Acquisition.Status.viewLast() == (accepted(f) ? 4095 : 0);
+       }},
+      {"$Rn; spectrum", "$R", withCounts, [](Session& s) { return ReadSpectrum(s, 0); }, okCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         // A failed first block stops the read: nothing is taken.
+         return s.Working.Counts[700] == (accepted(f) ? 9 : 0) && s.Acquisition.MaxCount == (accepted(f) ? 9 : -1);
+       }},
+      {"MCA tick", "", running,
+       [](Session& s) {
+         Timer1Timer(s);
+         return 0;
+       },
+       noCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         // Faults never stop the polling; only a whole spectrum gives a rate.
+         return s.Timer1.Enabled && s.Acquisition.Running == 1 && s.Acquisition.Mode == 1 &&
+                (s.Acquisition.CountRate > 0) == accepted(f);
        }},
       {"mapping tick", "",
        [](testing::SimRig& r) {
          r.open();
          ZorvStartClick(*r.session);
+         r.session->Texts.Label7 = "before";
        },
-       [](Session& s) { Timer1Timer(s); }, [](const Session& s) { return s.Acquisition.ScanCount >= 0; }},
+       [](Session& s) {
+         Timer1Timer(s);
+         return 0;
+       },
+       noCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         // A failed status read skips the labels; the preview is drawn all the same.
+         return s.Timer1.Enabled && s.Acquisition.Running == 1 && s.Acquisition.Mode == 0 &&
+                s.Acquisition.ScanCount == 0 && s.Texts.Label7 == (accepted(f) ? " " : "before");
+       }},
   };
 }
 
@@ -83,11 +171,12 @@ TEST(FaultMatrix, EveryExchangeSurvivesEveryFault) {
       rig.clock.advanceMillis(100);
       rig.analyser().addFault({fault, t.prefix, 0, 1, 2 * McaTransport::kReplyTimeoutMicros});
       const int64_t start = rig.clock.nowMicros();
-      t.run(s);
+      const int code = t.run(s);
       const int64_t took = rig.clock.nowMicros() - start;
       // One time-out per exchange at most; a tick holds two exchanges.
       const bool bounded = took <= 2 * McaTransport::kReplyTimeoutMicros + 50'000;
-      const bool state = t.stateHolds(s);
+      const bool codeRight = code == t.expectedCode(fault);
+      const bool state = t.stateHolds(rig, fault);
       // The next good exchange works, unless the analyser was unplugged.
       bool recovers = true;
       if (fault != SimFaultKind::Disconnect) {
@@ -96,11 +185,11 @@ TEST(FaultMatrix, EveryExchangeSurvivesEveryFault) {
       } else {
         recovers = SendCommand(s, "$DM;") == CommandResult::LinkFailed;  // and it says so
       }
-      const bool ok = bounded && state && recovers;
+      const bool ok = bounded && codeRight && state && recovers;
       ++cells;
       passed += ok;
-      std::printf(" %-12s", ok ? "ok" : (!bounded ? "SLOW" : !state ? "STATE" : "STUCK"));
-      EXPECT_TRUE(ok) << t.name << " / " << simFaultName(fault) << " took " << took << " us";
+      std::printf(" %-12s", ok ? "ok" : !bounded ? "SLOW" : !codeRight ? "CODE" : !state ? "STATE" : "STUCK");
+      EXPECT_TRUE(ok) << t.name << " / " << simFaultName(fault) << " took " << took << " us, returned " << code;
     }
     std::printf("\n");
   }
