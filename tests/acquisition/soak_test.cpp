@@ -59,7 +59,9 @@ TEST(Soak, AcquisitionTicksKeepMemoryFlatAndCountersConsistent) {
   EXPECT_EQ(s.Acquisition.RealTime, ticks);  // 100 ms per tick, in tenths
   EXPECT_LE(s.Acquisition.LiveTime, s.Acquisition.RealTime);
   EXPECT_GT(s.Acquisition.LiveTime, s.Acquisition.RealTime * 99 / 100);
-  if (!kSanitized) EXPECT_LT(after - before, 2048);
+  if (!kSanitized) {
+    EXPECT_LT(after - before, 2048);
+  }
 }
 
 TEST(Soak, MappingPassesKeepMemoryFlatAndCountEveryPass) {
@@ -84,7 +86,9 @@ TEST(Soak, MappingPassesKeepMemoryFlatAndCountEveryPass) {
               before, after);
   EXPECT_EQ(s.Acquisition.ScanCount, passes);
   EXPECT_EQ(rig.analyser().passesCompleted(), passes);
-  if (!kSanitized) EXPECT_LT(after - before, 2048);
+  if (!kSanitized) {
+    EXPECT_LT(after - before, 2048);
+  }
 }
 
 }  // namespace

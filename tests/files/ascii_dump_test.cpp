@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -64,12 +65,21 @@ TEST(AsciiDump, AFailedDumpSaysSoAndLeavesTheOldFile) {
   EXPECT_FALSE(WriteAsciiDump(s, folder));
   EXPECT_EQ(s.Texts.Edit1, "File Write Error !");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(AsciiDump, AFolderThatTakesNoNewFilesKeepsTheOldDump) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write into a read-only folder";
+  testing::SimRig rig(0);
+  testing::TempDir dir;
+  Session& s = *rig.session;
   const std::string path = dir.path("keep.txt");
   testing::writeFileBytes(path, {'o', 'l', 'd'});
-  ::chmod(dir.dir().c_str(), 0500);  // no new files in the folder (ignored by root)
+  ::chmod(dir.dir().c_str(), 0500);  // no new files in the folder
   const bool written = WriteAsciiDump(s, path);
   ::chmod(dir.dir().c_str(), 0700);
-  if (!written) EXPECT_EQ(testing::readFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_FALSE(written);
+  EXPECT_EQ(s.Texts.Edit1, "File Write Error !");
+  EXPECT_EQ(testing::readFileBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
 
 }  // namespace

@@ -144,7 +144,9 @@ TEST(TopHat, ChannelZeroUsesOnlyChannelsThatExistAndTheTailIsNotWritten) {
       if (cv >= 0 && cv < kFitChannels) v += side * side * noisy[static_cast<size_t>(cv)];
     }
     ASSERT_EQ(out[static_cast<size_t>(i)], f) << i;
-    if (i <= 4080) ASSERT_EQ(var[static_cast<size_t>(i)], v) << i;
+    if (i <= 4080) {
+      ASSERT_EQ(var[static_cast<size_t>(i)], v) << i;
+    }
   }
 }
 
