@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/file_sync.h"
 #include "files/path_name.h"
 
 namespace tolvane {
@@ -55,7 +56,7 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
   bool ok = writeAll(fd, static_cast<const uint8_t*>(data), size);
   if (!ok) fail(error, "write");
   if (ok && ::fchmod(fd, modeFor(path)) != 0) ok = fail(error, "chmod");
-  if (ok && ::fsync(fd) != 0) ok = fail(error, "fsync");
+  if (ok && syncFile(fd) != 0) ok = fail(error, "fsync");
   if (::close(fd) != 0 && ok) ok = fail(error, "close");
   if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) ok = fail(error, "rename");
   if (!ok) {

@@ -55,6 +55,8 @@ const char* simFaultName(SimFaultKind kind) {
       return "slow reply";
     case SimFaultKind::Disconnect:
       return "disconnect";
+    case SimFaultKind::StrayThenLateReply:
+      return "stray+late";
   }
   return "?";
 }
@@ -236,8 +238,13 @@ void SimulatedAnalyser::handleFrame(const std::string& frame) {
   int64_t readyAt = now;
   if (fault) {
     if (fault->kind == SimFaultKind::ShortReply) reply_.resize(reply_.size() / 2);
-    if (fault->kind == SimFaultKind::ExtraBytes) reply_.insert(reply_.end(), kExtraBytes, uint8_t{0x5A});
+    if (fault->kind == SimFaultKind::ExtraBytes)
+      reply_.insert(reply_.end(), static_cast<size_t>(std::max(fault->extraBytes, 0)), uint8_t{0x5A});
     if (fault->kind == SimFaultKind::SlowReply) readyAt += fault->delayMicros;
+    if (fault->kind == SimFaultKind::StrayThenLateReply) {
+      queueReply({kGarbage}, now);
+      readyAt += fault->delayMicros;
+    }
   }
   queueReply(reply_, readyAt);
 }

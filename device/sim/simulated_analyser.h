@@ -23,13 +23,14 @@ namespace tolvane {
 class Clock;
 
 enum class SimFaultKind {
-  NoReply,     // the frame is lost: not executed, nothing comes back
-  Refuse,      // not executed, answered with the refusal byte
-  Garbage,     // not executed, answered with one stray byte
-  ShortReply,  // executed, only the first half of the reply comes back
-  ExtraBytes,  // executed, the reply is followed by trailing bytes
-  SlowReply,   // executed, the reply comes after a delay
-  Disconnect,  // the analyser is unplugged: every later link call fails
+  NoReply,             // the frame is lost: not executed, nothing comes back
+  Refuse,              // not executed, answered with the refusal byte
+  Garbage,             // not executed, answered with one stray byte
+  ShortReply,          // executed, only the first half of the reply comes back
+  ExtraBytes,          // executed, the reply is followed by trailing bytes
+  SlowReply,           // executed, the reply comes after a delay
+  Disconnect,          // the analyser is unplugged: every later link call fails
+  StrayThenLateReply,  // executed, one stray byte at once, the reply after a delay
 };
 
 const char* simFaultName(SimFaultKind kind);
@@ -39,7 +40,8 @@ struct SimFault {
   std::string framePrefix;  // frames it applies to ("$R0;", "$R", ...); empty = all
   int skip = 0;             // matching frames let through before it applies
   int times = -1;           // matching frames it applies to; -1 = all later ones
-  int64_t delayMicros = 0;  // for SlowReply
+  int64_t delayMicros = 0;  // for SlowReply and StrayThenLateReply
+  int extraBytes = 7;       // for ExtraBytes
 };
 
 struct SimulatedAnalyserConfig {

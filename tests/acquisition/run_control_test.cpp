@@ -175,6 +175,37 @@ TEST(RunControl, ATickWhoseSpectrumReadFailedKeepsTheLastRateWithoutASpike) {
   }
 }
 
+TEST(RunControl, ClearDuringARunNeverShowsANegativeRate) {
+  auto rig = quietRig();
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  std::vector<uint32_t> counts(4096, 0);
+  counts[590] = 5000;
+  rig.analyser().loadCounts(counts);
+  rig.analyser().loadCounters(10, 0);
+  Timer1Timer(s);
+  ASSERT_GT(s.Acquisition.CountRate, 0.0f);
+  McaClearClick(s);  // the analyser's counts go to 0: the total falls
+  rig.analyser().loadCounters(20, 0);
+  Timer1Timer(s);
+  EXPECT_EQ(s.Acquisition.CountRate, 0.0f);
+  EXPECT_EQ(s.Acquisition.DeadTimePerMille, 0);
+}
+
+TEST(RunControl, AFinalStatusPastThePresetShowsThePresetAsRealTime) {
+  auto rig = quietRig();
+  rig.open();
+  Session& s = *rig.session;
+  s.Mca.PresetTime = 100;  // 10.0 s
+  McaStartClick(s);
+  rig.analyser().loadCounters(1234, 0);  // the tick comes late: 12.34 s
+  Timer1Timer(s);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_FALSE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.RealTime, 100);  // "sec.RT" 10.0, not 12.3
+}
+
 TEST(RunControl, TheTickTakesTheAnalysersViewAndScale) {
   testing::SimRig rig;
   rig.open();

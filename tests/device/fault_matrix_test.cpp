@@ -18,10 +18,13 @@ namespace {
 // What a fault does to the frame it hits: whether the analyser carried it
 // out, and whether the program saw an acknowledgement or a refusal.
 bool executed(SimFaultKind f) {
-  return f == SimFaultKind::ShortReply || f == SimFaultKind::ExtraBytes || f == SimFaultKind::SlowReply;
+  return f == SimFaultKind::ShortReply || f == SimFaultKind::ExtraBytes || f == SimFaultKind::SlowReply ||
+         f == SimFaultKind::StrayThenLateReply;
 }
 bool accepted(SimFaultKind f) { return f == SimFaultKind::ExtraBytes; }
-bool refused(SimFaultKind f) { return f == SimFaultKind::Refuse || f == SimFaultKind::Garbage; }
+bool refused(SimFaultKind f) {
+  return f == SimFaultKind::Refuse || f == SimFaultKind::Garbage || f == SimFaultKind::StrayThenLateReply;
+}
 int okCode(SimFaultKind f) { return accepted(f) ? 1 : 0; }
 // A command's three outcomes.
 CommandResult commandResult(SimFaultKind f) {
@@ -38,9 +41,9 @@ struct Transaction {
   std::function<bool(testing::SimRig&, SimFaultKind)> stateHolds;
 };
 
-constexpr SimFaultKind kFaults[] = {SimFaultKind::NoReply,    SimFaultKind::Refuse,     SimFaultKind::Garbage,
-                                    SimFaultKind::ShortReply, SimFaultKind::ExtraBytes, SimFaultKind::SlowReply,
-                                    SimFaultKind::Disconnect};
+constexpr SimFaultKind kFaults[] = {
+    SimFaultKind::NoReply,    SimFaultKind::Refuse,    SimFaultKind::Garbage,    SimFaultKind::ShortReply,
+    SimFaultKind::ExtraBytes, SimFaultKind::SlowReply, SimFaultKind::Disconnect, SimFaultKind::StrayThenLateReply};
 
 std::vector<Transaction> transactions() {
   const auto running = [](testing::SimRig& r) {
