@@ -33,6 +33,8 @@ void planScanPassFiles(Session& s) {
     s.Texts.Edit1 = "Cannot save passes: no folder " + folderOf(passes.SavePath);
   else if (plan.error == PassPlanError::NotAFolder)
     s.Texts.Edit1 = "Cannot save passes: not a folder " + folderOf(passes.SavePath);
+  else if (plan.error == PassPlanError::NumbersUsedUp)
+    s.Texts.Edit1 = kPassNumbersUsedUpText + lastPassFileName(passes.SavePath);
   else
     s.Texts.Edit1 = "Passes saved from " + fileNameOf(passFilePath(passes.SavePath, plan.firstNumber, plan.digits));
 }

@@ -81,7 +81,15 @@ void takePass(Session& s) {
       s.Scan.PresetTime > 0
           ? static_cast<float>(static_cast<double>(a.CountRate) / static_cast<double>(s.Scan.PresetTime) * 0.01)
           : 0.0f;
-  if (saving) savePass(s, passPathFor(s, number));
+  if (!saving) return;
+  const std::string path = passPathFor(s, number);
+  // Past the last number a pass would get a name no later scan sees as
+  // taken: it is not saved.
+  if (number > kLastPassNumber) {
+    s.Texts.Edit1 = kPassNumbersUsedUpText + lastPassFileName(s.Passes.SavePath);
+    return;
+  }
+  savePass(s, path);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "acquisition/pass_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -24,11 +25,11 @@ int64_t passNumberOf(const std::string& name, const std::string& stemName) {
       name[stemName.size()] != '_' || name.compare(name.size() - kExtension.size(), kExtension.size(), kExtension) != 0)
     return -1;
   const std::string digits = name.substr(prefix, name.size() - prefix - kExtension.size());
-  if (digits.size() > 18) return -1;
   int64_t number = 0;
   for (const char c : digits) {
     if (c < '0' || c > '9') return -1;
-    number = number * 10 + (c - '0');
+    // Past the last number the value stays there instead of overflowing.
+    number = number > (kLastPassNumber - (c - '0')) / 10 ? kLastPassNumber : number * 10 + (c - '0');
   }
   return number;
 }
@@ -47,6 +48,10 @@ std::string passFilePath(const std::string& chosen, int64_t number, int digits) 
   char suffix[40];
   std::snprintf(suffix, sizeof suffix, "_%0*lld.dat", digits, static_cast<long long>(number));
   return passFileStem(chosen) + suffix;
+}
+
+std::string lastPassFileName(const std::string& chosen) {
+  return fileNameOf(passFilePath(chosen, kLastPassNumber, passFileDigits(kLastPassNumber)));
 }
 
 int passFileDigits(int64_t lastNumber) {
@@ -81,8 +86,10 @@ PassFilePlan planPassFiles(const std::string& chosen, int64_t plannedPasses) {
     return plan;
   }
   plan.firstNumber = highestPassFile(chosen) + 1;
-  const int64_t last = plannedPasses > 0 ? plan.firstNumber + plannedPasses - 1 : plan.firstNumber;
-  plan.digits = passFileDigits(last);
+  if (plan.firstNumber > kLastPassNumber) plan.error = PassPlanError::NumbersUsedUp;
+  const int64_t first = std::min(plan.firstNumber, kLastPassNumber);
+  const int64_t more = plannedPasses > 1 ? std::min(plannedPasses - 1, kLastPassNumber - first) : 0;
+  plan.digits = passFileDigits(first + more);
   return plan;
 }
 

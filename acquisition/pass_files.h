@@ -11,16 +11,26 @@ namespace tolvane {
 // The chosen path without its extension (a dot in a folder name stays).
 std::string passFileStem(const std::string& chosen);
 
+// The highest number a pass file gets. A file whose number is higher (or
+// has more digits) counts as this one, so the numbering never runs past it
+// nor wraps around onto an earlier file.
+inline constexpr int64_t kLastPassNumber = 999'999'999'999'999'999;
+
 std::string passFilePath(const std::string& chosen, int64_t number, int digits = 4);
+
+// The name of the file numbered kLastPassNumber, for the message that no
+// number is left.
+std::string lastPassFileName(const std::string& chosen);
+inline constexpr const char* kPassNumbersUsedUpText = "Cannot save passes: no number left after ";
 
 // Digits for numbers up to `lastNumber`: 4, or more when it needs them.
 int passFileDigits(int64_t lastNumber);
 
 // The highest number of a STEM_<digits>.dat file in the chosen file's
-// folder; 0 when there is none.
+// folder, at most kLastPassNumber; 0 when there is none.
 int64_t highestPassFile(const std::string& chosen);
 
-enum class PassPlanError { None, NoFolder, NotAFolder };
+enum class PassPlanError { None, NoFolder, NotAFolder, NumbersUsedUp };
 
 struct PassFilePlan {
   int64_t firstNumber = 1;
@@ -29,7 +39,8 @@ struct PassFilePlan {
 };
 
 // Where a scan of `plannedPasses` passes (0: not known) starts numbering:
-// one past the highest existing file, never over one.
+// one past the highest existing file, never over one. NumbersUsedUp when
+// that file already has kLastPassNumber.
 PassFilePlan planPassFiles(const std::string& chosen, int64_t plannedPasses);
 
 }  // namespace tolvane

@@ -65,6 +65,41 @@ TEST(PassFiles, NumberingContinuesPastTheHighestFileOfThisNameOnly) {
   EXPECT_EQ(highestPassFile(dir.path("fresh.dat")), 0);
 }
 
+TEST(PassFiles, NumbersStopAtTheLastOneInsteadOfGrowingOrWrapping) {
+  testing::TempDir dir;
+  testing::writeFileBytes(dir.path("map_999999999999999998.dat"), {1});
+  const PassFilePlan nearEnd = planPassFiles(dir.path("map.dat"), 5);
+  EXPECT_EQ(nearEnd.error, PassPlanError::None);
+  EXPECT_EQ(nearEnd.firstNumber, kLastPassNumber);
+  EXPECT_EQ(nearEnd.digits, 18);
+
+  // Longer numbers, even ones past what 64 bits hold, count as the last.
+  testing::writeFileBytes(dir.path("map_99999999999999999999999.dat"), {1});
+  EXPECT_EQ(highestPassFile(dir.path("map.dat")), kLastPassNumber);
+  EXPECT_EQ(planPassFiles(dir.path("map.dat"), 5).error, PassPlanError::NumbersUsedUp);
+  EXPECT_EQ(lastPassFileName(dir.path("map.dat")), "map_999999999999999999.dat");
+}
+
+TEST(PassFiles, AScanWithNoNumberLeftSavesNothingAndSaysSo) {
+  testing::SimRig rig;
+  testing::TempDir dir;
+  const std::string chosen = dir.path("map.dat");
+  const std::string last = dir.path("map_999999999999999999.dat");
+  testing::writeFileBytes(last, {42});
+  setUpScan(rig, chosen);
+  Session& s = *rig.session;
+  for (int scan = 1; scan <= 2; ++scan) {
+    SCOPED_TRACE(scan);
+    ZorvStartClick(s);
+    EXPECT_EQ(s.Texts.Edit1, "Cannot save passes: no number left after map_999999999999999999.dat");
+    runPasses(rig, 2);
+    EXPECT_EQ(s.Texts.Edit1, "Cannot save passes: no number left after map_999999999999999999.dat");
+    ZorvStopClick(s);
+    EXPECT_EQ(testing::readFileBytes(last), std::vector<uint8_t>{42});
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path("")), fs::directory_iterator()), 1);
+  }
+}
+
 TEST(PassFiles, ASecondScanNeverReplacesTheFilesOfTheFirst) {
   testing::SimRig rig;
   testing::TempDir dir;

@@ -45,11 +45,13 @@ if(EXISTS "${WORK}/map_0004.dat")
   message(FATAL_ERROR "a fourth pass was saved")
 endif()
 # A second scan under the same name numbers on past the first one's files.
-file(SHA256 "${WORK}/map_0001.dat" first_before)
+# The simulated passes repeat byte for byte, so the first file is marked to
+# tell it from a pass written over it.
+file(WRITE "${WORK}/map_0001.dat" "kept")
 execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 5 --passes 2 --save "${WORK}/map" --fast
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-file(SHA256 "${WORK}/map_0001.dat" first_after)
-if(NOT rc EQUAL 0 OR NOT first_before STREQUAL first_after OR NOT EXISTS "${WORK}/map_0005.dat"
+file(READ "${WORK}/map_0001.dat" first_after)
+if(NOT rc EQUAL 0 OR NOT first_after STREQUAL "kept" OR NOT EXISTS "${WORK}/map_0005.dat"
    OR EXISTS "${WORK}/map_0006.dat")
   message(FATAL_ERROR "second scan: ${rc} [${out}] ${err}")
 endif()
