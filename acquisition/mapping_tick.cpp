@@ -2,7 +2,9 @@
 // fetch its spectrum (and save it when a file was chosen), take over the
 // analyser's view, and draw the analyser's own preview.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "acquisition/mapping_scan.h"
@@ -18,6 +20,10 @@
 namespace tolvane {
 
 namespace {
+
+std::string labelText(const std::array<char, 32>& field) {
+  return std::string(field.data(), strnlen(field.data(), field.size()));
+}
 
 // The file the pass numbered `number` goes to. A file that appeared since
 // the scan started (or a save path changed during the scan) moves the
@@ -47,6 +53,10 @@ void savePass(Session& s, const std::string& path) {
   for (int c = 0; c < n; ++c) total += static_cast<uint32_t>(s.Working.Counts[static_cast<size_t>(c)]);
   SpectrumFileHeader header = s.AcquisitionTemplate;
   fillHeaderForWrite(s, header, n);
+  // The labels the user gave acquisitions in the MCA setup, not those of
+  // a file read since.
+  header.setComment(labelText(s.Mca.Comment));
+  header.setSampleId(labelText(s.Mca.SampleId));
   const LocalDateTime now = s.LocalTime();
   header.setStartTime({static_cast<int16_t>(now.Year), static_cast<int16_t>(now.Month), static_cast<int16_t>(now.Day),
                        static_cast<int16_t>(now.Hour), static_cast<int16_t>(now.Minute),

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -187,6 +188,9 @@ TEST(PassFiles, EachPassFileCarriesItsEndTimeTheDwellAndTheCalibrationInForce) {
   s.Calibration.Gain = 0.01f;
   s.Calibration.Offset = 0.02f;
   s.Calibration.Valid = 1;
+  // The labels of the MCA setup are the acquisition's own: they go along.
+  std::snprintf(s.Mca.Comment.data(), s.Mca.Comment.size(), "%s", "Ti foil");
+  std::snprintf(s.Mca.SampleId.data(), s.Mca.SampleId.size(), "%s", "S-17");
   int minute = 10;
   s.LocalTime = [&minute] { return LocalDateTime{2026, 12, 7, 14, minute, 30}; };
   ZorvStartClick(s);
@@ -203,7 +207,8 @@ TEST(PassFiles, EachPassFileCarriesItsEndTimeTheDwellAndTheCalibrationInForce) {
     EXPECT_EQ(t.year, 2026);
     EXPECT_EQ(t.day, 7);
     EXPECT_EQ(t.minute, pass == 1 ? 10 : 11);
-    EXPECT_EQ(h.comment(), "");
+    EXPECT_EQ(h.comment(), "Ti foil");
+    EXPECT_EQ(h.sampleId(), "S-17");
     EXPECT_EQ(h.presetTime(), 5);
     EXPECT_EQ(h.realTime(), 5);
     EXPECT_LE(h.liveTime(), 5);
