@@ -30,6 +30,10 @@ struct D2xxFunctions {
   D2Status (*Write)(D2Handle, void*, D2Dword, D2Dword*) = nullptr;
   D2Status (*GetQueueStatus)(D2Handle, D2Dword*) = nullptr;
   D2Status (*Read)(D2Handle, void*, D2Dword, D2Dword*) = nullptr;
+  // Optional: used when present.
+  D2Status (*Close)(D2Handle) = nullptr;
+  D2Status (*CreateDeviceInfoList)(D2Dword*) = nullptr;
+  D2Status (*GetDeviceInfoDetail)(D2Dword, D2Dword*, D2Dword*, D2Dword*, D2Dword*, char*, char*, D2Handle*) = nullptr;
 };
 
 class D2xxBackend final : public FtdiApi {
@@ -38,6 +42,31 @@ class D2xxBackend final : public FtdiApi {
   ~D2xxBackend() override { ::dlclose(library_); }
 
   std::string backendName() const override { return "D2XX"; }
+  LinkDiagnosis lastProblem() const override { return problem_; }
+
+  FtStatus describeDevices(std::vector<DeviceDescription>& devices) override {
+    if (!f_.CreateDeviceInfoList || !f_.GetDeviceInfoDetail) return FtdiApi::describeDevices(devices);
+    devices.clear();
+    D2Dword count = 0;
+    if (FtStatus s = f_.CreateDeviceInfoList(&count); s != FtOk) return s;
+    for (D2Dword i = 0; i < count; ++i) {
+      D2Dword flags = 0, type = 0, id = 0, location = 0;
+      char serial[16] = {}, description[64] = {};
+      D2Handle handle = nullptr;
+      if (f_.GetDeviceInfoDetail(i, &flags, &type, &id, &location, serial, description, &handle) != FtOk) continue;
+      serial[sizeof serial - 1] = description[sizeof description - 1] = '\0';
+      DeviceDescription d;
+      d.serial = serial;
+      d.description = description;
+      d.vid = static_cast<int>(id >> 16);
+      d.pid = static_cast<int>(id & 0xFFFF);
+      devices.push_back(d);
+    }
+    return FtOk;
+  }
+  void close(FtHandle h) override {
+    if (f_.Close) f_.Close(h);
+  }
 
   FtStatus listDevices(SerialList& serials, uint32_t& count) override {
     // The listing copies every attached device's serial number, so the
@@ -60,7 +89,11 @@ class D2xxBackend final : public FtdiApi {
     return FtOk;
   }
   FtStatus openBySerial(const char* serial, FtHandle& handle) override {
-    return f_.OpenEx(const_cast<char*>(serial), kOpenBySerialNumber, &handle);
+    // The library does not say why an open failed; on Linux it is nearly
+    // always the device node's permissions or the kernel's serial driver.
+    const FtStatus s = f_.OpenEx(const_cast<char*>(serial), kOpenBySerialNumber, &handle);
+    problem_ = {s == FtOk ? LinkProblem::None : LinkProblem::LibraryRefused, {}};
+    return s;
   }
   FtStatus resetDevice(FtHandle h) override { return f_.ResetDevice(h); }
   FtStatus setLatencyTimer(FtHandle h, uint8_t ms) override { return f_.SetLatencyTimer(h, ms); }
@@ -88,11 +121,14 @@ class D2xxBackend final : public FtdiApi {
  private:
   void* library_;
   D2xxFunctions f_;
+  LinkDiagnosis problem_;
 };
 
+// Binds `name`; on failure remembers the first name that was missing.
 template <typename F>
-bool bind(void* library, const char* name, F& slot) {
+bool bind(void* library, const char* name, F& slot, std::string& missing) {
   slot = reinterpret_cast<F>(::dlsym(library, name));
+  if (!slot && missing.empty()) missing = name;
   return slot != nullptr;
 }
 
@@ -107,17 +143,25 @@ std::unique_ptr<FtdiApi> loadD2xxBackend(std::string& error) {
     return nullptr;
   }
   D2xxFunctions f;
-  const bool complete = bind(library, "FT_ListDevices", f.ListDevices) && bind(library, "FT_OpenEx", f.OpenEx) &&
-                        bind(library, "FT_ResetDevice", f.ResetDevice) &&
-                        bind(library, "FT_SetLatencyTimer", f.SetLatencyTimer) &&
-                        bind(library, "FT_SetTimeouts", f.SetTimeouts) && bind(library, "FT_Purge", f.Purge) &&
-                        bind(library, "FT_Write", f.Write) && bind(library, "FT_GetQueueStatus", f.GetQueueStatus) &&
-                        bind(library, "FT_Read", f.Read);
-  if (!complete) {
+  std::string missing;
+  bind(library, "FT_ListDevices", f.ListDevices, missing);
+  bind(library, "FT_OpenEx", f.OpenEx, missing);
+  bind(library, "FT_ResetDevice", f.ResetDevice, missing);
+  bind(library, "FT_SetLatencyTimer", f.SetLatencyTimer, missing);
+  bind(library, "FT_SetTimeouts", f.SetTimeouts, missing);
+  bind(library, "FT_Purge", f.Purge, missing);
+  bind(library, "FT_Write", f.Write, missing);
+  bind(library, "FT_GetQueueStatus", f.GetQueueStatus, missing);
+  bind(library, "FT_Read", f.Read, missing);
+  if (!missing.empty()) {
     ::dlclose(library);
-    error = "D2XX library lacks a required function";
+    error = "D2XX library libftd2xx.so lacks the function " + missing + "; it is not used";
     return nullptr;
   }
+  std::string optional;
+  bind(library, "FT_Close", f.Close, optional);
+  bind(library, "FT_CreateDeviceInfoList", f.CreateDeviceInfoList, optional);
+  bind(library, "FT_GetDeviceInfoDetail", f.GetDeviceInfoDetail, optional);
   return std::make_unique<D2xxBackend>(library, f);
 }
 

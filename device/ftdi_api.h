@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 
@@ -30,6 +31,32 @@ inline constexpr int kMaxListedDevices = 5;
 inline constexpr int kSerialBufferSize = 64;
 using SerialList = std::array<std::array<char, kSerialBufferSize>, kMaxListedDevices>;
 
+// Why the last listing, open or transfer failed, as far as the backend can
+// tell; `node` names the device file when one is known.
+enum class LinkProblem {
+  None,
+  PermissionDenied,  // the device node cannot be opened by this user
+  InterfaceBusy,     // a kernel driver or another program holds the device
+  Disconnected,      // the device has left the bus
+  LibraryRefused,    // the library reported a failure it did not explain
+};
+
+struct LinkDiagnosis {
+  LinkProblem problem = LinkProblem::None;
+  std::string node;
+};
+
+// One attached device as its descriptors describe it; vid and pid are -1
+// where the backend cannot tell (the simulator).
+struct DeviceDescription {
+  std::string serial;
+  std::string description;
+  int vid = -1;
+  int pid = -1;
+  // Set when the device's strings could not be read (then serial is empty).
+  LinkDiagnosis unreadable;
+};
+
 class FtdiApi {
  public:
   virtual ~FtdiApi() = default;
@@ -49,6 +76,15 @@ class FtdiApi {
   virtual FtStatus write(FtHandle handle, const void* data, uint32_t size, uint32_t& written) = 0;
   virtual FtStatus getQueueStatus(FtHandle handle, uint32_t& waiting) = 0;
   virtual FtStatus read(FtHandle handle, void* data, uint32_t size, uint32_t& received) = 0;
+
+  // Every attached device with what its descriptors say. The default asks
+  // listDevices and knows only the first kMaxListedDevices serials.
+  virtual FtStatus describeDevices(std::vector<DeviceDescription>& devices);
+  // Gives a handle back; the program itself never closes its analyser, but
+  // a probe that opens one to see whether it can be opened does.
+  virtual void close(FtHandle) {}
+  // The cause of the most recent failure, when the backend knows it.
+  virtual LinkDiagnosis lastProblem() const { return {}; }
 };
 
 }  // namespace tolvane

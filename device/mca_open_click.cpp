@@ -1,6 +1,7 @@
 #include "device/mca_open_click.h"
 
 #include "app/session.h"
+#include "device/link_advice.h"
 
 namespace tolvane {
 
@@ -15,6 +16,9 @@ void McaOpenClick(Session& s) {
     s.Acquisition.DeviceOpen = 1;
   } else {
     s.Texts.Edit2 = "Error";
+    // A set-up problem the user can fix (permissions, a driver holding the
+    // device) is named in the status field with what to do.
+    if (const std::string advice = linkStatusText(s.api().lastProblem()); !advice.empty()) s.Texts.Edit1 = advice;
   }
 }
 

@@ -7,7 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+# Includes the "hardware" tests: libusb and libftdi1 over FTDI bridges
+# emulated with umockdev, and the D2XX backend over a stand-in library.
 (cd build && ctest -j2 -LE soak --output-on-failure)
+
+echo "== the Debian package =="
+bash scripts/check_package.sh
 
 echo "== the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_SANITIZE=ON -DTOLVANE_BUILD_BENCH=OFF >/dev/null

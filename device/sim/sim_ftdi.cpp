@@ -124,4 +124,8 @@ FtStatus SimFtdi::read(FtHandle handle, void* data, uint32_t size, uint32_t& rec
   return FtOk;
 }
 
+void SimFtdi::close(FtHandle handle) {
+  if (Port* port = portOf(handle)) port->open = false;
+}
+
 }  // namespace tolvane

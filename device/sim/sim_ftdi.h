@@ -46,6 +46,7 @@ class SimFtdi final : public FtdiApi {
   FtStatus write(FtHandle handle, const void* data, uint32_t size, uint32_t& written) override;
   FtStatus getQueueStatus(FtHandle handle, uint32_t& waiting) override;
   FtStatus read(FtHandle handle, void* data, uint32_t size, uint32_t& received) override;
+  void close(FtHandle handle) override;
 
  private:
   struct Port {
