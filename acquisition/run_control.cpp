@@ -1,6 +1,7 @@
 #include "acquisition/run_control.h"
 
 #include "app/session.h"
+#include "device/ftdi_api.h"
 #include "device/mca_commands.h"
 #include "device/mca_open_click.h"
 #include "display/plot_calls.h"
@@ -41,6 +42,9 @@ void Timer1Timer(Session& s) {
     McaTick(s);
   else if (s.Acquisition.Mode == 0)
     MappingTick(s);
+  // An unplugged analyser fails every exchange at once; say so rather than
+  // leave the user looking at a spectrum that no longer changes.
+  if (s.api().lastProblem().problem == LinkProblem::Disconnected) s.Texts.Edit1 = kDisconnectedText;
 }
 
 }  // namespace tolvane

@@ -2,6 +2,8 @@
 // The MCA page's Start, Stop and Clear, and the polling timer's tick.
 namespace tolvane {
 class Session;
+// The status field after a tick that found the analyser unplugged.
+inline constexpr const char* kDisconnectedText = "Analyser disconnected";
 void McaStartClick(Session& session);
 void McaStopClick(Session& session);
 void McaClearClick(Session& session);
