@@ -30,6 +30,26 @@ void setText(std::array<char, 32>& field, const std::string& text) {
   std::memcpy(field.data(), text.data(), std::min(text.size(), field.size() - 1));  // at most 31 characters
 }
 
+// False when the preset is switched on with a ROI or percentage that is
+// not valid; the preset then stays as it was.
+bool storePrecision(Session& s, const McaSetupFields& f) {
+  const auto roi = parseReal(f.PrecisionRoi);
+  const auto pct = parseReal(f.PrecisionPct);
+  const bool valid =
+      roi && *roi == std::trunc(*roi) && *roi >= 0 && *roi < RoiTable::kEntries && pct && *pct > 0 && *pct <= 100;
+  if (valid) {
+    s.Precision.Roi = static_cast<int32_t>(*roi);
+    s.Precision.TargetPct = static_cast<float>(*pct);
+    s.Precision.Enabled = f.PrecisionOn;
+  } else if (f.PrecisionOn) {
+    s.Texts.Edit1 = kPrecisionError;
+    return false;
+  } else {
+    s.Precision.Enabled = false;
+  }
+  return true;
+}
+
 }  // namespace
 
 McaSetupFields LoadSetupFields(Session& s) {
@@ -44,6 +64,11 @@ McaSetupFields LoadSetupFields(Session& s) {
   f.DeadTime = fixed1(m.DeadTimePerEvent);
   f.SpcLabel1 = textOf(m.Comment);
   f.SpcLabel2 = textOf(m.SampleId);
+  f.PrecisionOn = s.Precision.Enabled;
+  f.PrecisionRoi = std::to_string(s.Precision.Roi);
+  char pct[32];
+  std::snprintf(pct, sizeof pct, "%.2f", static_cast<double>(s.Precision.TargetPct));
+  f.PrecisionPct = pct;
   return f;
 }
 
@@ -67,6 +92,7 @@ bool StoreSetupFields(Session& s, const McaSetupFields& f) {
   }
   setText(m.Comment, f.SpcLabel1);
   setText(m.SampleId, f.SpcLabel2);
+  if (!storePrecision(s, f)) taken = false;
   return taken;
 }
 

@@ -16,15 +16,22 @@ struct McaSetupFields {
   std::string DeadTime;     // microseconds
   std::string SpcLabel1;    // comment
   std::string SpcLabel2;    // sample identification
+  // The precision preset: also stop when ROI # PrecisionRoi's net sum
+  // reaches a relative sigma of PrecisionPct percent.
+  bool PrecisionOn = false;
+  std::string PrecisionRoi;  // 0 .. 15
+  std::string PrecisionPct;  // above 0, at most 100
 };
 
 inline constexpr const char* kPresetTimeError = "Error ! Preset Time";
 inline constexpr const char* kDeadTimeError = "Error ! Dead Time";
+inline constexpr const char* kPrecisionError = "Error ! Precision";
 
 McaSetupFields LoadSetupFields(Session& session);
 // Stores the fields into the MCA setup. A preset or dead time that is not a
-// number keeps the old value and says so in the status field. Returns
-// whether every field was taken.
+// number keeps the old value and says so in the status field; so does a
+// precision preset whose ROI or percentage is not valid. Returns whether
+// every field was taken.
 bool StoreSetupFields(Session& session, const McaSetupFields& fields);
 
 // "SetUp" on the MCA page. `runDialog` shows the dialog with the fields

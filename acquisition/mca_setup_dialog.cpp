@@ -1,5 +1,6 @@
 #include "acquisition/mca_setup_dialog.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,7 +35,7 @@ QLineEdit* edit(QWidget* parent, const char* name, int x, int y, int w, int h, i
 TVEXA1SetUp::TVEXA1SetUp(const McaSetupFields& f, QWidget* parent) : QDialog(parent) {
   setObjectName("VEXA1SetUp");
   setWindowTitle("VEXA1 SetUp");
-  setFixedSize(396, 179);
+  setFixedSize(396, 207);  // a row below the original layout for the precision preset
   auto* memory = new QGroupBox("McaMemory", this);
   memory->setObjectName("McaMemory");
   memory->setGeometry(8, 16, 97, 153);
@@ -62,6 +63,13 @@ TVEXA1SetUp::TVEXA1SetUp(const McaSetupFields& f, QWidget* parent) : QDialog(par
   label(this, "ID. Code", 122, 116);
   SpcLabel2 = edit(this, "SpcLabel2", 176, 106, 201, 20);
   for (QLineEdit* e : {SpcLabel1, SpcLabel2}) e->setMaxLength(31);
+  PrecisionOn = new QCheckBox("Stop also at σ(net) of ROI #", this);
+  PrecisionOn->setObjectName("PrecisionOn");
+  PrecisionOn->setGeometry(8, 180, 200, 20);
+  PrecisionRoi = edit(this, "PrecisionRoi", 210, 179, 34, 22);
+  label(this, "≤", 250, 182);
+  PrecisionPct = edit(this, "PrecisionPct", 266, 179, 56, 22);
+  label(this, "%", 328, 182);
   auto* ok = new QPushButton("Ok", this);
   ok->setObjectName("OkButton");
   ok->setGeometry(120, 144, 145, 25);
@@ -93,6 +101,9 @@ TVEXA1SetUp::TVEXA1SetUp(const McaSetupFields& f, QWidget* parent) : QDialog(par
   DeadTime->setText(QString::fromStdString(f.DeadTime));
   SpcLabel1->setText(QString::fromLocal8Bit(f.SpcLabel1.c_str()));
   SpcLabel2->setText(QString::fromLocal8Bit(f.SpcLabel2.c_str()));
+  PrecisionOn->setChecked(f.PrecisionOn);
+  PrecisionRoi->setText(QString::fromStdString(f.PrecisionRoi));
+  PrecisionPct->setText(QString::fromStdString(f.PrecisionPct));
 }
 
 McaSetupFields TVEXA1SetUp::fields() const {
@@ -105,6 +116,9 @@ McaSetupFields TVEXA1SetUp::fields() const {
   f.DeadTime = DeadTime->text().toStdString();
   f.SpcLabel1 = SpcLabel1->text().toLocal8Bit().toStdString();
   f.SpcLabel2 = SpcLabel2->text().toLocal8Bit().toStdString();
+  f.PrecisionOn = PrecisionOn->isChecked();
+  f.PrecisionRoi = PrecisionRoi->text().toStdString();
+  f.PrecisionPct = PrecisionPct->text().toStdString();
   return f;
 }
 

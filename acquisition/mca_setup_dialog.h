@@ -5,6 +5,7 @@
 
 #include "acquisition/mca_setup.h"
 
+class QCheckBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -17,6 +18,8 @@ class TVEXA1SetUp final : public QDialog {
 
   QRadioButton *m256ch, *m512ch, *m1024ch, *m2048ch, *m4096ch;
   QLineEdit *PresetRT, *DeadTime, *SpcLabel1, *SpcLabel2;
+  QCheckBox* PrecisionOn;
+  QLineEdit *PrecisionRoi, *PrecisionPct;
 };
 
 // Runs the dialog modally over `parent`; returns whether it ended with OK.

@@ -7,6 +7,7 @@
 // digits match single-precision arithmetic.
 #include <cmath>
 
+#include "acquisition/precision_stop.h"
 #include "acquisition/run_control.h"
 #include "acquisition/view_from_status.h"
 #include "app/session.h"
@@ -38,9 +39,11 @@ void McaTick(Session& s) {
 
   if (ReadStatus(s, 0) == 1) {
     TakeViewFromStatus(s, true);
-    if (a.Status.realTimeTicks() / 10 >= s.Mca.PresetTime) {
+    const bool presetReached = a.Status.realTimeTicks() / 10 >= s.Mca.PresetTime;
+    if (presetReached || PrecisionReached(s)) {
       s.Timer1.Enabled = false;
       ReadSpectrum(s, 0);
+      NoteRunEnd(s, presetReached ? StopReason::Preset : StopReason::Precision);
       StopAcquisition(s, 0);
       a.Running = 0;
       // A stop that failed on the link has already said so; the run is
@@ -48,7 +51,8 @@ void McaTick(Session& s) {
       s.Timer1.Enabled = false;
       a.RealTime = a.Status.realTimeTicks() / 10;
       a.LiveTime = liveTimeOf(a.RealTime, a.Status.eventCount(), s.Mca.DeadTimePerEvent);
-      a.RealTime = s.Mca.PresetTime;
+      // A precision stop keeps the real time it reached.
+      if (presetReached) a.RealTime = s.Mca.PresetTime;
       PaintBox1Paint(s);
       return;
     }

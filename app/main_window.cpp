@@ -180,6 +180,7 @@ void TForm1::buildPages() {
   McaStop = button(VEXA, "McaStop", "Stop", 56, 32, 48);
   McaClear = button(VEXA, "McaClear", "Clear", 106, 32, 48);
   Button10 = button(VEXA, "Button10", "SetUp", 6, 60, 76);
+  PrecisionReadout = label(VEXA, "PrecisionReadout", "", 6, 86, 156);
 
   ROISet = new QWidget;
   ROISet->setObjectName("ROISet");
@@ -243,6 +244,8 @@ void TForm1::buildPages() {
   ListStd = button(xfit, "ListStd", "List Std", 4, 30, 76);
   LoadStd = button(xfit, "LoadStd", "Load Std", 84, 30, 76);
   MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 4, 56, 156);
+  XfitQuality = check(xfit, "XfitQuality", "", 4, 80, 156);
+  XfitQuality->setToolTip("Check to draw the fit's residual over the plot");
 
   PageControl1->addTab(calib, "Eng.Calib");
   PageControl1->addTab(calicPlot, "Calic. Plot");
@@ -368,6 +371,7 @@ void TForm1::connectCalibrationPage() {
           session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
     });
   });
+  connect(XfitQuality, &QCheckBox::toggled, this, [this] { refresh(); });
   connect(PlotLpt, &QPushButton::clicked, this,
           [this] { handle([this] { session_.Texts.Edit1 = PrintReport(session_); }); });
   connect(PrintSpec, &QPushButton::clicked, this, [this] {
@@ -490,6 +494,12 @@ void TForm1::refresh() {
     widget->setText(fromText(*text));
     widget->adjustSize();
   }
+  PrecisionReadout->setText(QString::fromStdString(session_.Precision.Readout));
+  const std::string quality =
+      session_.XfitQuality.valid ? fitQualityLine(session_.XfitQuality, session_.DataModule.Fit) : std::string();
+  XfitQuality->setText(QString::fromStdString(quality));
+  XfitQuality->setToolTip(QString::fromStdString(quality + "\nCheck to draw the fit's residual over the plot"));
+  PaintBox1->setResidual(XfitQuality->isChecked() ? residualCurve(session_) : std::vector<std::vector<CurvePoint>>{});
   for (QPushButton* run : {McaStart, McaStop, McaClear, ZorvStart, ZorvStop, ZorvClear})
     run->setEnabled(session_.RunButtonsEnabled);
   refreshPages();

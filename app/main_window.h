@@ -89,6 +89,8 @@ class TForm1 final : public QMainWindow {
   QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;
   QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit;
+  QCheckBox* XfitQuality = nullptr;    // the fit's quality line; checked: residual curve shown
+  QLabel* PrecisionReadout = nullptr;  // the precision preset's progress
   QLineEdit* Edit1;
   QStatusBar* StatusBar1;
   QTimer* Timer1;

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "acquisition/precision_stop.h"
 #include "app/local_time.h"
 #include "app/page_fields.h"
 #include "app/shared_records.h"
@@ -15,6 +16,7 @@
 #include "device/device_link.h"
 #include "device/mca_transport.h"
 #include "display/plot_model.h"
+#include "xfit/fit_quality.h"
 #include "xfit/mlsq_fit.h"
 
 namespace tolvane {
@@ -47,6 +49,7 @@ class Session {
 
   AcquisitionState Acquisition;
   McaSetup Mca;
+  PrecisionStop Precision;  // the optional second stop condition
   ScanSetup Scan;
   PassFiles Passes;
   DisplayState Display;
@@ -54,7 +57,8 @@ class Session {
   EnergyCalibration Calibration;
   MnFitState MnFit;
   int32_t StandardsLoaded = 0;
-  TDmVQRN DataModule;  // the standards table and the fit's storage
+  TDmVQRN DataModule;      // the standards table and the fit's storage
+  FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
 
   // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
   int SelectedMemory = 0;

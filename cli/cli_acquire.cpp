@@ -8,6 +8,7 @@
 #include "acquisition/run_control.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/cli_precision.h"
 #include "device/clock.h"
 #include "device/mca_commands.h"
 #include "device/mca_open_click.h"
@@ -18,8 +19,8 @@ namespace tolvane::cli {
 namespace {
 
 void showProgress(const Session& s) {
-  std::printf("\r  %8.1f / %.1f s   %8.2f kcps ", s.Acquisition.RealSeconds, s.Mca.PresetTime * 0.1,
-              s.Acquisition.CountRate);
+  std::printf("\r  %8.1f / %.1f s   %8.2f kcps  %s ", s.Acquisition.RealSeconds, s.Mca.PresetTime * 0.1,
+              s.Acquisition.CountRate, s.Precision.Readout.c_str());
   std::fflush(stdout);
 }
 
@@ -32,6 +33,7 @@ int runAcquire(const QStringList& arguments) {
   parser.addOption({"preset", "Preset real time in seconds.", "seconds"});
   parser.addOption({"out", "Spectrum file to write.", "file"});
   parser.addOption(fastOption());
+  addPrecisionOptions(parser);
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
 
   bool ok = false;
@@ -50,9 +52,14 @@ int runAcquire(const QStringList& arguments) {
   session.Acquisition.PresetTime = tenths;
   if (SetPresetTime(session, 0, tenths) != 1) return printError("the analyser refused the preset time");
 
+  if (const std::string usage = applyPrecisionOptions(parser, session); !usage.empty()) {
+    printError(usage);
+    return 2;
+  }
+
   McaStartClick(session);
   if (session.Acquisition.Running != 1) return printError("the analyser did not start");
-  const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+  const bool terminal = ::isatty(STDOUT_FILENO) != 0 && !parser.isSet("json");
   while (session.Timer1.Enabled) {
     analyser.waitOneTick();
     Timer1Timer(session);
@@ -62,8 +69,11 @@ int runAcquire(const QStringList& arguments) {
   if (session.Texts.Edit1 == kStopLinkFailedText) return printError("acquisition ended early: " + session.Texts.Edit1);
 
   if (!WriteSpectrumFile(session, out)) return printError("cannot write " + out);
-  std::printf("wrote %s: %d channels, real time %.1f s, live time %.1f s\n", out.c_str(),
-              session.Acquisition.ChannelCount, session.Acquisition.RealTime * 0.1, session.Acquisition.LiveTime * 0.1);
+  if (!parser.isSet("json"))
+    std::printf("wrote %s: %d channels, real time %.1f s, live time %.1f s\n", out.c_str(),
+                session.Acquisition.ChannelCount, session.Acquisition.RealTime * 0.1,
+                session.Acquisition.LiveTime * 0.1);
+  printRunResult(session, parser.isSet("json"));
   return 0;
 }
 

@@ -57,6 +57,7 @@ int runMnfit(const QStringList& arguments);
 int runDump(const QStringList& arguments);
 int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
+int runResolution(const QStringList& arguments);
 int runReport(const QStringList& arguments);  // needs a QGuiApplication
 
 }  // namespace tolvane::cli

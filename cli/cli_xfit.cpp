@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/cli_fit_quality.h"
 #include "cli/file_session.h"
 #include "files/spectrum_file.h"
 #include "xfit/standards_editor.h"
@@ -38,10 +39,12 @@ bool readCounts(const std::string& path, std::vector<int32_t>& counts, int32_t& 
 
 // One sample's CSV cells after its file name: K-ratio and error per
 // standard, or empty cells when it could not be read or fitted.
-std::string batchRow(XfitBatch& batch, const std::string& path, std::vector<int32_t>& counts, bool& ok) {
+std::string batchRow(XfitBatch& batch, const XfitWorkspace& loaded, const std::string& path,
+                     std::vector<int32_t>& counts, bool& ok) {
   std::array<double, kMaxStandards> coefficients{}, errors{};
   int32_t channels = 0;
   ok = readCounts(path, counts, channels) && batch.fit(counts.data(), channels, coefficients, errors);
+  const FitQuality quality = ok ? assessFit(loaded, coefficients, errors, counts.data(), channels) : FitQuality{};
   std::string row;
   char cell[64];
   for (int k = 0; k < batch.standards(); ++k) {
@@ -54,7 +57,7 @@ std::string batchRow(XfitBatch& batch, const std::string& path, std::vector<int3
                   static_cast<double>(static_cast<float>(errors[static_cast<size_t>(k)])));
     row += cell;
   }
-  return row;
+  return row + fitQualityCells(quality);
 }
 
 int runBatch(const QStringList& files) {
@@ -67,7 +70,7 @@ int runBatch(const QStringList& files) {
     const std::string element = module.Fit.SelectedCopy[static_cast<size_t>(k)].elemName();
     std::printf(",%s_kratio_pct,%s_kratio_err", element.c_str(), element.c_str());
   }
-  std::printf("\n");
+  std::printf("%s\n", kFitQualityColumns);
 
   // Both cores: each worker has its own kernel and takes every other file;
   // the rows are printed in the order the files were given.
@@ -82,7 +85,8 @@ int runBatch(const QStringList& files) {
       std::vector<int32_t> counts(kFileBlockChannels * kFileMaxBlocks);
       for (size_t i = w; i < samples; i += workers) {
         bool ok = false;
-        rows[i] = batchRow(batch, files[static_cast<qsizetype>(i + 1)].toLocal8Bit().toStdString(), counts, ok);
+        rows[i] =
+            batchRow(batch, module.Fit, files[static_cast<qsizetype>(i + 1)].toLocal8Bit().toStdString(), counts, ok);
         fitted[i] = ok;
       }
     });
@@ -141,12 +145,16 @@ int runXfit(const QStringList& arguments) {
       json += std::string(k ? ", " : "") + "{\"index\": " + std::to_string(index) +
               ", \"element\": " + jsonText(r.elemName()) + ", \"kratio_pct\": " + jsonNumber(r.kratioPct()) +
               ", \"kratio_err\": " + jsonNumber(r.kratioErr()) + ", \"wt_pct\": " + wtText +
-              ", \"text\": " + jsonText(text) + "}";
+              ", \"text\": " + jsonText(text) +
+              ", \"detected\": " + (s.XfitQuality.notDetected[static_cast<size_t>(k)] ? "false" : "true") + "}";
     } else {
       std::printf("%-7s %s  wt%% %9.2f\n", r.elemName().c_str(), text.c_str(), wt);
     }
   }
-  if (parser.isSet("json")) std::printf("%s]}\n", json.c_str());
+  if (parser.isSet("json"))
+    std::printf("%s], %s}\n", json.c_str(), fitQualityJson(s.XfitQuality, module.Fit).c_str());
+  else
+    std::printf("%s\n", fitQualityLine(s.XfitQuality, module.Fit).c_str());
   if (parser.isSet("save")) {
     const std::string out = parser.value("save").toLocal8Bit().toStdString();
     if (!SaveStandardTableFile(module.Table, out)) return printError("cannot write " + out);

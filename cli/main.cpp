@@ -28,6 +28,7 @@ const char* kUsage =
     "                                                  mapping scan; prints the pass count\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
+    "  resolution FILE.dat [--cursor C] [--json]       FWHM at 5.9 keV from a Mn K-alpha doublet fit\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
   if (command == "scan") return tolvane::cli::runScan(arguments);
   if (command == "xfit") return tolvane::cli::runXfit(arguments);
   if (command == "report") return tolvane::cli::runReport(arguments);
+  if (command == "resolution") return tolvane::cli::runResolution(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "display/plot_geometry.h"
 #include "display/plot_renderer.h"
 
 namespace tolvane {
@@ -15,6 +16,25 @@ PlotWidget::PlotWidget(PlotRenderer& renderer, QWidget* parent) : QWidget(parent
 void PlotWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawImage(0, 0, renderer_.paintBox());
+  if (residual_.empty()) return;
+  // Zero and the residual in fuchsia, the flags' 5-sigma limits dotted.
+  const QColor fuchsia(255, 0, 255);
+  painter.setPen(QPen(fuchsia, 1, Qt::DotLine));
+  for (const int row : {kPlotHeight / 4, kPlotHeight / 2, 3 * kPlotHeight / 4})
+    painter.drawLine(kPlotLeft, kPlotTop + row, kPlotLeft + kPlotWidth - 1, kPlotTop + row);
+  painter.setPen(QPen(fuchsia, 1));
+  for (const auto& segment : residual_) {
+    QPolygon line;
+    for (const CurvePoint& p : segment) line << QPoint(p.x, p.y);
+    if (line.size() == 1) painter.drawPoint(line.front());
+    painter.drawPolyline(line);
+  }
+}
+
+void PlotWidget::setResidual(std::vector<std::vector<CurvePoint>> segments) {
+  if (segments.empty() && residual_.empty()) return;
+  residual_ = std::move(segments);
+  update();
 }
 
 void PlotWidget::mousePressEvent(QMouseEvent* event) {

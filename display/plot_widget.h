@@ -3,6 +3,9 @@
 // presses on to the window.
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+#include "display/residual_curve.h"
 
 namespace tolvane {
 
@@ -13,6 +16,8 @@ class PlotWidget final : public QWidget {
   PlotWidget(PlotRenderer& renderer, QWidget* parent);
   // Called with the button and the x, y of a press inside the paint box.
   std::function<void(Qt::MouseButton, int, int)> onMousePress;
+  // The fit's residual curve drawn over the plot (none when empty).
+  void setResidual(std::vector<std::vector<CurvePoint>> segments);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -20,6 +25,7 @@ class PlotWidget final : public QWidget {
 
  private:
   PlotRenderer& renderer_;
+  std::vector<std::vector<CurvePoint>> residual_;
 };
 
 }  // namespace tolvane

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libftdi1-dev umockdev libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libeigen3-dev
   fonts-ipafont-gothic fonts-dejavu-core fonts-wine
   clang libclang-rt-14-dev
   xvfb xauth poppler-utils

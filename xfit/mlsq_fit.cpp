@@ -47,13 +47,12 @@ int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath) {
     fit.SelectedIndex[static_cast<size_t>(fit.FitCount)] = i;
     ++fit.FitCount;
   }
-  std::vector<int32_t> counts(kFitChannels);
   for (int k = 0; k < fit.FitCount; ++k) {
     const std::string path = module.Table.Folder + fit.SelectedCopy[static_cast<size_t>(k)].specFile();
-    const int32_t channels = readStandardCounts(path, counts.data());
+    const int32_t channels = readStandardCounts(path, fit.stdCounts(k));
     if (channels < 0) return 0;
     fit.StdChannels = channels;
-    TopHatFilter(counts.data(), fit.filteredStd(k), channels, fit.Widths);
+    TopHatFilter(fit.stdCounts(k), fit.filteredStd(k), channels, fit.Widths);
   }
   return fit.FitCount;
 }

@@ -23,6 +23,8 @@ struct XfitWorkspace {
   std::array<StandardRecord, kMaxStandards> SelectedCopy{};
   int32_t StdChannels = 0;
   std::vector<double> FilteredStd = std::vector<double>(kMaxStandards * kFitChannels, 0.0);
+  // The standards' raw counts, for the fit-quality checks (their noise).
+  std::vector<int32_t> StdCounts = std::vector<int32_t>(kMaxStandards * kFitChannels, 0);
   std::vector<int32_t> SampleCounts = std::vector<int32_t>(kFitChannels, 0);
   int32_t SampleChannels = 0;
   std::vector<double> FilteredSample = std::vector<double>(kFitChannels, 0.0);
@@ -34,6 +36,8 @@ struct XfitWorkspace {
 
   const double* filteredStd(int k) const { return FilteredStd.data() + static_cast<ptrdiff_t>(k) * kFitChannels; }
   double* filteredStd(int k) { return FilteredStd.data() + static_cast<ptrdiff_t>(k) * kFitChannels; }
+  const int32_t* stdCounts(int k) const { return StdCounts.data() + static_cast<ptrdiff_t>(k) * kFitChannels; }
+  int32_t* stdCounts(int k) { return StdCounts.data() + static_cast<ptrdiff_t>(k) * kFitChannels; }
 };
 
 // The data module: the standards table and the fit's storage.

@@ -49,6 +49,9 @@ void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, c
   fit.SampleChannels = n;
   const bool loaded = s.StandardsLoaded == 1;
   const FitOutcome outcome = RunMlsqFit(s.DataModule, loaded, loaded ? std::string() : chooseTable());
+  s.XfitQuality = outcome == FitOutcome::Fitted
+                      ? assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels)
+                      : FitQuality{};
   if (outcome == FitOutcome::Singular) s.Texts.Edit1 = kSingularText;
   if (outcome == FitOutcome::NoSample) s.Texts.Edit1 = kNoSampleText;
   if (runEditor()) PaintBox1Paint(s);

@@ -1,0 +1,47 @@
+#pragma once
+// The detector's resolution from a least-squares fit of the Mn K-alpha
+// peak: the K-alpha1 and K-alpha2 lines as two Gaussians of one width, 11 eV
+// apart with K-alpha2 at half the K-alpha1 intensity, on a linear
+// background. Each channel's model is the Gaussian's integral over the
+// channel (channel k spans k - 0.5 .. k + 0.5). The fit runs twice: first
+// weighted by the counts, then by the first fit's model, which removes the
+// bias of count weights at low counts. The result is the FWHM at the
+// K-alpha1 energy in eV with its standard error, and the reduced
+// chi-square. The Mn K-alpha fit of the window (grid search, fixed width)
+// is a different, older measure and stays as it is.
+#include <cstdint>
+
+namespace tolvane {
+
+struct ResolutionFitInput {
+  const int32_t* counts = nullptr;
+  int32_t channels = 0;
+  int32_t cursor = 0;         // a channel on or near the peak
+  double evPerChannel = 0.0;  // from a valid calibration; 0: 5899 eV / K-alpha1 position
+};
+
+enum class ResolutionFitOutcome { Fitted, NoPeak, TooFewChannels, NotConverged };
+
+struct ResolutionFit {
+  ResolutionFitOutcome outcome = ResolutionFitOutcome::NoPeak;
+  double fwhmEv = 0.0;
+  double fwhmErrEv = 0.0;   // one standard error, widened by sqrt(chi2r) when that is above 1
+  double centroidCh = 0.0;  // K-alpha1 position, channel k centred on k
+  double chi2Reduced = 0.0;
+  double evPerChannel = 0.0;  // the conversion used
+  int32_t low = 0, high = 0;  // fitted channels low .. high-1
+  double dof = 0.0;
+};
+
+inline constexpr double kResolutionKAlpha1Ev = 5899.0;
+inline constexpr double kResolutionKAlpha2Ev = 5888.0;
+inline constexpr double kResolutionKAlpha2Ratio = 0.5;
+
+ResolutionFit fitResolution(const ResolutionFitInput& input);
+
+class Session;
+// The working spectrum of `session` with the cursor given; the conversion
+// comes from the energy calibration when it is valid and in eV or keV.
+ResolutionFitInput resolutionInput(const Session& session, int32_t cursor);
+
+}  // namespace tolvane
