@@ -3,6 +3,7 @@
 #include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <unsupported/Eigen/NonLinearOptimization>
 #include <unsupported/Eigen/NumericalDiff>
@@ -159,6 +160,13 @@ ResolutionFit fitResolution(const ResolutionFitInput& in) {
     return out;
   }
 
+  // A flat stretch "fits" too: demand a peak well above its error and
+  // narrower than the window.
+  const double areaErr = std::sqrt(std::max(s.covariance(kArea, kArea), 0.0));
+  if (!(s.p[kArea] > 3.0 * areaErr) || std::fabs(s.p[kSigma]) > (out.high - out.low) / 4.0) {
+    out.outcome = ResolutionFitOutcome::NoPeak;
+    return out;
+  }
   out.dof = static_cast<double>(model.channel.size() - kParameters);
   out.chi2Reduced = s.chi2 / out.dof;
   out.centroidCh = s.p[kPosition];
@@ -186,6 +194,15 @@ ResolutionFitInput resolutionInput(const Session& s, int32_t cursor) {
       in.evPerChannel = static_cast<double>(c.Gain) * scale;
   }
   return in;
+}
+
+std::string resolutionLine(const Session& s) {
+  const ResolutionFit fit = fitResolution(resolutionInput(s, s.Display.Cursor));
+  if (fit.outcome != ResolutionFitOutcome::Fitted) return {};
+  char text[96];
+  std::snprintf(text, sizeof text, "Resolution %.2f ± %.2f eV at 5.9 keV (χ²ᵣ %.2f)", fit.fwhmEv, fit.fwhmErrEv,
+                fit.chi2Reduced);
+  return text;
 }
 
 }  // namespace tolvane

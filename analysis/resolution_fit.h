@@ -10,6 +10,7 @@
 // chi-square. The Mn K-alpha fit of the window (grid search, fixed width)
 // is a different, older measure and stays as it is.
 #include <cstdint>
+#include <string>
 
 namespace tolvane {
 
@@ -43,5 +44,10 @@ class Session;
 // The working spectrum of `session` with the cursor given; the conversion
 // comes from the energy calibration when it is valid and in eV or keV.
 ResolutionFitInput resolutionInput(const Session& session, int32_t cursor);
+
+// The least-squares resolution of the working spectrum at the cursor as one
+// line, "Resolution 144.24 ± 0.55 eV at 5.9 keV (χ²ᵣ 0.84)", or empty when
+// there is no fit.
+std::string resolutionLine(const Session& session);
 
 }  // namespace tolvane

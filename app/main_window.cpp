@@ -26,6 +26,7 @@
 #include "analysis/energy_calibration.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
+#include "analysis/resolution_fit.h"
 #include "app/about_dialog.h"
 #include "device/mca_open_click.h"
 #include "display/hard_copy.h"
@@ -385,7 +386,16 @@ void TForm1::connectCalibrationPage() {
   });
   connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });
   connect(FWHM, &QPushButton::clicked, this, [this] { handle([this] { FWHMClick(session_); }); });
-  connect(MnKaFit, &QPushButton::clicked, this, [this] { handle([this] { MnKaFitClick(session_); }); });
+  connect(MnKaFit, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      MnKaFitClick(session_);
+      // The least-squares resolution beside the fit's own figure.
+      if (session_.MnFit.OverlayShown == 1)
+        StatusBar1->showMessage(QString::fromStdString(resolutionLine(session_)));
+      else
+        StatusBar1->clearMessage();
+    });
+  });
   connect(LengCh, &QCheckBox::clicked, this, [this] { handle([this] { LengChClick(session_); }); });
   connect(HengCh, &QCheckBox::clicked, this, [this] { handle([this] { HengChClick(session_); }); });
   connect(LowCh, &QLineEdit::textEdited, this,

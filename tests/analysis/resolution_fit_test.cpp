@@ -10,6 +10,7 @@
 #include <random>
 
 #include "device/sim/spectrum_model.h"
+#include "test_support.h"
 
 namespace tolvane {
 namespace {
@@ -94,6 +95,26 @@ TEST(ResolutionFit, ReportsTheCentroidAndRefusesAnEmptyRegion) {
   std::vector<int32_t> empty(kChannels, 0);
   EXPECT_EQ(fitResolution({empty.data(), kChannels, 590, 10.0}).outcome, ResolutionFitOutcome::NoPeak);
   EXPECT_EQ(fitResolution({counts.data(), 4, 2, 10.0}).outcome, ResolutionFitOutcome::NoPeak);
+}
+
+TEST(ResolutionFit, TheWindowsLineUsesTheWorkingSpectrumAndAKeVCalibration) {
+  testing::SimRig rig(0);
+  Session& s = *rig.session;
+  const auto mean = modelMean(4e5, 150.0);
+  s.Acquisition.ChannelCount = kChannels;
+  std::copy(mean.begin(), mean.end(), s.Working.Counts.begin());
+  s.Display.Cursor = 590;
+  s.Calibration.Valid = 1;
+  s.Calibration.Gain = 0.01f;  // keV per channel; half a channel's offset
+  s.Calibration.Offset = 0.005f;
+  EXPECT_EQ(resolutionInput(s, 590).evPerChannel, static_cast<double>(0.01f) * 1000.0);
+  const std::string line = resolutionLine(s);
+  ASSERT_EQ(line.substr(0, 11), "Resolution ") << line;
+  EXPECT_NEAR(std::stod(line.substr(11)), 150.0, 0.2) << line;
+  EXPECT_NE(line.find(" eV at 5.9 keV (χ²ᵣ "), std::string::npos) << line;
+  EXPECT_EQ(resolutionInput(s, 1500).evPerChannel, 0.0);  // 15 keV: not Mn K-alpha, the calibration is not used
+  s.Display.Cursor = 3000;                                // nothing there
+  EXPECT_EQ(resolutionLine(s), "");
 }
 
 }  // namespace
