@@ -3,13 +3,13 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <thread>
 #include <vector>
 
 #include "cli/cli_common.h"
+#include "cli/cli_xfit_map.h"
 #include "cli/file_session.h"
 #include "files/spectrum_file.h"
+#include "xfit/batch_files.h"
 #include "xfit/standards_editor.h"
 #include "xfit/xfit_commands.h"
 
@@ -27,37 +27,25 @@ std::string jsonText(const std::string& text) {
   return out + "\"";
 }
 
-// The sample's counts as File > Read takes them; false when refused.
-bool readCounts(const std::string& path, std::vector<int32_t>& counts, int32_t& channels) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  SpectrumFileHeader header;
-  channels = decodeSpectrumFile(in, header, counts.data(), static_cast<int>(counts.size()));
-  return channels > 0 && channels == header.channelCount();
-}
-
 // One sample's CSV cells after its file name: K-ratio and error per
 // standard, or empty cells when it could not be read or fitted.
-std::string batchRow(XfitBatch& batch, const std::string& path, std::vector<int32_t>& counts, bool& ok) {
-  std::array<double, kMaxStandards> coefficients{}, errors{};
-  int32_t channels = 0;
-  ok = readCounts(path, counts, channels) && batch.fit(counts.data(), channels, coefficients, errors);
+std::string batchRow(const BatchFileResult& result, int standards) {
   std::string row;
   char cell[64];
-  for (int k = 0; k < batch.standards(); ++k) {
-    if (!ok) {
+  for (int k = 0; k < standards; ++k) {
+    if (result.status != BatchFileStatus::Fitted) {
       row += ",,";
       continue;
     }
     std::snprintf(cell, sizeof cell, ",%.9g,%.9g",
-                  static_cast<double>(static_cast<float>(coefficients[static_cast<size_t>(k)] * 100)),
-                  static_cast<double>(static_cast<float>(errors[static_cast<size_t>(k)])));
+                  static_cast<double>(static_cast<float>(result.fit.coefficients[static_cast<size_t>(k)] * 100)),
+                  static_cast<double>(static_cast<float>(result.fit.errors[static_cast<size_t>(k)])));
     row += cell;
   }
   return row;
 }
 
-int runBatch(const QStringList& files) {
+int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
   const std::string table = files.front().toLocal8Bit().toStdString();
@@ -69,31 +57,20 @@ int runBatch(const QStringList& files) {
   }
   std::printf("\n");
 
-  // Both cores: each worker has its own kernel and takes every other file;
-  // the rows are printed in the order the files were given.
-  const size_t samples = static_cast<size_t>(files.size() - 1);
-  std::vector<std::string> rows(samples);
-  std::vector<char> fitted(samples, 0);
-  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
-  std::vector<std::thread> threads;
-  for (unsigned w = 0; w < workers; ++w)
-    threads.emplace_back([&, w] {
-      XfitBatch batch(module.Fit);
-      std::vector<int32_t> counts(kFileBlockChannels * kFileMaxBlocks);
-      for (size_t i = w; i < samples; i += workers) {
-        bool ok = false;
-        rows[i] = batchRow(batch, files[static_cast<qsizetype>(i + 1)].toLocal8Bit().toStdString(), counts, ok);
-        fitted[i] = ok;
-      }
-    });
-  for (auto& t : threads) t.join();
+  // Every core fits files as it reads them; the rows are printed in the
+  // order the files were given.
+  std::vector<std::string> paths;
+  for (qsizetype i = 1; i < files.size(); ++i) paths.push_back(files[i].toLocal8Bit().toStdString());
+  std::vector<BatchFileResult> results;
+  fitSpectrumFiles(module.Fit, paths, results);
   int failures = 0;
-  for (size_t i = 0; i < samples; ++i) {
+  for (size_t i = 0; i < results.size(); ++i) {
     std::printf("%s%s\n", QFileInfo(files[static_cast<qsizetype>(i + 1)]).fileName().toLocal8Bit().constData(),
-                rows[i].c_str());
-    failures += fitted[i] ? 0 : 1;
+                batchRow(results[i], module.Fit.FitCount).c_str());
+    failures += results[i].status == BatchFileStatus::Fitted ? 0 : 1;
   }
   if (failures > 0) std::fprintf(stderr, "tolvane-cli: %d sample(s) could not be read or fitted\n", failures);
+  if (map && writeKratioMaps(*map, module.Fit, results) != 0) return 1;
   return failures > 0 ? 1 : 0;
 }
 
@@ -108,11 +85,14 @@ int runXfit(const QStringList& arguments) {
   parser.addOption({"json", "Print one JSON object."});
   parser.addOption({"save", "Write the table with the results (as Save Table).", "OUT.ref"});
   parser.addOption({"batch", "Fit many samples against one table."});
+  addMapOptions(parser);
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
   const QStringList files = parser.positionalArguments();
   if (parser.isSet("batch")) {
     if (files.size() < 2) return printError("--batch takes TABLE.ref and one or more spectrum files");
-    return runBatch(files);
+    std::optional<MapRequest> map;
+    if (const int usage = mapRequestFrom(parser, files.size() - 1, map)) return usage;
+    return runBatch(files, map);
   }
   if (files.size() != 2) return printError("xfit takes SAMPLE.dat TABLE.ref");
 

@@ -28,6 +28,8 @@ const char* kUsage =
     "                                                  mapping scan; prints the pass count\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
+    "  xfit --batch TABLE.ref --map WxH --out-dir DIR FILE.dat...\n"
+    "                                                  and per standard K-ratio maps (PNG, CSV)\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
@@ -36,7 +38,8 @@ const char* kUsage =
 int main(int argc, char** argv) {
   // Drawing needs Qt Gui; it runs headless on the offscreen platform unless
   // a platform is chosen explicitly.
-  const bool drawing = argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0);
+  bool drawing = argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0);
+  for (int i = 2; i < argc && std::strcmp(argv[1], "xfit") == 0; ++i) drawing = drawing || std::strcmp(argv[i], "--map") == 0;
   if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   std::unique_ptr<QCoreApplication> app =
       drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);

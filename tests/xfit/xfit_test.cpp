@@ -8,6 +8,7 @@
 #include "files/spectrum_file.h"
 #include "test_support.h"
 #include "xfit/standards_editor.h"
+#include "xfit/xfit_batch.h"
 #include "xfit/xfit_commands.h"
 
 namespace tolvane {

@@ -1,0 +1,58 @@
+#include "cli/cli_xfit_map.h"
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "cli/cli_common.h"
+#include "xfit/kratio_map_renderer.h"
+
+namespace tolvane::cli {
+
+void addMapOptions(QCommandLineParser& parser) {
+  parser.addOption({"map",
+                    "With --batch: the files are a raster of W x H points, in rows from the top left; write "
+                    "per standard a 16-bit K-ratio map (0.01 % per grey level), a false-colour map and a CSV.",
+                    "WxH"});
+  parser.addOption({"out-dir", "The folder for the maps (made when missing).", "DIR"});
+}
+
+int mapRequestFrom(const QCommandLineParser& parser, qsizetype sampleFiles, std::optional<MapRequest>& request) {
+  const auto usage = [](const std::string& message) {
+    printError(message);
+    return 2;
+  };
+  if (!parser.isSet("map")) return parser.isSet("out-dir") ? usage("--out-dir goes with --map") : 0;
+  if (!parser.isSet("out-dir")) return usage("--map needs --out-dir DIR");
+  const std::string text = parser.value("map").toStdString();
+  const std::optional<MapSize> size = parseMapSize(text);
+  if (!size) return usage("--map takes WxH, for example 64x48, not " + text);
+  if (size->points() != sampleFiles)
+    return usage("--map " + text + " needs " + std::to_string(size->points()) + " spectrum files, " +
+                 std::to_string(sampleFiles) + " given");
+  request = MapRequest{*size, parser.value("out-dir").toLocal8Bit().toStdString()};
+  return 0;
+}
+
+int writeKratioMaps(const MapRequest& request, const XfitWorkspace& fit, const std::vector<BatchFileResult>& results) {
+  std::error_code ec;
+  std::filesystem::create_directories(request.folder, ec);
+  if (!std::filesystem::is_directory(request.folder)) return printError("cannot make the folder " + request.folder);
+  for (int k = 0; k < fit.FitCount; ++k) {
+    KratioMap map;
+    map.size = request.size;
+    map.record = fit.SelectedIndex[static_cast<size_t>(k)];
+    map.element = fit.SelectedCopy[static_cast<size_t>(k)].elemName();
+    map.kratioPct.reserve(results.size());
+    for (const BatchFileResult& r : results)
+      map.kratioPct.push_back(
+          r.status == BatchFileStatus::Fitted
+              ? static_cast<double>(static_cast<float>(r.fit.coefficients[static_cast<size_t>(k)] * 100))
+              : std::numeric_limits<double>::quiet_NaN());
+    std::string error;
+    if (!writeKratioMapFiles(map, request.folder, &error)) return printError("cannot write the maps: " + error);
+  }
+  return 0;
+}
+
+}  // namespace tolvane::cli
