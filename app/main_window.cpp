@@ -37,6 +37,7 @@
 #include "files/print_gui.h"
 #include "files/spectrum_file.h"
 #include "roi/roi_page.h"
+#include "app/xfit_batch_dialog.h"
 #include "xfit/standards_editor_dialog.h"
 #include "xfit/xfit_commands.h"
 
@@ -129,6 +130,10 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
                                                                                    : QString();
   };
   runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table); };
+  runXfitBatch = [this](const XfitWorkspace& loaded) {
+    XfitBatchDialog dialog(loaded, this);
+    dialog.exec();
+  };
   Edit1->installEventFilter(this);
   connectViewControls();
   connectRoiPage();
@@ -242,7 +247,8 @@ void TForm1::buildPages() {
   EditStd = button(xfit, "EditStd", "Edit Std", 84, 4, 76);
   ListStd = button(xfit, "ListStd", "List Std", 4, 30, 76);
   LoadStd = button(xfit, "LoadStd", "Load Std", 84, 30, 76);
-  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 4, 56, 156);
+  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 4, 56, 76);
+  BatchFit = button(xfit, "BatchFit", "Batch…", 84, 56, 76);
 
   PageControl1->addTab(calib, "Eng.Calib");
   PageControl1->addTab(calicPlot, "Calic. Plot");
@@ -366,6 +372,14 @@ void TForm1::connectCalibrationPage() {
     handle([this] {
       MLSQfitClick(
           session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
+    });
+  });
+  // The batch uses the standards loaded by "Load Std", and loads a table
+  // first when none has been, as "MLSQ Fit" does.
+  connect(BatchFit, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      if (session_.StandardsLoaded != 1) LoadStdClick(session_, chooseTablePath().toLocal8Bit().toStdString());
+      if (session_.StandardsLoaded == 1) runXfitBatch(session_.DataModule.Fit);
     });
   });
   connect(PlotLpt, &QPushButton::clicked, this,

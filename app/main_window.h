@@ -54,6 +54,8 @@ class TForm1 final : public QMainWindow {
   // The data module's table dialogs and the standards editor.
   std::function<QString()> chooseTablePath;
   std::function<bool()> runEditor;
+  // "Batch...": the batch fit of many files against the loaded standards.
+  std::function<void(const XfitWorkspace&)> runXfitBatch;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -88,7 +90,7 @@ class TForm1 final : public QMainWindow {
   QRadioButton *McaMem, *Mem1Spec, *Mem2Spec, *Mem3Spec;
   QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;
-  QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit;
+  QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit, *BatchFit;
   QLineEdit* Edit1;
   QStatusBar* StatusBar1;
   QTimer* Timer1;

@@ -1,8 +1,6 @@
 #include "cli/cli_xfit_map.h"
 
-#include <cmath>
 #include <filesystem>
-#include <limits>
 
 #include "cli/cli_common.h"
 #include "xfit/kratio_map_renderer.h"
@@ -38,17 +36,7 @@ int writeKratioMaps(const MapRequest& request, const XfitWorkspace& fit, const s
   std::error_code ec;
   std::filesystem::create_directories(request.folder, ec);
   if (!std::filesystem::is_directory(request.folder)) return printError("cannot make the folder " + request.folder);
-  for (int k = 0; k < fit.FitCount; ++k) {
-    KratioMap map;
-    map.size = request.size;
-    map.record = fit.SelectedIndex[static_cast<size_t>(k)];
-    map.element = fit.SelectedCopy[static_cast<size_t>(k)].elemName();
-    map.kratioPct.reserve(results.size());
-    for (const BatchFileResult& r : results)
-      map.kratioPct.push_back(
-          r.status == BatchFileStatus::Fitted
-              ? static_cast<double>(static_cast<float>(r.fit.coefficients[static_cast<size_t>(k)] * 100))
-              : std::numeric_limits<double>::quiet_NaN());
+  for (const KratioMap& map : kratioMaps(fit, request.size, results)) {
     std::string error;
     if (!writeKratioMapFiles(map, request.folder, &error)) return printError("cannot write the maps: " + error);
   }

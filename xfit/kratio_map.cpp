@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace tolvane {
 
@@ -22,6 +23,23 @@ std::optional<MapSize> parseMapSize(const std::string& text) {
   const MapSize size{number(text.substr(0, x)), number(text.substr(x + 1))};
   if (size.width < 1 || size.height < 1) return std::nullopt;
   return size;
+}
+
+std::vector<KratioMap> kratioMaps(const XfitWorkspace& fit, MapSize size, const std::vector<BatchFileResult>& results) {
+  std::vector<KratioMap> maps;
+  for (int k = 0; k < fit.FitCount; ++k) {
+    KratioMap& map = maps.emplace_back();
+    map.size = size;
+    map.record = fit.SelectedIndex[static_cast<size_t>(k)];
+    map.element = fit.SelectedCopy[static_cast<size_t>(k)].elemName();
+    map.kratioPct.reserve(results.size());
+    for (const BatchFileResult& r : results)
+      map.kratioPct.push_back(
+          r.status == BatchFileStatus::Fitted
+              ? static_cast<double>(static_cast<float>(r.fit.coefficients[static_cast<size_t>(k)] * 100))
+              : std::numeric_limits<double>::quiet_NaN());
+  }
+  return maps;
 }
 
 std::vector<uint16_t> kratioGreyLevels(const KratioMap& map) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "xfit/batch_files.h"
+
 namespace tolvane {
 
 struct MapSize {
@@ -28,6 +30,10 @@ struct KratioMap {
   std::string element;  // its element label
   std::vector<double> kratioPct;
 };
+
+// Per selected standard, its map from batch results given in raster
+// order (the K-ratio rounded to single precision, as the table keeps it).
+std::vector<KratioMap> kratioMaps(const XfitWorkspace& fit, MapSize size, const std::vector<BatchFileResult>& results);
 
 // One grey level per 0.01 % of K-ratio: round(K% x 100), held to 0 ..
 // 65535; a point not fitted is 0.
