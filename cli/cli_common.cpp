@@ -127,7 +127,8 @@ LiveAnalyser::LiveAnalyser(const QCommandLineParser& parser) : fast_(parser.isSe
   auto session = std::make_unique<Session>(*api_, clock);
   McaOpenClick(*session);
   if (session->Acquisition.DeviceOpen != 1) {
-    fail(code::kDevice, "no analyser could be opened (" + session->Texts.Edit2 + ")");
+    fail(code::kDevice,
+         "no analyser could be opened via " + api_->backendName() + " (none attached, or it did not answer)");
     return;
   }
   session_ = std::move(session);

@@ -82,5 +82,6 @@ int runDump(const QStringList& arguments);
 int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
 int runReport(const QStringList& arguments);  // needs a QGuiApplication
+int runTable(const QStringList& arguments);
 
 }  // namespace tolvane::cli

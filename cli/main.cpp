@@ -30,6 +30,7 @@ const char* kUsage =
     "                                                  mapping scan, one file per pass\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
+    "  table new|add|show TABLE.ref ...                make and show a standards table\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
     "run 'tolvane-cli <command> --help' for a command's options; docs/cli.md describes them all\n";
 
@@ -57,6 +58,7 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "dump") return runDump(arguments);
   if (command == "scan") return runScan(arguments);
   if (command == "xfit") return runXfit(arguments);
+  if (command == "table") return runTable(arguments);
   if (command == "report") return runReport(arguments);
   return -1;
 }

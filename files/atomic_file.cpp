@@ -74,8 +74,10 @@ std::string temporaryPattern(const std::string& target) {
 }  // namespace
 
 bool writeFileAtomically(const std::string& linkOrPath, const void* data, size_t size, std::string* error) {
+  // A device or pipe, reached directly or through links (the system
+  // follows them, including those like /dev/stdout whose target is no path).
+  if (isSpecialFile(linkOrPath)) return writeDirectly(linkOrPath, data, size, error);
   const std::string path = followLinks(linkOrPath);
-  if (isSpecialFile(path)) return writeDirectly(path, data, size, error);
   const std::string folder = folderOf(path);
   std::string pattern = temporaryPattern(path);
   std::vector<char> name(pattern.begin(), pattern.end());

@@ -26,16 +26,19 @@ std::string followLinks(const std::string& path) {
 }
 
 OutputProblem checkOutputPath(const std::string& path) {
-  const std::string target = followLinks(path);
   struct stat info {};
-  if (::stat(target.c_str(), &info) == 0) {
+  // What the path names, links followed by the system (this also covers
+  // links such as /dev/stdout whose target is no path).
+  if (::stat(path.c_str(), &info) == 0) {
     if (S_ISDIR(info.st_mode)) return OutputProblem::IsFolder;
-    return ::access(target.c_str(), W_OK) == 0 ? OutputProblem::None : OutputProblem::NotWritable;
+    if (::access(path.c_str(), W_OK) != 0) return OutputProblem::NotWritable;
+    if (!S_ISREG(info.st_mode)) return OutputProblem::None;  // a device or pipe is written in place
   }
+  // A regular file is replaced by a new one made beside it, so its folder
+  // must take new files.
+  const std::string target = followLinks(path);
   const std::string folder = folderOf(target).empty() ? "." : folderOf(target);
   if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return OutputProblem::NoSuchFolder;
-  // A replaced file is written as a new one beside it, so the folder must
-  // take new files.
   return ::access(folder.c_str(), W_OK | X_OK) == 0 ? OutputProblem::None : OutputProblem::FolderNotWritable;
 }
 

@@ -48,7 +48,7 @@ endif()
 # The simulated passes repeat byte for byte, so the first file is marked to
 # tell it from a pass written over it.
 file(WRITE "${WORK}/map_0001.dat" "kept")
-execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 5 --passes 2 --save "${WORK}/map" --fast
+execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 0.5 --passes 2 --save "${WORK}/map" --fast
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 file(READ "${WORK}/map_0001.dat" first_after)
 if(NOT rc EQUAL 0 OR NOT first_after STREQUAL "kept" OR NOT EXISTS "${WORK}/map_0005.dat"
