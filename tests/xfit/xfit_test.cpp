@@ -355,5 +355,25 @@ TEST(TopHat, OtherWidthsUseTheWeightedLoop) {
   EXPECT_EQ(out[100], 0.0);  // past the spectrum
 }
 
+TEST(Xfit, AStandardCountedForAnotherLiveTimeIsNamedInTheStatusField) {
+  XfitRig x;
+  auto standard = peak(1024, 300, 1000);
+  SpectrumFileHeader h;
+  h.setChannelCount(1024);
+  h.setLiveTime(600);  // 60 s
+  testing::writeFileBytes(x.dir.path("fe.dat"), encodeSpectrumFile(h, standard.data(), 1024));
+  StandardTable t;
+  useStandard(t, 0, "Fe", "fe.dat", 270, 330);
+  x.load(t);
+  x.sample(peak(1024, 300, 500));
+  x.s().Acquisition.LiveTime = 50;  // 5 s
+  x.fit();
+  EXPECT_EQ(x.s().Texts.Edit1, kLiveTimesDifferText);
+  x.s().Texts.Edit1.clear();
+  x.s().Acquisition.LiveTime = 600;
+  x.fit();
+  EXPECT_EQ(x.s().Texts.Edit1, "");
+}
+
 }  // namespace
 }  // namespace tolvane
