@@ -5,6 +5,7 @@
 
 #include "app/session.h"
 #include "app/text_number.h"
+#include "display/view_labels.h"
 
 namespace tolvane {
 
@@ -46,6 +47,7 @@ void EngCalibClick(Session& s) {
   cal.Gain = gain;
   cal.Offset = offset;
   cal.Valid = 1;
+  ShowCursorEnergy(s);
 }
 
 void LowChChange(Session& s, const std::string& text) {
