@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/caption_fit_gui.h"
+
 namespace tolvane {
 
 namespace {
@@ -93,6 +95,7 @@ TVEXA1SetUp::TVEXA1SetUp(const McaSetupFields& f, QWidget* parent) : QDialog(par
   DeadTime->setText(QString::fromStdString(f.DeadTime));
   SpcLabel1->setText(QString::fromLocal8Bit(f.SpcLabel1.c_str()));
   SpcLabel2->setText(QString::fromLocal8Bit(f.SpcLabel2.c_str()));
+  fitCaptions(this);
 }
 
 McaSetupFields TVEXA1SetUp::fields() const {

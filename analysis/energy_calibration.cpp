@@ -5,6 +5,7 @@
 
 #include "app/session.h"
 #include "app/text_number.h"
+#include "display/view_labels.h"
 
 namespace tolvane {
 
@@ -58,6 +59,7 @@ void EngCalibClick(Session& s) {
   cal.Gain = line.gain;
   cal.Offset = line.offset;
   cal.Valid = 1;
+  ShowCursorEnergy(s);
 }
 
 void LowChChange(Session& s, const std::string& text) {

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "acquisition/mca_setup_dialog.h"
 #include "acquisition/run_control.h"
@@ -27,18 +28,22 @@
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
 #include "app/about_dialog.h"
+#include "app/caption_fit_gui.h"
+#include "app/status_text.h"
 #include "device/mca_open_click.h"
 #include "display/hard_copy.h"
 #include "display/memory_slots.h"
 #include "display/plot_calls.h"
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
+#include "display/view_window.h"
 #include "files/ascii_dump.h"
 #include "files/print_gui.h"
 #include "files/spectrum_file.h"
 #include "roi/roi_page.h"
 #include "app/xfit_batch_dialog.h"
 #include "xfit/standards_editor_dialog.h"
+#include "xfit/table_file_dialog.h"
 #include "xfit/xfit_commands.h"
 
 namespace tolvane {
@@ -120,15 +125,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
-  chooseTablePath = [this] {
-    QFileDialog dialog(this);
-    dialog.setNameFilters({"Std Reference(*.ref)", "MCA Data(*.dat)"});
-    dialog.selectNameFilter("Std Reference(*.ref)");
-    dialog.setDefaultSuffix("dat");
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                   : QString();
-  };
+  chooseTablePath = [this] { return chooseTableOpenPath(this); };
   runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table); };
   runXfitBatch = [this](const XfitWorkspace& loaded) {
     XfitBatchDialog dialog(loaded, this);
@@ -142,6 +139,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   session_.Painter = &renderer_;
   InitialiseState(session_);
   refresh();
+  fitCaptions(Client);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -159,13 +157,13 @@ void TForm1::buildLeftSide() {
   Label10 = label(Client, "Label10", "Counts", 352, 346);
   Label2 = label(Client, "Label2", "2047ch", 490, 346);
   ScrollBar1 = place(new QScrollBar(Qt::Horizontal, Client), "ScrollBar1", 8, 360, 523, 16);
-  ScrollBar1->setPageStep(10);
+  ScrollBar1->setSingleStep(kScrollLine);
 }
 
 void TForm1::buildPages() {
   ZARV = place(new QTabWidget(Client), "ZARV", 550, 8, 169, 125);
   // Four tabs must fit in 169 pixels.
-  Client->setStyleSheet("QTabBar::tab { padding: 2px 4px; }");
+  Client->setStyleSheet("QTabBar::tab { padding: 2px 5px; }");
 
   ZORV = new QWidget;
   ZORV->setObjectName("ZORV");
@@ -193,6 +191,7 @@ void TForm1::buildPages() {
   ROINoSelect->addItem(QString());
   ROIOnCheck = check(ROISet, "ROIOnCheck", "ON", 86, 5, 40);
   ROIColor = place(new QComboBox(ROISet), "ROIColor", 124, 4, 38, 20);
+  ROIColor->setIconSize(QSize(9, 12));
   Element = edit(ROISet, "Element", "Element", 4, 28, 78);
   ROILowCh = check(ROISet, "ROILowCh", "L_Ch", 4, 52, 50);
   EditROILow = edit(ROISet, "EditROILow", "", 58, 51, 56);
@@ -243,12 +242,12 @@ void TForm1::buildPages() {
 
   auto* xfit = new QWidget;
   xfit->setObjectName("XfitPage");
-  AddStd = button(xfit, "AddStd", "Add Std", 4, 4, 76);
-  EditStd = button(xfit, "EditStd", "Edit Std", 84, 4, 76);
-  ListStd = button(xfit, "ListStd", "List Std", 4, 30, 76);
-  LoadStd = button(xfit, "LoadStd", "Load Std", 84, 30, 76);
-  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 4, 56, 76);
-  BatchFit = button(xfit, "BatchFit", "Batch…", 84, 56, 76);
+  AddStd = button(xfit, "AddStd", "Add Std", 4, 8, 65, 20);
+  EditStd = button(xfit, "EditStd", "Edit Std", 4, 35, 65, 20);
+  ListStd = button(xfit, "ListStd", "List Std", 4, 64, 65, 20);
+  LoadStd = button(xfit, "LoadStd", "Load Std", 80, 64, 73, 20);
+  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 80, 8, 73, 45);
+  BatchFit = button(xfit, "BatchFit", "Batch…", 4, 86, 65, 18);
 
   PageControl1->addTab(calib, "Eng.Calib");
   PageControl1->addTab(calicPlot, "Calic. Plot");
@@ -286,10 +285,13 @@ const std::pair<const char*, Colour24> kColourChoices[] = {
     {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF},
 };
 
+// The box is narrower than the colour names: it shows swatches, and each
+// name is the swatch's tool tip.
 void addColour(QComboBox* box, const QString& name, Colour24 colour) {
-  QPixmap swatch(12, 12);
+  QPixmap swatch(9, 12);
   swatch.fill(QColor(toQRgb(colour)));
-  box->addItem(QIcon(swatch), name, QVariant::fromValue(static_cast<uint>(colour)));
+  box->addItem(QIcon(swatch), QString(), QVariant::fromValue(static_cast<uint>(colour)));
+  box->setItemData(box->count() - 1, name, Qt::ToolTipRole);
 }
 
 // Selects `colour` in the box, adding it when it is not one of the list's.
@@ -318,11 +320,11 @@ void TForm1::connectViewControls() {
   connect(Expand, &QPushButton::clicked, this, [this] { handle([this] { ExpandClick(session_); }); });
   connect(Compres, &QPushButton::clicked, this, [this] { handle([this] { CompresClick(session_); }); });
   connect(SnapPeak, &QPushButton::clicked, this, [this] { handle([this] { SnapPeakClick(session_); }); });
-  ScrollBar1->setRange(0, 1);
+  // The thumb stands where the view stands in the memory (refresh() keeps
+  // it there); an arrow hands the handler the position before the step.
   connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this](int action) {
-    int32_t position = ScrollBar1->sliderPosition();
+    int32_t position = ScrollBar1->value();
     handle([&] { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
-    ScrollBar1->setSliderPosition(std::clamp(position, ScrollBar1->minimum(), ScrollBar1->maximum()));
   });
   PaintBox1->onMousePress = [this](Qt::MouseButton button, int x, int) {
     handle([&] { PaintBox1MouseDown(session_, button == Qt::LeftButton ? MouseButton::Left : MouseButton::Other, x); });
@@ -494,7 +496,9 @@ void TForm1::About1Click() {
 
 void TForm1::refresh() {
   const WindowTexts& t = session_.Texts;
-  Edit1->setText(fromText(t.Edit1));
+  const StatusText status = shortenStatusText(t.Edit1);
+  Edit1->setText(fromText(status.shown));
+  Edit1->setToolTip(fromText(status.toolTip));
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
   const std::pair<QLabel*, const std::string*> labels[] = {
@@ -506,6 +510,7 @@ void TForm1::refresh() {
   }
   for (QPushButton* run : {McaStart, McaStop, McaClear, ZorvStart, ZorvStop, ZorvClear})
     run->setEnabled(session_.RunButtonsEnabled);
+  refreshScrollBar();
   refreshPages();
   Timer1->setInterval(session_.Timer1.IntervalMs);
   if (session_.Timer1.Enabled != Timer1->isActive()) {
@@ -516,13 +521,25 @@ void TForm1::refresh() {
   }
 }
 
+void TForm1::refreshScrollBar() {
+  const DisplayState& d = session_.Display;
+  const int shown = std::max(d.LastShown - d.FirstShown + 1, 1);
+  const int maximum = std::max(session_.Acquisition.ChannelCount - shown, 0);
+  const QSignalBlocker blocker(ScrollBar1);
+  ScrollBar1->setRange(0, maximum);
+  ScrollBar1->setPageStep(shown);
+  ScrollBar1->setValue(std::clamp(d.FirstShown, 0, maximum));
+}
+
 void TForm1::refreshPages() {
   // Programmatic changes must not run the handlers of user edits.
   const RoiPageFields& roi = session_.RoiPage;
   {
     const QSignalBlocker blockers[] = {QSignalBlocker(ROINoSelect), QSignalBlocker(ROIOnCheck),
                                        QSignalBlocker(ROIColor), QSignalBlocker(ROILowCh), QSignalBlocker(ROIHighCh)};
-    if (roi.Selected >= 0 && roi.Selected < ROINoSelect->count()) ROINoSelect->setCurrentIndex(roi.Selected);
+    // The list shows the selection the page holds, none included.
+    const bool listed = roi.Selected >= 0 && roi.Selected < ROINoSelect->count();
+    ROINoSelect->setCurrentIndex(listed ? roi.Selected : -1);
     ROIOnCheck->setChecked(roi.On);
     selectColour(ROIColor, roi.Colour);
     ROILowCh->setChecked(false);  // momentary boxes

@@ -105,6 +105,7 @@ class TForm1 final : public QMainWindow {
   void connectRoiPage();
   void connectCalibrationPage();
   void refreshPages();
+  void refreshScrollBar();
   // Runs a core operation, then refreshes the widgets.
   void handle(const std::function<void()>& operation);
 

@@ -188,7 +188,7 @@ TEST(MainWindowControls, ViewButtonsDriveTheViewAndTheLabels) {
   EXPECT_TRUE(w.session().Display.LogScale);
   w.ScrollBar1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   EXPECT_EQ(w.Label1->text(), "0ch");  // the whole memory cannot move
-  EXPECT_EQ(w.Edit1->text(), "11");
+  EXPECT_EQ(w.Edit1->text(), "10");
 }
 
 TEST(MainWindowControls, AClickOnThePlotMovesTheCursor) {

@@ -333,6 +333,15 @@ TEST(StandardsEditor, RowsShowKRatiosOrWeightPercentAndTypedWtPercentSetsCf) {
   EXPECT_EQ(view.rows[0].cf, "   1.000");  // the edit is not refreshed
   StdWtperChange(table, 0, "-");
   EXPECT_EQ(fe.wtper(), 20.0f);
+  // The locale's decimal comma and the point are both taken.
+  StdWtperChange(table, 0, "18,75", ',');
+  EXPECT_EQ(fe.wtper(), 18.75f);
+  StdWtperChange(table, 0, "17.5", ',');
+  EXPECT_EQ(fe.wtper(), 17.5f);
+  StdWtperChange(table, 0, "16,5");  // a comma where the locale has none
+  EXPECT_EQ(fe.wtper(), 17.5f);
+  StdWtperChange(table, 0, "1,5.5", ',');
+  EXPECT_EQ(fe.wtper(), 17.5f);
 }
 
 }  // namespace
