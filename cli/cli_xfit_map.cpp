@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "cli/cli_common.h"
+#include "cli/cli_error.h"
 #include "xfit/kratio_map_renderer.h"
 
 namespace tolvane::cli {
@@ -16,10 +17,7 @@ void addMapOptions(QCommandLineParser& parser) {
 }
 
 int mapRequestFrom(const QCommandLineParser& parser, qsizetype sampleFiles, std::optional<MapRequest>& request) {
-  const auto usage = [](const std::string& message) {
-    printError(message);
-    return 2;
-  };
+  const auto usage = [](const std::string& message) { return usageError(message); };
   if (!parser.isSet("map")) return parser.isSet("out-dir") ? usage("--out-dir goes with --map") : 0;
   if (!parser.isSet("out-dir")) return usage("--map needs --out-dir DIR");
   const std::string text = parser.value("map").toStdString();
@@ -35,10 +33,10 @@ int mapRequestFrom(const QCommandLineParser& parser, qsizetype sampleFiles, std:
 int writeKratioMaps(const MapRequest& request, const XfitWorkspace& fit, const std::vector<BatchFileResult>& results) {
   std::error_code ec;
   std::filesystem::create_directories(request.folder, ec);
-  if (!std::filesystem::is_directory(request.folder)) return printError("cannot make the folder " + request.folder);
+  if (!std::filesystem::is_directory(request.folder)) return fail(code::kOutput, "cannot make the folder " + request.folder);
   for (const KratioMap& map : kratioMaps(fit, request.size, results)) {
     std::string error;
-    if (!writeKratioMapFiles(map, request.folder, &error)) return printError("cannot write the maps: " + error);
+    if (!writeKratioMapFiles(map, request.folder, &error)) return fail(code::kOutput, "cannot write the maps: " + error);
   }
   return 0;
 }

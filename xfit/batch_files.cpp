@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <bit>
 #include <cerrno>
 #include <thread>
@@ -119,6 +120,8 @@ BatchRunOutcome fitSpectrumFiles(const XfitWorkspace& loaded, const std::vector<
           results[i].status = statusOf(outcome);
           continue;
         }
+        std::memcpy(results[i].header.bytes().data(), slot.headerBytes(), SpectrumFileHeader::kSize);
+        results[i].channels = slot.channels();
         counts[static_cast<size_t>(group)] = slot.counts();
         channels[static_cast<size_t>(group)] = slot.channels();
         index[static_cast<size_t>(group)] = i;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files/spectrum_file_header.h"
 #include "xfit/batch_path.h"
 #include "xfit/batch_plan.h"
 #include "xfit/mlsq_fit.h"
@@ -32,6 +33,7 @@ class SpectrumFileSlot {
   SpectrumFileSlot(SpectrumFileSlot&& other) noexcept;
   SpectrumReadOutcome read(const std::string& path);
   const int32_t* counts() const { return words_.get() + kHeaderWords; }
+  const uint8_t* headerBytes() const { return reinterpret_cast<const uint8_t*>(words_.get()); }
   int32_t channels() const { return channels_; }
 
  private:
@@ -51,6 +53,10 @@ enum class BatchFileStatus { Fitted, CannotOpen, NotASpectrum, NotFitted };
 struct BatchFileResult {
   BatchFileStatus status = BatchFileStatus::NotFitted;
   BatchFit fit;
+  // The file's header and channel count when it was read (live time and
+  // calibration for the checks against the standards).
+  SpectrumFileHeader header;
+  int32_t channels = 0;
 };
 
 struct BatchFileOptions {
