@@ -10,6 +10,7 @@
 #include "acquisition/mca_setup.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
+#include "lines/spectrum_lines.h"
 
 class QAction;
 class QCheckBox;
@@ -54,6 +55,8 @@ class TForm1 final : public QMainWindow {
   // The data module's table dialogs and the standards editor.
   std::function<QString()> chooseTablePath;
   std::function<bool()> runEditor;
+  // The peak list; returns true when "Use elements" was pressed.
+  std::function<bool(const SpectrumLinesResult&)> runPeakList;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -93,6 +96,12 @@ class TForm1 final : public QMainWindow {
   QStatusBar* StatusBar1;
   QTimer* Timer1;
   QAction *Read1, *Write2, *Write1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+  // The "Lines" page: marked elements, markers on/off, identify, peak list.
+  QLineEdit* LinesEdit = nullptr;
+  QCheckBox* LinesOn = nullptr;
+  QPushButton *Identify = nullptr, *Peaks = nullptr;
+  // Identify at the cursor, with the full list as a tool tip.
+  void identifyAtCursor();
 
  private:
   void buildLeftSide();
@@ -102,6 +111,8 @@ class TForm1 final : public QMainWindow {
   void connectViewControls();
   void connectRoiPage();
   void connectCalibrationPage();
+  void buildLinesPage();
+  void refreshLinesPage();
   void refreshPages();
   // Runs a core operation, then refreshes the widgets.
   void handle(const std::function<void()>& operation);

@@ -58,5 +58,8 @@ int runDump(const QStringList& arguments);
 int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
 int runReport(const QStringList& arguments);  // needs a QGuiApplication
+int runLines(const QStringList& arguments);
+int runPeaks(const QStringList& arguments);
+int runIdentify(const QStringList& arguments);
 
 }  // namespace tolvane::cli

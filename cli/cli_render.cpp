@@ -8,6 +8,7 @@
 
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/cli_lines.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
@@ -61,6 +62,7 @@ int runRender(const QStringList& arguments) {
   parser.addOption({"scroll", "Scroll N lines (10 channels each); negative scrolls left.", "N"});
   parser.addOption({"snap", "Press Snap Peak."});
   parser.addOption({"auto", "Press Auto (linear scale fitted to the window)."});
+  addLinesOption(parser);
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
   if (parser.positionalArguments().size() != 1) return printError("render takes one spectrum file");
   if (!parser.isSet("out")) return printError("--out needs the PNG file to write");
@@ -79,6 +81,7 @@ int runRender(const QStringList& arguments) {
   if (!session.Texts.Edit1.empty())
     return printError(path + " is not a readable spectrum (" + session.Texts.Edit1 + " channels in whole blocks)");
 
+  if (!applyLinesOption(parser, session, "render")) return 1;
   const int m = session.Acquisition.ChannelCount;
   DisplayState& d = session.Display;
   int value = 0;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/cli_lines.h"
 #include "cli/file_session.h"
 #include "display/vfs_ladder.h"
 #include "files/report_renderer.h"
@@ -17,6 +18,7 @@ int runReport(const QStringList& arguments) {
   parser.addOption({"last", "Last channel shown.", "channel"});
   parser.addOption({"log", "Logarithmic scale (the default)."});
   parser.addOption({"vfs", "Linear scale at full-scale step N (1..22).", "N"});
+  addLinesOption(parser);
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
   if (parser.positionalArguments().size() != 1 || !parser.isSet("out"))
     return printError("report FILE.dat --out report.pdf");
@@ -25,6 +27,7 @@ int runReport(const QStringList& arguments) {
   Session& s = f.session;
   if (!readSpectrum(s, parser.positionalArguments().front().toLocal8Bit().toStdString()) || !applyView(parser, s))
     return 1;
+  if (!applyLinesOption(parser, s, "report")) return 1;
   if (parser.isSet("vfs")) {
     bool ok = false;
     const int step = parser.value("vfs").toInt(&ok);

@@ -29,6 +29,9 @@ const char* kUsage =
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
+    "  lines EL... [--max-kev E] [--json]             X-ray lines of elements\n"
+    "  peaks FILE.dat [--gain G --offset O] [--json]  peak search and the elements it points to\n"
+    "  identify FILE.dat --cursor C [--json]          lines that could make the peak at a channel\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
@@ -54,6 +57,9 @@ int main(int argc, char** argv) {
   if (command == "scan") return tolvane::cli::runScan(arguments);
   if (command == "xfit") return tolvane::cli::runXfit(arguments);
   if (command == "report") return tolvane::cli::runReport(arguments);
+  if (command == "lines") return tolvane::cli::runLines(arguments);
+  if (command == "peaks") return tolvane::cli::runPeaks(arguments);
+  if (command == "identify") return tolvane::cli::runIdentify(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

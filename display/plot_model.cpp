@@ -7,6 +7,7 @@
 #include "app/session.h"
 #include "display/plot_calls.h"
 #include "display/vfs_ladder.h"
+#include "lines/plot_line_markers.h"
 
 namespace tolvane {
 
@@ -173,6 +174,7 @@ void buildPaintModel(Session& s) {
   addReadouts(s, plot.Readouts);
   plot.Rois.clear();
   addRoiMarks(s, plot);
+  buildLineMarkers(s);
   plot.Cursor = cursorMark(s, plot);
 }
 
