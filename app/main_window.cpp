@@ -40,6 +40,7 @@
 #include "files/ascii_dump.h"
 #include "files/print_gui.h"
 #include "files/spectrum_file.h"
+#include "lines/lines_handlers.h"
 #include "roi/roi_page.h"
 #include "app/xfit_batch_dialog.h"
 #include "xfit/standards_editor_dialog.h"
@@ -252,6 +253,7 @@ void TForm1::buildPages() {
   PageControl1->addTab(calib, "Eng.Calib");
   PageControl1->addTab(calicPlot, "Calic. Plot");
   PageControl1->addTab(xfit, "Xfit");
+  buildLinesPage();
   PageControl1->setCurrentWidget(calicPlot);
 
   connect(McaOpen, &QPushButton::clicked, this, [this] { handle([this] { McaOpenClick(session_); }); });
@@ -327,7 +329,12 @@ void TForm1::connectViewControls() {
     handle([&] { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
   });
   PaintBox1->onMousePress = [this](Qt::MouseButton button, int x, int) {
-    handle([&] { PaintBox1MouseDown(session_, button == Qt::LeftButton ? MouseButton::Left : MouseButton::Other, x); });
+    // The right button moves the cursor there and identifies the lines.
+    const bool identify = button == Qt::RightButton;
+    handle([&] {
+      PaintBox1MouseDown(session_, button == Qt::LeftButton || identify ? MouseButton::Left : MouseButton::Other, x);
+    });
+    if (identify) identifyAtCursor();
   };
 }
 
@@ -396,7 +403,12 @@ void TForm1::connectCalibrationPage() {
     });
   });
   connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });
-  connect(FWHM, &QPushButton::clicked, this, [this] { handle([this] { FWHMClick(session_); }); });
+  connect(FWHM, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      FWHMClick(session_);
+      NoteMeasuredFwhm(session_);
+    });
+  });
   connect(MnKaFit, &QPushButton::clicked, this, [this] { handle([this] { MnKaFitClick(session_); }); });
   connect(LengCh, &QCheckBox::clicked, this, [this] { handle([this] { LengChClick(session_); }); });
   connect(HengCh, &QCheckBox::clicked, this, [this] { handle([this] { HengChClick(session_); }); });
@@ -501,6 +513,7 @@ void TForm1::refresh() {
   Edit1->setToolTip(fromText(status.toolTip));
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
+  refreshLinesPage();
   const std::pair<QLabel*, const std::string*> labels[] = {
       {Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},  {Label7, &t.Label7},
       {Label8, &t.Label8}, {Label9, &t.Label9}, {FwhmVal, &t.FwhmVal}};

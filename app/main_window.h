@@ -10,6 +10,7 @@
 #include "acquisition/mca_setup.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
+#include "lines/spectrum_lines.h"
 
 class QAction;
 class QCheckBox;
@@ -56,6 +57,8 @@ class TForm1 final : public QMainWindow {
   std::function<bool()> runEditor;
   // "Batch...": the batch fit of many files against the loaded standards.
   std::function<void(const XfitWorkspace&)> runXfitBatch;
+  // The peak list; returns true when "Use elements" was pressed.
+  std::function<bool(const SpectrumLinesResult&)> runPeakList;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -95,6 +98,12 @@ class TForm1 final : public QMainWindow {
   QStatusBar* StatusBar1;
   QTimer* Timer1;
   QAction *Read1, *Write2, *Write1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+  // The "Lines" page: marked elements, markers on/off, identify, peak list.
+  QLineEdit* LinesEdit = nullptr;
+  QCheckBox* LinesOn = nullptr;
+  QPushButton *Identify = nullptr, *Peaks = nullptr;
+  // Identify at the cursor, with the full list as a tool tip.
+  void identifyAtCursor();
 
  private:
   void buildLeftSide();
@@ -104,6 +113,8 @@ class TForm1 final : public QMainWindow {
   void connectViewControls();
   void connectRoiPage();
   void connectCalibrationPage();
+  void buildLinesPage();
+  void refreshLinesPage();
   void refreshPages();
   void refreshScrollBar();
   // Runs a core operation, then refreshes the widgets.

@@ -15,6 +15,7 @@
 #include "device/device_link.h"
 #include "device/mca_transport.h"
 #include "display/plot_model.h"
+#include "lines/spectrum_lines.h"
 #include "xfit/mlsq_fit.h"
 
 namespace tolvane {
@@ -55,6 +56,7 @@ class Session {
   MnFitState MnFit;
   int32_t StandardsLoaded = 0;
   TDmVQRN DataModule;  // the standards table and the fit's storage
+  LinesSetup Lines;    // element line markers and identification
 
   // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
   int SelectedMemory = 0;

@@ -83,5 +83,8 @@ int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
 int runReport(const QStringList& arguments);  // needs a QGuiApplication
 int runTable(const QStringList& arguments);
+int runLines(const QStringList& arguments);
+int runPeaks(const QStringList& arguments);
+int runIdentify(const QStringList& arguments);
 
 }  // namespace tolvane::cli

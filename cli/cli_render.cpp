@@ -12,6 +12,7 @@
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
 #include "cli/output_file.h"
+#include "cli/cli_lines.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
@@ -70,6 +71,7 @@ int runRender(const QStringList& arguments) {
                     "N"});
   parser.addOption({"snap", "Press Snap Peak."});
   parser.addOption({"auto", "Press Auto (linear scale fitted to the window)."});
+  addLinesOption(parser);
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   if (!expectPositionals(parser, 1, 1, "FILE --out PLOT.png [options]")) return kExitUsage;
   if (!parser.isSet("out")) return usageError("--out is required (the PNG file to write)");
@@ -87,6 +89,7 @@ int runRender(const QStringList& arguments) {
 
   if (!readSpectrum(session, parser.positionalArguments().front().toStdString())) return kExitFailure;
 
+  if (!applyLinesOption(parser, session, "render")) return 1;
   const int m = session.Acquisition.ChannelCount;
   DisplayState& d = session.Display;
   int value = 0;

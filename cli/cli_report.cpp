@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/cli_lines.h"
 #include "cli/file_session.h"
 #include "cli/output_file.h"
 #include "display/vfs_ladder.h"
@@ -18,6 +19,7 @@ int runReport(const QStringList& arguments) {
   parser.addOption({"last", "Last channel shown.", "channel"});
   parser.addOption({"log", "Logarithmic scale (the default)."});
   parser.addOption({"vfs", "Linear scale at full-scale step N (1..22).", "N"});
+  addLinesOption(parser);
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   if (!expectPositionals(parser, 1, 1, "FILE --out REPORT.pdf [options]")) return kExitUsage;
   if (!parser.isSet("out")) return usageError("--out is required (the PDF file to write)");
@@ -30,6 +32,7 @@ int runReport(const QStringList& arguments) {
   Session& s = f.session;
   if (!readSpectrum(s, parser.positionalArguments().front().toLocal8Bit().toStdString())) return kExitFailure;
   if (!applyView(parser, s)) return kExitUsage;
+  if (!applyLinesOption(parser, s, "report")) return kExitFailure;
   if (parser.isSet("vfs")) {
     s.Display.LogScale = false;
     s.Display.FullScaleIndex = *step;

@@ -34,6 +34,9 @@ const char* kUsage =
     "  xfit --batch TABLE.ref --map WxH --out-dir DIR FILE.dat...\n"
     "                                                  and per standard K-ratio maps (PNG, CSV)\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
+    "  lines EL... [--max-kev E] [--json]             X-ray lines of elements\n"
+    "  peaks FILE.dat [--gain G --offset O] [--json]  peak search and the elements it points to\n"
+    "  identify FILE.dat --cursor C [--json]          lines that could make the peak at a channel\n"
     "run 'tolvane-cli <command> --help' for a command's options; docs/cli.md describes them all\n";
 
 bool isDrawingCommand(const char* name) { return std::strcmp(name, "render") == 0 || std::strcmp(name, "report") == 0; }
@@ -62,6 +65,9 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "xfit") return runXfit(arguments);
   if (command == "table") return runTable(arguments);
   if (command == "report") return runReport(arguments);
+  if (command == "lines") return runLines(arguments);
+  if (command == "peaks") return runPeaks(arguments);
+  if (command == "identify") return runIdentify(arguments);
   return -1;
 }
 

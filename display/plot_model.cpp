@@ -8,6 +8,7 @@
 #include "display/plot_calls.h"
 #include "display/vfs_ladder.h"
 #include "display/view_labels.h"
+#include "lines/plot_line_markers.h"
 
 namespace tolvane {
 
@@ -176,6 +177,7 @@ void buildPaintModel(Session& s) {
   addReadouts(s, plot.Readouts);
   plot.Rois.clear();
   addRoiMarks(s, plot);
+  buildLineMarkers(s);
   plot.Cursor = cursorMark(s, plot);
 }
 
