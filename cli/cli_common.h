@@ -86,5 +86,7 @@ int runTable(const QStringList& arguments);
 int runLines(const QStringList& arguments);
 int runPeaks(const QStringList& arguments);
 int runIdentify(const QStringList& arguments);
+int runExport(const QStringList& arguments);
+int runImport(const QStringList& arguments);
 
 }  // namespace tolvane::cli

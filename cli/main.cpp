@@ -37,6 +37,9 @@ const char* kUsage =
     "  lines EL... [--max-kev E] [--json]             X-ray lines of elements\n"
     "  peaks FILE.dat [--gain G --offset O] [--json]  peak search and the elements it points to\n"
     "  identify FILE.dat --cursor C [--json]          lines that could make the peak at a channel\n"
+    "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
+    "                                                  write EMSA/MSA, SPEC or CSV\n"
+    "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
     "run 'tolvane-cli <command> --help' for a command's options; docs/cli.md describes them all\n";
 
 bool isDrawingCommand(const char* name) { return std::strcmp(name, "render") == 0 || std::strcmp(name, "report") == 0; }
@@ -68,6 +71,8 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "lines") return runLines(arguments);
   if (command == "peaks") return runPeaks(arguments);
   if (command == "identify") return runIdentify(arguments);
+  if (command == "export") return runExport(arguments);
+  if (command == "import") return runImport(arguments);
   return -1;
 }
 

@@ -156,25 +156,30 @@ bool takeSpectrumFile(Session& s, const std::string& path, const SpectrumFileRea
     // The spectrum on screen keeps its counts, header and name; only the
     // status says what was wrong with the file.
     s.Texts.Edit1 = refusedReadText(read.channels);
+    DrawLogFrame(s, true);
+    PaintBox1Paint(s);
   } else {
-    const int m = read.channels;
     s.LastPath = path.substr(0, Session::kMaxPathLength);
     s.Working.setName(fileNameOf(path));
     s.Working.Header = read.header;
     std::copy(read.counts.begin(), read.counts.end(), s.Working.Counts.begin());
-    takeHeaderValues(s, read.header);
-    s.Acquisition.ChannelCount = m;
-    s.Display.FirstShown = 0;
-    s.Display.LastShown = m - 1;
-    s.Display.Cursor = m / 2;
-    s.Texts.Label1 = "0ch";
-    s.Texts.Label2 = std::to_string(m - 1) + "ch";
-    s.Texts.Label3 = std::to_string(m / 2);
-    copyIntoSelectedMemory(s, m);
+    adoptReadSpectrum(s, read.channels);
   }
+  return true;
+}
+
+void adoptReadSpectrum(Session& s, int m) {
+  takeHeaderValues(s, s.Working.Header);
+  s.Acquisition.ChannelCount = m;
+  s.Display.FirstShown = 0;
+  s.Display.LastShown = m - 1;
+  s.Display.Cursor = m / 2;
+  s.Texts.Label1 = "0ch";
+  s.Texts.Label2 = std::to_string(m - 1) + "ch";
+  s.Texts.Label3 = std::to_string(m / 2);
+  copyIntoSelectedMemory(s, m);
   DrawLogFrame(s, true);
   PaintBox1Paint(s);
-  return true;
 }
 
 }  // namespace tolvane

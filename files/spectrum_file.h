@@ -74,4 +74,10 @@ bool ReadSpectrumFile(Session& session, const std::string& path);
 // The same for a read already made; `path` names the spectrum.
 bool takeSpectrumFile(Session& session, const std::string& path, const SpectrumFileRead& read);
 
+// The steps of a read that found a good spectrum of `channels` channels in
+// the working record (header image, counts and name already in place):
+// takes the header's times, calibration and ROI windows, shows the whole
+// spectrum, copies it into the selected memory, and redraws in the log view.
+void adoptReadSpectrum(Session& session, int channels);
+
 }  // namespace tolvane
