@@ -22,7 +22,6 @@ namespace tolvane::cli {
 
 namespace {
 
-constexpr int kExitUsage = 2;
 
 std::string jsonText(const std::string& text) {
   std::string out = "\"";

@@ -63,7 +63,7 @@ TEST(PeakSearch, Fe55FindsMnLinesAndTheEscapePeak) {
   EXPECT_EQ(r.elements(), std::vector<std::string>{"Mn"});
   // The escape peak's candidates include Mn's own escape line once Mn is proposed.
   for (const PeakIdentity& p : r.id.peaks)
-    if (&p.peak != nullptr && std::fabs(p.peak.energyKev - esc->energyKev) < 1e-9) {
+    if (std::fabs(p.peak.energyKev - esc->energyKev) < 1e-9) {
       const bool hasEscape = std::any_of(p.candidates.begin(), p.candidates.end(), [](const LineCandidate& c) {
         return c.line.kind == LineKind::Escape && c.line.element == "Mn";
       });

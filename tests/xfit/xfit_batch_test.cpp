@@ -98,7 +98,9 @@ void expectSameAsSingle(const std::vector<std::pair<int32_t, int32_t>>& windows,
   std::vector<BatchFit> expected;
   for (const auto& sample : inputs) expected.push_back(singleFit(module, sample));
   const auto fits = std::count_if(expected.begin(), expected.end(), [](const BatchFit& f) { return f.fitted; });
-  if (fitted == 0) EXPECT_EQ(fits, 0);
+  if (fitted == 0) {
+    EXPECT_EQ(fits, 0);
+  }
   EXPECT_GE(fits, fitted);
   int tested = 0;
   for (BatchPath path : kBatchPaths) {
