@@ -384,6 +384,10 @@ TEST(MainWindowBadInput, EveryEditAndButtonInEveryState) {
   w.session().LastPath = dir.path("last.dat");  // reports and hard copies go here
   w.chooseReadPath = w.chooseWritePath = w.chooseDumpPath = w.chooseTablePath = [] { return QString(); };
   w.runEditor = [] { return false; };
+  w.chooseExportPath = [] { return std::optional<TForm1::ExportChoice>(); };
+  w.chooseImportPath = [] { return QString(); };
+  w.runXfitBatch = [](const XfitWorkspace&) {};
+  w.runPeakList = [](const SpectrumLinesResult&) { return false; };
   w.runSetupDialog = [](McaSetupFields& f) {
     f.PresetRT = "1e999";
     f.DeadTime = "-";
