@@ -34,6 +34,7 @@
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
 #include "files/ascii_dump.h"
+#include "files/emsa_import.h"
 #include "files/print_gui.h"
 #include "files/spectrum_file.h"
 #include "roi/roi_page.h"
@@ -90,6 +91,34 @@ QString askPath(QWidget* parent, bool save, const char* filter = "spectrum(*.dat
   return dialog.selectedFiles().front();
 }
 
+// The export dialog: one file-type filter per format; the filter chosen
+// names the format and the suffix added to a bare name.
+std::optional<TForm1::ExportChoice> askExportPath(QWidget* parent) {
+  struct Filter {
+    const char* text;
+    const char* suffix;
+    ExportFormat format;
+  };
+  static const Filter kFilters[] = {{"EMSA/MSA (*.msa)", "msa", ExportFormat::Msa},
+                                    {"SPEC (*.spec)", "spec", ExportFormat::Spec},
+                                    {"CSV (*.csv)", "csv", ExportFormat::Csv}};
+  QFileDialog dialog(parent);
+  QStringList names;
+  for (const Filter& f : kFilters) names << f.text;
+  dialog.setNameFilters(names);
+  dialog.setDefaultSuffix(kFilters[0].suffix);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+    for (const Filter& f : kFilters)
+      if (chosen == f.text) dialog.setDefaultSuffix(f.suffix);
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  for (const Filter& f : kFilters)
+    if (dialog.selectedNameFilter() == f.text) return TForm1::ExportChoice{dialog.selectedFiles().front(), f.format};
+  return TForm1::ExportChoice{dialog.selectedFiles().front(), ExportFormat::Msa};
+}
+
 }  // namespace
 
 TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
@@ -117,6 +146,8 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseReadPath = [this] { return askPath(this, false); };
   chooseWritePath = [this] { return askPath(this, true); };
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
+  chooseExportPath = [this] { return askExportPath(this); };
+  chooseImportPath = [this] { return askPath(this, false, "EMSA/MSA (*.msa *.ems *.emsa *.txt)", "msa"); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
   chooseTablePath = [this] {
@@ -419,6 +450,8 @@ void TForm1::buildMenus() {
   Read1 = file->addAction("&Read");
   Write2 = file->addAction("&AsciiWrite");
   Write1 = file->addAction("&Write");
+  Import1 = file->addAction("&Import");
+  Export1 = file->addAction("Ex&port");
   file->addAction(QString());
   file->addSeparator();
   Exit1 = file->addAction("&Exit");
@@ -437,6 +470,8 @@ void TForm1::buildMenus() {
   connect(Read1, &QAction::triggered, this, [this] { Read1Click(); });
   connect(Write1, &QAction::triggered, this, [this] { Write1Click(); });
   connect(Write2, &QAction::triggered, this, [this] { Write2Click(); });
+  connect(Import1, &QAction::triggered, this, [this] { Import1Click(); });
+  connect(Export1, &QAction::triggered, this, [this] { Export1Click(); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
 }
@@ -466,6 +501,18 @@ void TForm1::Write2Click() {
   const QString path = chooseDumpPath();
   if (path.isEmpty()) return;
   handle([&] { WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });
+}
+
+void TForm1::Import1Click() {
+  const QString path = chooseImportPath();
+  if (path.isEmpty()) return;
+  handle([&] { ImportEmsaFile(session_, path.toLocal8Bit().toStdString()); });
+}
+
+void TForm1::Export1Click() {
+  const auto choice = chooseExportPath();
+  if (!choice || choice->path.isEmpty()) return;
+  handle([&] { ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format); });
 }
 
 void TForm1::Exit1Click() {

@@ -5,11 +5,13 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "acquisition/mapping_scan.h"
 #include "acquisition/mca_setup.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
+#include "files/export_file.h"
 
 class QAction;
 class QCheckBox;
@@ -48,6 +50,14 @@ class TForm1 final : public QMainWindow {
   std::function<QString()> chooseReadPath;
   std::function<QString()> chooseWritePath;
   std::function<QString()> chooseDumpPath;
+  // File > Export's dialog: the path and the format its file-type filter
+  // chose (nothing when cancelled). File > Import's dialog: an EMSA/MSA file.
+  struct ExportChoice {
+    QString path;
+    ExportFormat format = ExportFormat::Msa;
+  };
+  std::function<std::optional<ExportChoice>()> chooseExportPath;
+  std::function<QString()> chooseImportPath;
   // The MCA setup dialog; returns whether it ended with OK.
   std::function<bool(McaSetupFields&)> runSetupDialog;
   std::function<bool(ScanSetupFields&)> runScanSetupDialog;
@@ -92,7 +102,7 @@ class TForm1 final : public QMainWindow {
   QLineEdit* Edit1;
   QStatusBar* StatusBar1;
   QTimer* Timer1;
-  QAction *Read1, *Write2, *Write1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+  QAction *Read1, *Write2, *Write1, *Import1, *Export1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
 
  private:
   void buildLeftSide();
@@ -115,6 +125,8 @@ class TForm1 final : public QMainWindow {
   void Read1Click();
   void Write1Click();
   void Write2Click();
+  void Import1Click();
+  void Export1Click();
   void Exit1Click();
   void About1Click();
 

@@ -58,5 +58,7 @@ int runDump(const QStringList& arguments);
 int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
 int runReport(const QStringList& arguments);  // needs a QGuiApplication
+int runExport(const QStringList& arguments);
+int runImport(const QStringList& arguments);
 
 }  // namespace tolvane::cli

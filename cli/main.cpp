@@ -29,6 +29,9 @@ const char* kUsage =
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
+    "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
+    "                                                  write EMSA/MSA, SPEC or CSV\n"
+    "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
     "run 'tolvane-cli <command> --help' for a command's options\n";
 
 }  // namespace
@@ -54,6 +57,8 @@ int main(int argc, char** argv) {
   if (command == "scan") return tolvane::cli::runScan(arguments);
   if (command == "xfit") return tolvane::cli::runXfit(arguments);
   if (command == "report") return tolvane::cli::runReport(arguments);
+  if (command == "export") return tolvane::cli::runExport(arguments);
+  if (command == "import") return tolvane::cli::runImport(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

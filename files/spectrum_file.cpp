@@ -133,20 +133,26 @@ bool ReadSpectrumFile(Session& s, const std::string& path) {
   if (m == 0 || h.channelCount() != m) {  // no whole block is never a spectrum
     s.Texts.Edit1 = std::to_string(m);
     h = s.AcquisitionTemplate;
+    DrawLogFrame(s, true);
+    PaintBox1Paint(s);
   } else {
-    takeHeaderValues(s, h);
-    s.Acquisition.ChannelCount = m;
-    s.Display.FirstShown = 0;
-    s.Display.LastShown = m - 1;
-    s.Display.Cursor = m / 2;
-    s.Texts.Label1 = "0ch";
-    s.Texts.Label2 = std::to_string(m - 1) + "ch";
-    s.Texts.Label3 = std::to_string(m / 2);
-    copyIntoSelectedMemory(s, m);
+    adoptReadSpectrum(s, m);
   }
+  return true;
+}
+
+void adoptReadSpectrum(Session& s, int m) {
+  takeHeaderValues(s, s.Working.Header);
+  s.Acquisition.ChannelCount = m;
+  s.Display.FirstShown = 0;
+  s.Display.LastShown = m - 1;
+  s.Display.Cursor = m / 2;
+  s.Texts.Label1 = "0ch";
+  s.Texts.Label2 = std::to_string(m - 1) + "ch";
+  s.Texts.Label3 = std::to_string(m / 2);
+  copyIntoSelectedMemory(s, m);
   DrawLogFrame(s, true);
   PaintBox1Paint(s);
-  return true;
 }
 
 }  // namespace tolvane

@@ -13,6 +13,7 @@ packages=(
   fonts-ipafont-gothic fonts-dejavu-core fonts-wine
   clang libclang-rt-14-dev
   xvfb xauth poppler-utils
+  python3-hyperspy python3-pymca5
 )
 
 missing=()
