@@ -80,10 +80,4 @@ bool takeSpectrumFile(Session& session, const std::string& path, const SpectrumF
 // spectrum, copies it into the selected memory, and redraws in the log view.
 void adoptReadSpectrum(Session& session, int channels);
 
-// The steps of a read that found a good spectrum of `channels` channels in
-// the working record (header image, counts and name already in place):
-// takes the header's times, calibration and ROI windows, shows the whole
-// spectrum, copies it into the selected memory, and redraws in the log view.
-void adoptReadSpectrum(Session& session, int channels);
-
 }  // namespace tolvane
