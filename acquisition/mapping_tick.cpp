@@ -67,8 +67,10 @@ void savePass(Session& s, const std::string& path) {
   header.setLiveTime(static_cast<int32_t>(
       std::trunc(static_cast<double>(dwell) -
                  static_cast<double>(total) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001)));
-  if (!writeSpectrumImage(path, header, s.Working.Counts.data(), n))
+  if (!writeSpectrumImage(path, header, s.Working.Counts.data(), n)) {
+    ++s.Passes.UnsavedPasses;
     s.Texts.Edit1 = "Cannot save " + fileNameOf(path);  // the scan goes on
+  }
 }
 
 // Fetches the spectrum of the pass just reported and saves it. A pass whose

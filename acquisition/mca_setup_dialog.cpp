@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/caption_fit_gui.h"
+
 namespace tolvane {
 
 namespace {
@@ -104,6 +106,7 @@ TVEXA1SetUp::TVEXA1SetUp(const McaSetupFields& f, QWidget* parent) : QDialog(par
   PrecisionOn->setChecked(f.PrecisionOn);
   PrecisionRoi->setText(QString::fromStdString(f.PrecisionRoi));
   PrecisionPct->setText(QString::fromStdString(f.PrecisionPct));
+  fitCaptions(this);
 }
 
 McaSetupFields TVEXA1SetUp::fields() const {

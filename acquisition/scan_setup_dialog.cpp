@@ -9,6 +9,7 @@
 #include <QRadioButton>
 
 #include "acquisition/save_raw_data.h"
+#include "app/caption_fit_gui.h"
 
 namespace tolvane {
 
@@ -82,6 +83,7 @@ TZORVSetUp::TZORVSetUp(const ScanSetupFields& f, QWidget* parent) : QDialog(pare
   savePath_ = QString::fromLocal8Bit(f.SavePath.c_str());
   Edit3->setText(QString::fromLocal8Bit(f.Edit3.c_str()));
   SaveRawData->setChecked(!savePath_.isEmpty());
+  fitCaptions(this);
 }
 
 void TZORVSetUp::SaveRawDataClick() {

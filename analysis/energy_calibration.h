@@ -14,6 +14,18 @@ inline constexpr const char* kCalibSameChError = "Error ! Energy Calib same Ch";
 inline constexpr const char* kTypedLowChError = "Error ! EngCalib LowCh";
 inline constexpr const char* kTypedHiChError = "Error ! EngCalib HiCh";
 
+// The line through two (channel, energy) points. The stored gain and
+// offset are single precision, formed from the four values rounded to
+// single precision; the exact ones are formed in double from the values as
+// given, for callers that want the full precision.
+struct CalibrationLine {
+  enum class Outcome { Computed, SameChannel } outcome = Outcome::SameChannel;
+  float lowChannel = 0, highChannel = 0, lowEnergy = 0, highEnergy = 0;  // as stored
+  float gain = 0.0f, offset = 0.0f;
+  double exactGain = 0.0, exactOffset = 0.0;
+};
+CalibrationLine computeCalibration(double lowChannel, double highChannel, double lowEnergy, double highEnergy);
+
 // "Exec Calib": gain and offset of the line through the two reference
 // points on the page.
 void EngCalibClick(Session& session);

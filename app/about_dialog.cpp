@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "app/caption_fit_gui.h"
+
 namespace tolvane {
 
 namespace {
@@ -60,6 +62,7 @@ TMcaAbout::TMcaAbout(QWidget* parent) : QDialog(parent) {
   ok->setDefault(true);
   ok->setFocus();
   connect(ok, &QPushButton::clicked, this, [this] { done(1); });
+  fitCaptions(this);
 }
 
 }  // namespace tolvane

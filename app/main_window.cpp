@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "acquisition/mca_setup_dialog.h"
 #include "acquisition/run_control.h"
@@ -28,17 +29,24 @@
 #include "analysis/mn_fit.h"
 #include "analysis/resolution_fit.h"
 #include "app/about_dialog.h"
+#include "app/caption_fit_gui.h"
+#include "app/status_text.h"
 #include "device/mca_open_click.h"
 #include "display/hard_copy.h"
 #include "display/memory_slots.h"
 #include "display/plot_calls.h"
 #include "display/plot_widget.h"
 #include "display/view_controls.h"
+#include "display/view_window.h"
 #include "files/ascii_dump.h"
+#include "files/emsa_import.h"
 #include "files/print_gui.h"
 #include "files/spectrum_file.h"
+#include "lines/lines_handlers.h"
 #include "roi/roi_page.h"
+#include "app/xfit_batch_dialog.h"
 #include "xfit/standards_editor_dialog.h"
+#include "xfit/table_file_dialog.h"
 #include "xfit/xfit_commands.h"
 
 namespace tolvane {
@@ -91,6 +99,34 @@ QString askPath(QWidget* parent, bool save, const char* filter = "spectrum(*.dat
   return dialog.selectedFiles().front();
 }
 
+// The export dialog: one file-type filter per format; the filter chosen
+// names the format and the suffix added to a bare name.
+std::optional<TForm1::ExportChoice> askExportPath(QWidget* parent) {
+  struct Filter {
+    const char* text;
+    const char* suffix;
+    ExportFormat format;
+  };
+  static const Filter kFilters[] = {{"EMSA/MSA (*.msa)", "msa", ExportFormat::Msa},
+                                    {"SPEC (*.spec)", "spec", ExportFormat::Spec},
+                                    {"CSV (*.csv)", "csv", ExportFormat::Csv}};
+  QFileDialog dialog(parent);
+  QStringList names;
+  for (const Filter& f : kFilters) names << f.text;
+  dialog.setNameFilters(names);
+  dialog.setDefaultSuffix(kFilters[0].suffix);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+    for (const Filter& f : kFilters)
+      if (chosen == f.text) dialog.setDefaultSuffix(f.suffix);
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  for (const Filter& f : kFilters)
+    if (dialog.selectedNameFilter() == f.text) return TForm1::ExportChoice{dialog.selectedFiles().front(), f.format};
+  return TForm1::ExportChoice{dialog.selectedFiles().front(), ExportFormat::Msa};
+}
+
 }  // namespace
 
 TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
@@ -118,18 +154,16 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseReadPath = [this] { return askPath(this, false); };
   chooseWritePath = [this] { return askPath(this, true); };
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
+  chooseExportPath = [this] { return askExportPath(this); };
+  chooseImportPath = [this] { return askPath(this, false, "EMSA/MSA (*.msa *.ems *.emsa *.txt)", "msa"); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
-  chooseTablePath = [this] {
-    QFileDialog dialog(this);
-    dialog.setNameFilters({"Std Reference(*.ref)", "MCA Data(*.dat)"});
-    dialog.selectNameFilter("Std Reference(*.ref)");
-    dialog.setDefaultSuffix("dat");
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
-                                                                                   : QString();
-  };
+  chooseTablePath = [this] { return chooseTableOpenPath(this); };
   runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table); };
+  runXfitBatch = [this](const XfitWorkspace& loaded) {
+    XfitBatchDialog dialog(loaded, this);
+    dialog.exec();
+  };
   Edit1->installEventFilter(this);
   connectViewControls();
   connectRoiPage();
@@ -138,6 +172,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   session_.Painter = &renderer_;
   InitialiseState(session_);
   refresh();
+  fitCaptions(Client);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -155,13 +190,13 @@ void TForm1::buildLeftSide() {
   Label10 = label(Client, "Label10", "Counts", 352, 346);
   Label2 = label(Client, "Label2", "2047ch", 490, 346);
   ScrollBar1 = place(new QScrollBar(Qt::Horizontal, Client), "ScrollBar1", 8, 360, 523, 16);
-  ScrollBar1->setPageStep(10);
+  ScrollBar1->setSingleStep(kScrollLine);
 }
 
 void TForm1::buildPages() {
   ZARV = place(new QTabWidget(Client), "ZARV", 550, 8, 169, 125);
   // Four tabs must fit in 169 pixels.
-  Client->setStyleSheet("QTabBar::tab { padding: 2px 4px; }");
+  Client->setStyleSheet("QTabBar::tab { padding: 2px 5px; }");
 
   ZORV = new QWidget;
   ZORV->setObjectName("ZORV");
@@ -190,6 +225,7 @@ void TForm1::buildPages() {
   ROINoSelect->addItem(QString());
   ROIOnCheck = check(ROISet, "ROIOnCheck", "ON", 86, 5, 40);
   ROIColor = place(new QComboBox(ROISet), "ROIColor", 124, 4, 38, 20);
+  ROIColor->setIconSize(QSize(9, 12));
   Element = edit(ROISet, "Element", "Element", 4, 28, 78);
   ROILowCh = check(ROISet, "ROILowCh", "L_Ch", 4, 52, 50);
   EditROILow = edit(ROISet, "EditROILow", "", 58, 51, 56);
@@ -240,17 +276,20 @@ void TForm1::buildPages() {
 
   auto* xfit = new QWidget;
   xfit->setObjectName("XfitPage");
-  AddStd = button(xfit, "AddStd", "Add Std", 4, 4, 76);
-  EditStd = button(xfit, "EditStd", "Edit Std", 84, 4, 76);
-  ListStd = button(xfit, "ListStd", "List Std", 4, 30, 76);
-  LoadStd = button(xfit, "LoadStd", "Load Std", 84, 30, 76);
-  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 4, 56, 156);
-  XfitQuality = check(xfit, "XfitQuality", "", 4, 80, 156);
+  AddStd = button(xfit, "AddStd", "Add Std", 4, 8, 65, 20);
+  EditStd = button(xfit, "EditStd", "Edit Std", 4, 35, 65, 20);
+  ListStd = button(xfit, "ListStd", "List Std", 4, 64, 65, 20);
+  LoadStd = button(xfit, "LoadStd", "Load Std", 80, 64, 73, 20);
+  MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 80, 8, 73, 45);
+  BatchFit = button(xfit, "BatchFit", "Batch…", 4, 86, 65, 18);
+  // The quality line is long: the box shows its head, the tooltip all of it.
+  XfitQuality = check(xfit, "XfitQuality", "", 80, 86, 80);
   XfitQuality->setToolTip("Check to draw the fit's residual over the plot");
 
   PageControl1->addTab(calib, "Eng.Calib");
   PageControl1->addTab(calicPlot, "Calic. Plot");
   PageControl1->addTab(xfit, "Xfit");
+  buildLinesPage();
   PageControl1->setCurrentWidget(calicPlot);
 
   connect(McaOpen, &QPushButton::clicked, this, [this] { handle([this] { McaOpenClick(session_); }); });
@@ -284,10 +323,13 @@ const std::pair<const char*, Colour24> kColourChoices[] = {
     {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF},
 };
 
+// The box is narrower than the colour names: it shows swatches, and each
+// name is the swatch's tool tip.
 void addColour(QComboBox* box, const QString& name, Colour24 colour) {
-  QPixmap swatch(12, 12);
+  QPixmap swatch(9, 12);
   swatch.fill(QColor(toQRgb(colour)));
-  box->addItem(QIcon(swatch), name, QVariant::fromValue(static_cast<uint>(colour)));
+  box->addItem(QIcon(swatch), QString(), QVariant::fromValue(static_cast<uint>(colour)));
+  box->setItemData(box->count() - 1, name, Qt::ToolTipRole);
 }
 
 // Selects `colour` in the box, adding it when it is not one of the list's.
@@ -316,14 +358,19 @@ void TForm1::connectViewControls() {
   connect(Expand, &QPushButton::clicked, this, [this] { handle([this] { ExpandClick(session_); }); });
   connect(Compres, &QPushButton::clicked, this, [this] { handle([this] { CompresClick(session_); }); });
   connect(SnapPeak, &QPushButton::clicked, this, [this] { handle([this] { SnapPeakClick(session_); }); });
-  ScrollBar1->setRange(0, 1);
+  // The thumb stands where the view stands in the memory (refresh() keeps
+  // it there); an arrow hands the handler the position before the step.
   connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this](int action) {
-    int32_t position = ScrollBar1->sliderPosition();
+    int32_t position = ScrollBar1->value();
     handle([&] { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
-    ScrollBar1->setSliderPosition(std::clamp(position, ScrollBar1->minimum(), ScrollBar1->maximum()));
   });
   PaintBox1->onMousePress = [this](Qt::MouseButton button, int x, int) {
-    handle([&] { PaintBox1MouseDown(session_, button == Qt::LeftButton ? MouseButton::Left : MouseButton::Other, x); });
+    // The right button moves the cursor there and identifies the lines.
+    const bool identify = button == Qt::RightButton;
+    handle([&] {
+      PaintBox1MouseDown(session_, button == Qt::LeftButton || identify ? MouseButton::Left : MouseButton::Other, x);
+    });
+    if (identify) identifyAtCursor();
   };
 }
 
@@ -372,6 +419,14 @@ void TForm1::connectCalibrationPage() {
           session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
     });
   });
+  // The batch uses the standards loaded by "Load Std", and loads a table
+  // first when none has been, as "MLSQ Fit" does.
+  connect(BatchFit, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      if (session_.StandardsLoaded != 1) LoadStdClick(session_, chooseTablePath().toLocal8Bit().toStdString());
+      if (session_.StandardsLoaded == 1) runXfitBatch(session_.DataModule.Fit);
+    });
+  });
   connect(XfitQuality, &QCheckBox::toggled, this, [this] { refresh(); });
   connect(PlotLpt, &QPushButton::clicked, this,
           [this] { handle([this] { session_.Texts.Edit1 = PrintReport(session_); }); });
@@ -385,7 +440,12 @@ void TForm1::connectCalibrationPage() {
     });
   });
   connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });
-  connect(FWHM, &QPushButton::clicked, this, [this] { handle([this] { FWHMClick(session_); }); });
+  connect(FWHM, &QPushButton::clicked, this, [this] {
+    handle([this] {
+      FWHMClick(session_);
+      NoteMeasuredFwhm(session_);
+    });
+  });
   connect(MnKaFit, &QPushButton::clicked, this, [this] {
     handle([this] {
       MnKaFitClick(session_);
@@ -433,6 +493,8 @@ void TForm1::buildMenus() {
   Read1 = file->addAction("&Read");
   Write2 = file->addAction("&AsciiWrite");
   Write1 = file->addAction("&Write");
+  Import1 = file->addAction("&Import");
+  Export1 = file->addAction("Ex&port");
   file->addAction(QString());
   file->addSeparator();
   Exit1 = file->addAction("&Exit");
@@ -451,6 +513,8 @@ void TForm1::buildMenus() {
   connect(Read1, &QAction::triggered, this, [this] { Read1Click(); });
   connect(Write1, &QAction::triggered, this, [this] { Write1Click(); });
   connect(Write2, &QAction::triggered, this, [this] { Write2Click(); });
+  connect(Import1, &QAction::triggered, this, [this] { Import1Click(); });
+  connect(Export1, &QAction::triggered, this, [this] { Export1Click(); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
 }
@@ -482,6 +546,18 @@ void TForm1::Write2Click() {
   handle([&] { WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });
 }
 
+void TForm1::Import1Click() {
+  const QString path = chooseImportPath();
+  if (path.isEmpty()) return;
+  handle([&] { ImportEmsaFile(session_, path.toLocal8Bit().toStdString()); });
+}
+
+void TForm1::Export1Click() {
+  const auto choice = chooseExportPath();
+  if (!choice || choice->path.isEmpty()) return;
+  handle([&] { ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format); });
+}
+
 void TForm1::Exit1Click() {
   // A running acquisition is left to the analyser: no stop is sent.
   renderer_.releaseImages();
@@ -494,9 +570,12 @@ void TForm1::About1Click() {
 
 void TForm1::refresh() {
   const WindowTexts& t = session_.Texts;
-  Edit1->setText(fromText(t.Edit1));
+  const StatusText status = shortenStatusText(t.Edit1);
+  Edit1->setText(fromText(status.shown));
+  Edit1->setToolTip(fromText(status.toolTip));
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
+  refreshLinesPage();
   const std::pair<QLabel*, const std::string*> labels[] = {
       {Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},  {Label7, &t.Label7},
       {Label8, &t.Label8}, {Label9, &t.Label9}, {FwhmVal, &t.FwhmVal}};
@@ -507,11 +586,12 @@ void TForm1::refresh() {
   PrecisionReadout->setText(QString::fromStdString(session_.Precision.Readout));
   const std::string quality =
       session_.XfitQuality.valid ? fitQualityLine(session_.XfitQuality, session_.DataModule.Fit) : std::string();
-  XfitQuality->setText(QString::fromStdString(quality));
+  XfitQuality->setText(QString::fromStdString(quality.substr(0, quality.find(','))));
   XfitQuality->setToolTip(QString::fromStdString(quality + "\nCheck to draw the fit's residual over the plot"));
   PaintBox1->setResidual(XfitQuality->isChecked() ? residualCurve(session_) : std::vector<std::vector<CurvePoint>>{});
   for (QPushButton* run : {McaStart, McaStop, McaClear, ZorvStart, ZorvStop, ZorvClear})
     run->setEnabled(session_.RunButtonsEnabled);
+  refreshScrollBar();
   refreshPages();
   Timer1->setInterval(session_.Timer1.IntervalMs);
   if (session_.Timer1.Enabled != Timer1->isActive()) {
@@ -522,13 +602,25 @@ void TForm1::refresh() {
   }
 }
 
+void TForm1::refreshScrollBar() {
+  const DisplayState& d = session_.Display;
+  const int shown = std::max(d.LastShown - d.FirstShown + 1, 1);
+  const int maximum = std::max(session_.Acquisition.ChannelCount - shown, 0);
+  const QSignalBlocker blocker(ScrollBar1);
+  ScrollBar1->setRange(0, maximum);
+  ScrollBar1->setPageStep(shown);
+  ScrollBar1->setValue(std::clamp(d.FirstShown, 0, maximum));
+}
+
 void TForm1::refreshPages() {
   // Programmatic changes must not run the handlers of user edits.
   const RoiPageFields& roi = session_.RoiPage;
   {
     const QSignalBlocker blockers[] = {QSignalBlocker(ROINoSelect), QSignalBlocker(ROIOnCheck),
                                        QSignalBlocker(ROIColor), QSignalBlocker(ROILowCh), QSignalBlocker(ROIHighCh)};
-    if (roi.Selected >= 0 && roi.Selected < ROINoSelect->count()) ROINoSelect->setCurrentIndex(roi.Selected);
+    // The list shows the selection the page holds, none included.
+    const bool listed = roi.Selected >= 0 && roi.Selected < ROINoSelect->count();
+    ROINoSelect->setCurrentIndex(listed ? roi.Selected : -1);
     ROIOnCheck->setChecked(roi.On);
     selectColour(ROIColor, roi.Colour);
     ROILowCh->setChecked(false);  // momentary boxes

@@ -5,11 +5,14 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "acquisition/mapping_scan.h"
 #include "acquisition/mca_setup.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
+#include "lines/spectrum_lines.h"
+#include "files/export_file.h"
 
 class QAction;
 class QCheckBox;
@@ -48,12 +51,24 @@ class TForm1 final : public QMainWindow {
   std::function<QString()> chooseReadPath;
   std::function<QString()> chooseWritePath;
   std::function<QString()> chooseDumpPath;
+  // File > Export's dialog: the path and the format its file-type filter
+  // chose (nothing when cancelled). File > Import's dialog: an EMSA/MSA file.
+  struct ExportChoice {
+    QString path;
+    ExportFormat format = ExportFormat::Msa;
+  };
+  std::function<std::optional<ExportChoice>()> chooseExportPath;
+  std::function<QString()> chooseImportPath;
   // The MCA setup dialog; returns whether it ended with OK.
   std::function<bool(McaSetupFields&)> runSetupDialog;
   std::function<bool(ScanSetupFields&)> runScanSetupDialog;
   // The data module's table dialogs and the standards editor.
   std::function<QString()> chooseTablePath;
   std::function<bool()> runEditor;
+  // "Batch...": the batch fit of many files against the loaded standards.
+  std::function<void(const XfitWorkspace&)> runXfitBatch;
+  // The peak list; returns true when "Use elements" was pressed.
+  std::function<bool(const SpectrumLinesResult&)> runPeakList;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -88,13 +103,19 @@ class TForm1 final : public QMainWindow {
   QRadioButton *McaMem, *Mem1Spec, *Mem2Spec, *Mem3Spec;
   QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;
-  QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit;
+  QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit, *BatchFit;
   QCheckBox* XfitQuality = nullptr;    // the fit's quality line; checked: residual curve shown
   QLabel* PrecisionReadout = nullptr;  // the precision preset's progress
   QLineEdit* Edit1;
   QStatusBar* StatusBar1;
   QTimer* Timer1;
-  QAction *Read1, *Write2, *Write1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+  QAction *Read1, *Write2, *Write1, *Import1, *Export1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+  // The "Lines" page: marked elements, markers on/off, identify, peak list.
+  QLineEdit* LinesEdit = nullptr;
+  QCheckBox* LinesOn = nullptr;
+  QPushButton *Identify = nullptr, *Peaks = nullptr;
+  // Identify at the cursor, with the full list as a tool tip.
+  void identifyAtCursor();
 
  private:
   void buildLeftSide();
@@ -104,7 +125,10 @@ class TForm1 final : public QMainWindow {
   void connectViewControls();
   void connectRoiPage();
   void connectCalibrationPage();
+  void buildLinesPage();
+  void refreshLinesPage();
   void refreshPages();
+  void refreshScrollBar();
   // Runs a core operation, then refreshes the widgets.
   void handle(const std::function<void()>& operation);
 
@@ -117,6 +141,8 @@ class TForm1 final : public QMainWindow {
   void Read1Click();
   void Write1Click();
   void Write2Click();
+  void Import1Click();
+  void Export1Click();
   void Exit1Click();
   void About1Click();
 

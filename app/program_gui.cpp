@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "app/about_dialog.h"
+#include "app/caption_fit_gui.h"
 #include "app/main_window.h"
 #include "device/backend_factory.h"
 #include "device/clock.h"
@@ -99,9 +100,7 @@ int run(int argc, char** argv) {
     return 1;
   }
 
-  QFont font = tolvane::PlotRenderer::plotFont();
-  font.setStyleStrategy(QFont::PreferDefault);
-  QApplication::setFont(font);
+  tolvane::applyWindowFont();
 
   tolvane::TForm1 window(*api, clock);
   if (api->isSimulated()) window.setWindowTitle(QString(tolvane::TForm1::kCaption) + " [simulated analyser]");

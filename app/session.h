@@ -17,6 +17,7 @@
 #include "device/mca_transport.h"
 #include "display/plot_model.h"
 #include "xfit/fit_quality.h"
+#include "lines/spectrum_lines.h"
 #include "xfit/mlsq_fit.h"
 
 namespace tolvane {
@@ -59,6 +60,7 @@ class Session {
   int32_t StandardsLoaded = 0;
   TDmVQRN DataModule;      // the standards table and the fit's storage
   FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
+  LinesSetup Lines;        // element line markers and identification
 
   // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
   int SelectedMemory = 0;

@@ -73,6 +73,7 @@ struct PassFiles {
   int64_t NextNumber = 1;  // the number the next counted pass gets
   int Digits = 4;
   int32_t LostPasses = 0;  // passes of this scan whose transfer failed
+  int32_t UnsavedPasses = 0;  // passes of this scan whose file could not be written
 };
 
 struct DisplayState {

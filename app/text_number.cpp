@@ -1,7 +1,9 @@
 #include "app/text_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string>
 
 namespace tolvane {
 
@@ -42,6 +44,13 @@ std::optional<float> parseFloat(std::string_view text) {
   const auto single = static_cast<float>(*value);
   if (!std::isfinite(single)) return std::nullopt;
   return single;
+}
+
+std::optional<float> parseFloat(std::string_view text, char decimalSeparator) {
+  if (decimalSeparator == '.') return parseFloat(text);
+  std::string dotted(text);
+  std::replace(dotted.begin(), dotted.end(), decimalSeparator, '.');
+  return parseFloat(dotted);
 }
 
 }  // namespace tolvane

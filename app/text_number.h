@@ -13,5 +13,8 @@ std::optional<int32_t> parseInteger(std::string_view text);
 std::optional<double> parseReal(std::string_view text);  // finite values only
 // A number that is stored in single precision: finite as a float too.
 std::optional<float> parseFloat(std::string_view text);
+// As parseFloat, taking both '.' and the window's locale separator
+// `decimalSeparator` (',' in many locales) as the decimal point.
+std::optional<float> parseFloat(std::string_view text, char decimalSeparator);
 
 }  // namespace tolvane

@@ -7,11 +7,12 @@
 
 #include "acquisition/run_control.h"
 #include "app/session.h"
+#include "cli/acquire_run.h"
 #include "cli/cli_common.h"
 #include "cli/cli_precision.h"
-#include "device/clock.h"
+#include "cli/interrupt.h"
+#include "cli/output_file.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane::cli {
@@ -19,62 +20,85 @@ namespace tolvane::cli {
 namespace {
 
 void showProgress(const Session& s) {
-  std::printf("\r  %8.1f / %.1f s   %8.2f kcps  %s ", s.Acquisition.RealSeconds, s.Mca.PresetTime * 0.1,
-              s.Acquisition.CountRate, s.Precision.Readout.c_str());
-  std::fflush(stdout);
+  std::fprintf(stderr, "\r  %8.1f / %.1f s   %8.2f kcps  %s ", s.Acquisition.RealSeconds, s.Mca.PresetTime * 0.1,
+               s.Acquisition.CountRate, s.Precision.Readout.c_str());
+}
+
+std::string timesText(const Session& s) {
+  char text[96];
+  std::snprintf(text, sizeof text, "real time %.1f s, live time %.1f s", s.Acquisition.RealTime * 0.1,
+                s.Acquisition.LiveTime * 0.1);
+  return text;
 }
 
 }  // namespace
 
 int runAcquire(const QStringList& arguments) {
   QCommandLineParser parser;
-  parser.setApplicationDescription("Run one acquisition to its preset time and write the spectrum file.");
+  parser.setApplicationDescription(
+      "Run one acquisition to its preset time and write the spectrum file.\n"
+      "SIGINT or SIGTERM stops the analyser and writes what was counted (exit 1).");
   parser.addOption(deviceOption());
-  parser.addOption({"preset", "Preset real time in seconds.", "seconds"});
-  parser.addOption({"out", "Spectrum file to write.", "file"});
+  parser.addOption({"preset", "Preset real time in seconds (0.1 to 10000000, in steps of 0.1).", "seconds"});
+  parser.addOption({"out", "Spectrum file to write (.dat).", "file"});
   parser.addOption(fastOption());
   addPrecisionOptions(parser);
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 0, 0, "--preset SECONDS --out FILE.dat [--device KIND] [--fast]")) return kExitUsage;
 
-  bool ok = false;
-  const double seconds = parser.value("preset").toDouble(&ok);
-  if (!parser.isSet("preset") || !ok || !(seconds > 0) || seconds > 1e7)
-    return printError("--preset needs a number of seconds above 0");
-  if (!parser.isSet("out")) return printError("--out needs the spectrum file to write");
+  const auto seconds = numberOption(parser, "preset", 0.1, 1e7, std::nullopt, "seconds");
+  if (!seconds) return kExitUsage;
+  if (!parser.isSet("out")) return usageError("--out is required (the spectrum file to write)");
   const std::string out = parser.value("out").toStdString();
+  if (const auto stop = refuseOutput(out, {".dat"})) return *stop;
   LiveAnalyser analyser(parser);
-  if (!analyser.session()) return 1;
+  if (!analyser.session()) return analyser.exitCode();
   Session& session = *analyser.session();
 
   // Tenths of a second, truncated, as the setup dialog stores them.
-  const auto tenths = static_cast<int32_t>(std::trunc(seconds * 10.0 + 0.001));
+  const auto tenths = static_cast<int32_t>(std::trunc(*seconds * 10.0 + 0.001));
   session.Mca.PresetTime = tenths;
   session.Acquisition.PresetTime = tenths;
-  if (SetPresetTime(session, 0, tenths) != 1) return printError("the analyser refused the preset time");
+  if (SetPresetTime(session, 0, tenths) != 1) return fail(code::kDevice, "the analyser refused the preset time");
 
-  if (const std::string usage = applyPrecisionOptions(parser, session); !usage.empty()) {
-    printError(usage);
-    return 2;
-  }
+  if (const std::string usage = applyPrecisionOptions(parser, session); !usage.empty()) return usageError(usage);
 
+  const bool json = parser.isSet("json");
+  catchInterrupts();
   McaStartClick(session);
-  if (session.Acquisition.Running != 1) return printError("the analyser did not start");
-  const bool terminal = ::isatty(STDOUT_FILENO) != 0 && !parser.isSet("json");
-  while (session.Timer1.Enabled) {
-    analyser.waitOneTick();
-    Timer1Timer(session);
-    if (terminal) showProgress(session);
-  }
-  if (terminal) std::printf("\n");
-  if (session.Texts.Edit1 == kStopLinkFailedText) return printError("acquisition ended early: " + session.Texts.Edit1);
+  if (session.Acquisition.Running != 1) return fail(code::kDevice, "the analyser did not start");
+  const bool terminal = ::isatty(STDERR_FILENO) != 0;
+  RunHooks hooks;
+  hooks.waitOneTick = [&] { analyser.waitOneTick(); };
+  hooks.interrupted = [] { return interruptSignal() != 0; };
+  if (terminal) hooks.progress = showProgress;
+  const RunEnd end = runToPreset(session, analyser.clock(), hooks);
+  if (terminal) std::fputs("\n", stderr);
 
-  if (!WriteSpectrumFile(session, out)) return printError("cannot write " + out);
-  if (!parser.isSet("json"))
-    std::printf("wrote %s: %d channels, real time %.1f s, live time %.1f s\n", out.c_str(),
-                session.Acquisition.ChannelCount, session.Acquisition.RealTime * 0.1,
-                session.Acquisition.LiveTime * 0.1);
-  printRunResult(session, parser.isSet("json"));
-  return 0;
+  // Whatever ended the run, what was counted is written.
+  if (!WriteSpectrumFile(session, out)) return fail(code::kOutput, "cannot write " + out);
+  switch (end) {
+    case RunEnd::PresetReached:
+    case RunEnd::PrecisionReached:
+      if (!json)
+        std::printf("wrote %s: %d channels, %s\n", out.c_str(), session.Acquisition.ChannelCount,
+                    timesText(session).c_str());
+      printRunResult(session, json);
+      return kExitOk;
+    case RunEnd::Interrupted:
+      return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) +
+                                          ": the analyser was stopped; wrote what was counted to " + out + " (" +
+                                          timesText(session) + ")");
+    case RunEnd::LinkFailed:
+      return fail(code::kDevice, "the run ended before its preset (link failure); wrote what was counted to " + out +
+                                     " (" + timesText(session) + ")");
+    case RunEnd::TimedOut:
+      return fail(code::kDevice,
+                  "the analyser stopped answering; gave up after the preset plus the link time-out; "
+                  "wrote what was counted to " +
+                      out + " (" + timesText(session) + ")");
+  }
+  return kExitFailure;
 }
 
 }  // namespace tolvane::cli

@@ -5,117 +5,178 @@
 #include "analysis/energy_calibration.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
+#include "analysis/peak_significance.h"
+#include "app/text_number.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
+#include "cli/json_text.h"
+#include "cli/output_file.h"
 #include "files/ascii_dump.h"
+#include "files/path_name.h"
 
 namespace tolvane::cli {
 
 namespace {
 
 void addViewOptions(QCommandLineParser& parser) {
-  parser.addPositionalArgument("file", "Spectrum file (.dat).");
+  parser.addPositionalArgument("FILE", "Spectrum file (.dat).");
   parser.addOption({"cursor", "Cursor channel (on or next to the peak).", "channel"});
   parser.addOption({"first", "First displayed channel (default 0).", "channel"});
   parser.addOption({"last", "Last displayed channel (default N-1).", "channel"});
   parser.addOption({"json", "Print one JSON object."});
 }
 
-// Reads the file and applies the view; --cursor is required.
-bool prepare(const QCommandLineParser& parser, FileSession& f) {
-  if (parser.positionalArguments().size() != 1) return printError("give one spectrum file") == 0;
-  if (!parser.isSet("cursor")) return printError("--cursor is required") == 0;
-  return readSpectrum(f.session, parser.positionalArguments().front().toStdString()) && applyView(parser, f.session);
+// Reads the file and applies the view; --cursor is required. Returns the
+// exit code when the command cannot go on.
+std::optional<int> prepare(const QCommandLineParser& parser, FileSession& f) {
+  if (!expectPositionals(parser, 1, 1, "FILE --cursor C [--first F --last L] [--json]")) return kExitUsage;
+  if (!parser.isSet("cursor")) return usageError("--cursor is required (a channel on or next to the peak)");
+  if (!readSpectrum(f.session, parser.positionalArguments().front().toStdString())) return kExitFailure;
+  if (!applyView(parser, f.session)) return kExitUsage;
+  return std::nullopt;
 }
 
-int reportFailure(const Session& s, bool json) {
-  if (json) std::printf("{\"error\": \"%s\"}\n", s.Texts.Edit1.c_str());
-  return printError(s.Texts.Edit1);
+// Refuses a "peak" that does not stand out from the displayed channels.
+bool peakIsThere(const Session& s) {
+  const SpectrumView y = workingSpectrum(s);
+  return peakStandsOut(y, findPeakNearCursor(y, s.Display.Cursor), s.Display.FirstShown, s.Display.LastShown);
+}
+
+int noPeak(const Session& s) {
+  return fail(code::kNoPeak, std::string(kNoPeakText) + " near channel " + std::to_string(s.Display.Cursor) +
+                                 ": the largest count does not stand out from the displayed channels");
+}
+
+std::string fixed2(const char* format, float value) {
+  char text[48];
+  std::snprintf(text, sizeof text, format, static_cast<double>(value));
+  return text;
 }
 
 }  // namespace
 
 int runCalib(const QStringList& arguments) {
   QCommandLineParser parser;
-  parser.setApplicationDescription("Energy calibration through two points (as Exec Calib).");
+  parser.setApplicationDescription(
+      "Energy calibration through two points (as Exec Calib): E(c) = c x gain + offset.\n"
+      "Prints the gain and offset as stored (single precision).");
   parser.addPositionalArgument("LCH HCH LE HE", "Low and high channel, energy at each.");
   parser.addOption({"json", "Print one JSON object."});
-  parser.addOption({"unit", "Energy unit text.", "text", "keV"});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  parser.addOption({"unit", "Energy unit text (at most 7 characters).", "text", "keV"});
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 4, 4, "LCH HCH LE HE [--unit U] [--json]")) return kExitUsage;
   const QStringList values = parser.positionalArguments();
-  if (values.size() != 4) return printError("calib takes LCH HCH LE HE");
-  FileSession f;
-  Session& s = f.session;
-  s.CalibrationPage = {values[0].toStdString(), values[1].toStdString(), values[2].toStdString(),
-                       values[3].toStdString(), parser.value("unit").toStdString()};
-  s.Texts.Edit1.clear();
-  EngCalibClick(s);
-  if (s.Calibration.Valid != 1) return reportFailure(s, parser.isSet("json"));
+  const char* names[] = {"LCH", "HCH", "LE", "HE"};
+  double numbers[4];
+  for (int i = 0; i < 4; ++i) {
+    const auto value = parseReal(values[i].toStdString());
+    if (!value) return usageError(std::string(names[i]) + " is not a number: '" + values[i].toStdString() + "'");
+    numbers[i] = *value;
+  }
+  const std::string unit = parser.value("unit").toStdString();
+  if (unit.size() > 7) return usageError("--unit takes at most 7 characters");
+  const CalibrationLine line = computeCalibration(numbers[0], numbers[1], numbers[2], numbers[3]);
+  if (line.outcome != CalibrationLine::Outcome::Computed)
+    return usageError("LCH and HCH are the same channel: no line passes through one channel");
   if (parser.isSet("json"))
-    std::printf("{\"gain\": %s, \"offset\": %s}\n", jsonNumber(s.Calibration.Gain).c_str(),
-                jsonNumber(s.Calibration.Offset).c_str());
+    std::printf("%s\n", JsonObject()
+                            .addNumber("gain", line.gain)
+                            .addNumber("offset", line.offset)
+                            .addNumber("gain_full", line.exactGain)
+                            .addNumber("offset_full", line.exactOffset)
+                            .addText("unit", unit)
+                            .text()
+                            .c_str());
   else
-    std::printf("%.9g %.9g\n", static_cast<double>(s.Calibration.Gain), static_cast<double>(s.Calibration.Offset));
-  return 0;
+    std::printf("%.9g %.9g\n", static_cast<double>(line.gain), static_cast<double>(line.offset));
+  return kExitOk;
 }
 
 int runFwhm(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Centroid and FWHM in channels of the peak at the cursor (as FWHM Calic.).");
   addViewOptions(parser);
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   FileSession f;
-  if (!prepare(parser, f)) return 1;
-  Session& s = f.session;
+  if (const auto stop = prepare(parser, f)) return *stop;
+  const Session& s = f.session;
+  if (!peakIsThere(s)) return noPeak(s);
   const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
-  FWHMClick(s);
-  if (r.outcome != FwhmResult::Outcome::Measured) return reportFailure(s, parser.isSet("json"));
+  if (r.outcome == FwhmResult::Outcome::NoPeak) return noPeak(s);
+  if (r.outcome == FwhmResult::Outcome::PeakAtViewEdge)
+    return fail(code::kNoPeak, std::string(kPeakAtEdgeText) + ": widen --first/--last around the peak");
   if (parser.isSet("json"))
-    std::printf("{\"centroid\": %s, \"fwhm_ch\": %s}\n", jsonNumber(r.centroid).c_str(), jsonNumber(r.fwhm).c_str());
+    std::printf("%s\n", JsonObject().addNumber("centroid", r.centroid).addNumber("fwhm_ch", r.fwhm).text().c_str());
   else
-    std::printf("%s\n%s\n", s.Texts.Edit1.c_str(), s.Texts.FwhmVal.c_str());
-  return 0;
+    std::printf("%s\n%s\n", fixed2("Peak %8.2f Ch.", r.centroid).c_str(), fixed2("%8.2f ch", r.fwhm).c_str());
+  return kExitOk;
 }
 
 int runMnfit(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription("The Mn K-alpha fit of the peak at the cursor: centroid and FWHM in eV.");
   addViewOptions(parser);
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   FileSession f;
-  if (!prepare(parser, f)) return 1;
-  Session& s = f.session;
-  const MnFitResult r = fitMnKAlpha(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown,
+  if (const auto stop = prepare(parser, f)) return *stop;
+  const Session& s = f.session;
+  if (!peakIsThere(s)) return noPeak(s);
+  const SpectrumView y = workingSpectrum(s);
+  const MnFitResult r = fitMnKAlpha(y, s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown,
                                     s.MnFit.KAlpha1Energy, s.MnFit.KAlpha2Energy);
-  MnKaFitClick(s);
-  if (r.outcome != MnFitResult::Outcome::Fitted) return reportFailure(s, parser.isSet("json"));
+  if (r.outcome == MnFitResult::Outcome::NoPeak) return noPeak(s);
+  if (r.outcome == MnFitResult::Outcome::PeakAtViewEdge)
+    return fail(code::kNoPeak, std::string(kPeakAtEdgeText) + ": widen --first/--last around the peak");
   if (parser.isSet("json")) {
-    std::printf(
-        "{\"centroid\": %s, \"fwhm_ch\": %s, \"fwhm_ev\": %s, \"ev_per_channel\": %s, \"kalpha1_position\": %s, "
-        "\"kalpha2_position\": %s, \"fit_x1\": %s, \"fit_x2\": %s}\n",
-        jsonNumber(r.centroid).c_str(), jsonNumber(r.fwhmCh).c_str(), jsonNumber(r.fwhmEv).c_str(),
-        jsonNumber(r.evPerChannel).c_str(), jsonNumber(s.MnFit.KAlpha1Position).c_str(),
-        jsonNumber(s.MnFit.KAlpha2Position).c_str(), jsonNumber(r.x1).c_str(), jsonNumber(r.x2).c_str());
+    // fwhm_ch means what the fwhm command reports; the fit's own width (the
+    // one converted to eV) is fit_width_ch.
+    const FwhmResult w = measureFwhm(y, s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
+    JsonObject o;
+    o.addNumber("centroid", r.centroid);
+    if (w.outcome == FwhmResult::Outcome::Measured)
+      o.addNumber("fwhm_ch", w.fwhm);
+    else
+      o.add("fwhm_ch", "null");
+    o.addNumber("fit_width_ch", r.fwhmCh)
+        .addNumber("fwhm_ev", r.fwhmEv)
+        .addNumber("ev_per_channel", r.evPerChannel)
+        .addNumber("kalpha1_position", r.lastTrialX1)
+        .addNumber("kalpha2_position", r.lastTrialX2)
+        .addNumber("fit_x1", r.x1)
+        .addNumber("fit_x2", r.x2);
+    std::printf("%s\n", o.text().c_str());
   } else {
-    std::printf("%s\n%s\n", s.Texts.Edit1.c_str(), s.Texts.FwhmVal.c_str());
+    std::printf("%s\n%s\n", fixed2("%8.2f Ch.", r.centroid).c_str(), fixed2("%8.2f eV", r.fwhmEv).c_str());
   }
-  return 0;
+  return kExitOk;
 }
 
 int runDump(const QStringList& arguments) {
   QCommandLineParser parser;
-  parser.setApplicationDescription("Write a spectrum file as the text dump (as File > AsciiWrite).");
-  parser.addPositionalArgument("file", "Spectrum file (.dat).");
-  parser.addOption({"out", "Text file to write.", "file"});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
-  if (parser.positionalArguments().size() != 1 || !parser.isSet("out"))
-    return printError("dump FILE.dat --out FILE.txt");
-  FileSession f;
-  if (!readSpectrum(f.session, parser.positionalArguments().front().toStdString())) return 1;
+  parser.setApplicationDescription(
+      "Write a spectrum file as the text dump (as File > AsciiWrite).\n"
+      "--out - writes the dump to standard output.");
+  parser.addPositionalArgument("FILE", "Spectrum file (.dat).");
+  parser.addOption({"out", "Text file to write (.txt), or - for standard output.", "file"});
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 1, 1, "FILE --out FILE.txt|-")) return kExitUsage;
+  if (!parser.isSet("out")) return usageError("--out is required (the text file to write, or -)");
   const std::string out = parser.value("out").toStdString();
-  if (!WriteAsciiDump(f.session, out)) return printError("cannot write " + out);
-  std::fprintf(stderr, "wrote %s\n", out.c_str());
-  return 0;
+  if (const auto stop = refuseOutput(out, {".txt"}, true)) return *stop;
+  FileSession f;
+  Session& s = f.session;
+  if (!readSpectrum(s, parser.positionalArguments().front().toStdString())) return kExitFailure;
+  if (out == "-") {
+    const std::string text = asciiDumpText(s);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return kExitOk;
+  }
+  // The dump names the spectrum after the file it goes to.
+  s.Working.setName(fileNameOf(out));
+  const std::string text = asciiDumpText(s);
+  if (const auto problem = writeOutput(out, text.data(), text.size())) return fail(code::kOutput, *problem);
+  note("wrote " + out);
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

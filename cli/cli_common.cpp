@@ -11,30 +11,103 @@ QCommandLineOption deviceOption() {
 }
 
 bool parseArguments(QCommandLineParser& parser, const QStringList& arguments) {
-  parser.addHelpOption();
+  // Our own --help: Qt's addHelpOption also offers --help-all, which a
+  // command that parses without exiting cannot honour.
+  parser.addOption(QCommandLineOption({"h", "help"}, "Show this help."));
   QStringList own = arguments;
   if (own.size() > 1) own.removeAt(1);  // the subcommand word
   if (!parser.parse(own)) {
-    printError(parser.errorText().toStdString());
+    usageError(parser.errorText().toStdString());
     return false;
   }
   if (parser.isSet("help")) {
-    std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+    std::fputs(helpText(parser).c_str(), stdout);
     return false;
   }
   return true;
+}
+
+std::string helpText(const QCommandLineParser& parser) {
+  const QString text = parser.helpText();
+  const qsizetype endOfLine = text.indexOf('\n');
+  QString first = text.left(endOfLine);
+  const qsizetype options = first.indexOf(" [options]");
+  if (first.startsWith("Usage: ") && options > 0)
+    first = "Usage: tolvane-cli " + QString::fromStdString(commandName()) + first.mid(options);
+  return (first + text.mid(endOfLine)).toLocal8Bit().toStdString();
+}
+
+bool expectPositionals(const QCommandLineParser& parser, int lowest, int highest, const std::string& usage) {
+  const auto n = parser.positionalArguments().size();
+  if (n >= lowest && n <= highest) return true;
+  const std::string what = n < lowest
+                               ? "missing arguments"
+                               : "unexpected argument '" + parser.positionalArguments().at(highest).toStdString() + "'";
+  usageError(what + "; usage: tolvane-cli " + commandName() + " " + usage);
+  return false;
+}
+
+namespace {
+
+std::string shortNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+}  // namespace
+
+std::optional<double> numberOption(const QCommandLineParser& parser, const QString& name, double lowest, double highest,
+                                   std::optional<double> fallback, const std::string& unit) {
+  const std::string range =
+      "from " + shortNumber(lowest) + " to " + shortNumber(highest) + (unit.empty() ? "" : " " + unit);
+  if (!parser.isSet(name)) {
+    if (!fallback) usageError("--" + name.toStdString() + " is required (a number " + range + ")");
+    return fallback;
+  }
+  bool ok = false;
+  const double value = parser.value(name).toDouble(&ok);
+  if (!ok || !(value >= lowest && value <= highest)) {
+    usageError("--" + name.toStdString() + " must be a number " + range + ", not '" + parser.value(name).toStdString() +
+               "'");
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<int> integerOption(const QCommandLineParser& parser, const QString& name, int lowest, int highest,
+                                 std::optional<int> fallback) {
+  const std::string range = "from " + std::to_string(lowest) + " to " + std::to_string(highest);
+  if (!parser.isSet(name)) {
+    if (!fallback) usageError("--" + name.toStdString() + " is required (a whole number " + range + ")");
+    return fallback;
+  }
+  bool ok = false;
+  const qlonglong value = parser.value(name).toLongLong(&ok);
+  if (!ok || value < lowest || value > highest) {
+    usageError("--" + name.toStdString() + " must be a whole number " + range + ", not '" +
+               parser.value(name).toStdString() + "'");
+    return std::nullopt;
+  }
+  return static_cast<int>(value);
+}
+
+bool exclusive(const QCommandLineParser& parser, const QString& a, const QString& b) {
+  if (!parser.isSet(a) || !parser.isSet(b)) return true;
+  usageError("--" + a.toStdString() + " and --" + b.toStdString() + " exclude each other");
+  return false;
 }
 
 std::unique_ptr<FtdiApi> openBackend(const QCommandLineParser& parser, Clock& clock) {
   const std::string name = parser.value("device").toStdString();
   const auto kind = parseBackendKind(name);
   if (!kind) {
-    printError("unknown device kind '" + name + "' (auto, sim, libftdi or d2xx)");
+    usageError("unknown device kind '" + name + "' (auto, sim, libftdi or d2xx)");
     return nullptr;
   }
   std::string error;
   auto api = makeBackend(*kind, clock, error);
-  if (!api) printError("no analyser link: " + error);
+  if (!api) fail(code::kDevice, "no analyser link: " + error);
   return api;
 }
 
@@ -44,19 +117,25 @@ QCommandLineOption fastOption() {
 
 LiveAnalyser::LiveAnalyser(const QCommandLineParser& parser) : fast_(parser.isSet("fast")) {
   if (fast_ && parser.value("device") != "sim") {
-    printError("--fast needs --device=sim");
+    exitCode_ = usageError("--fast needs --device=sim");
     return;
   }
   Clock& clock = fast_ ? static_cast<Clock&>(manual_) : static_cast<Clock&>(steady_);
+  if (!parseBackendKind(parser.value("device").toStdString())) exitCode_ = kExitUsage;
   api_ = openBackend(parser, clock);
   if (!api_) return;
   auto session = std::make_unique<Session>(*api_, clock);
   McaOpenClick(*session);
   if (session->Acquisition.DeviceOpen != 1) {
-    printError("no analyser could be opened (" + session->Texts.Edit2 + ")");
+    fail(code::kDevice,
+         "no analyser could be opened via " + api_->backendName() + " (none attached, or it did not answer)");
     return;
   }
   session_ = std::move(session);
+}
+
+const Clock& LiveAnalyser::clock() const {
+  return fast_ ? static_cast<const Clock&>(manual_) : static_cast<const Clock&>(steady_);
 }
 
 void LiveAnalyser::waitOneTick() {
@@ -65,11 +144,6 @@ void LiveAnalyser::waitOneTick() {
     manual_.advanceMicros(interval);
   else
     steady_.sleepMicros(interval);
-}
-
-int printError(const std::string& message) {
-  std::fprintf(stderr, "tolvane-cli: %s\n", message.c_str());
-  return 1;
 }
 
 }  // namespace tolvane::cli

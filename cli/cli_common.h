@@ -4,9 +4,11 @@
 #include <QCommandLineParser>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/session.h"
+#include "cli/cli_error.h"
 #include "device/backend_factory.h"
 #include "device/clock.h"
 
@@ -16,14 +18,32 @@ namespace tolvane::cli {
 QCommandLineOption deviceOption();
 
 // Parses the subcommand's own arguments (the program name and the
-// subcommand word are dropped); prints the error and returns false on a
-// bad command line.
+// subcommand word are dropped) and adds --help. Returns false when the
+// command should end at once: after printing its help (parser.isSet("help")
+// is then true: exit 0) or a usage error (exit 2). The help's usage line
+// names the command: "Usage: tolvane-cli render [options] FILE".
 bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
+
+// The command's help text with the usage line naming the command.
+std::string helpText(const QCommandLineParser& parser);
+
+// Checks the number of positional arguments; otherwise prints a usage
+// error "expects USAGE" and returns false (exit 2).
+bool expectPositionals(const QCommandLineParser& parser, int lowest, int highest, const std::string& usage);
+
+// Option `name` as a number within [lowest, highest]; absent gives
+// `fallback` (nullopt: required). On a missing, malformed or out-of-range
+// value prints a usage error stating the range and returns nullopt.
+std::optional<double> numberOption(const QCommandLineParser& parser, const QString& name, double lowest, double highest,
+                                   std::optional<double> fallback = std::nullopt, const std::string& unit = "");
+std::optional<int> integerOption(const QCommandLineParser& parser, const QString& name, int lowest, int highest,
+                                 std::optional<int> fallback = std::nullopt);
+
+// Refuses two options given together ("--auto and --vfs exclude each other").
+bool exclusive(const QCommandLineParser& parser, const QString& a, const QString& b);
 
 // The backend the --device option names, or null after printing why.
 std::unique_ptr<FtdiApi> openBackend(const QCommandLineParser& parser, Clock& clock);
-
-int printError(const std::string& message);  // prints to stderr, returns 1
 
 // The --fast option of the live subcommands.
 QCommandLineOption fastOption();
@@ -36,11 +56,15 @@ class LiveAnalyser {
   // Prints why and leaves session() null when the analyser cannot be used.
   explicit LiveAnalyser(const QCommandLineParser& parser);
   Session* session() { return session_.get(); }
+  // The exit code when session() is null: 2 for a bad option, else 1.
+  int exitCode() const { return exitCode_; }
+  const Clock& clock() const;
   // Waits one tick of the session's timer.
   void waitOneTick();
 
  private:
   bool fast_ = false;
+  int exitCode_ = kExitFailure;
   SteadyClock steady_;
   ManualClock manual_;
   std::unique_ptr<FtdiApi> api_;
@@ -59,5 +83,11 @@ int runScan(const QStringList& arguments);
 int runXfit(const QStringList& arguments);
 int runResolution(const QStringList& arguments);
 int runReport(const QStringList& arguments);  // needs a QGuiApplication
+int runTable(const QStringList& arguments);
+int runLines(const QStringList& arguments);
+int runPeaks(const QStringList& arguments);
+int runIdentify(const QStringList& arguments);
+int runExport(const QStringList& arguments);
+int runImport(const QStringList& arguments);
 
 }  // namespace tolvane::cli

@@ -1,6 +1,8 @@
 #include <cstdio>
 
 #include "cli/cli_common.h"
+#include "cli/cli_error.h"
+#include "cli/json_text.h"
 #include "device/clock.h"
 #include "device/device_survey.h"
 
@@ -8,33 +10,11 @@ namespace tolvane::cli {
 
 namespace {
 
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 std::string hexId(int id) {
   if (id < 0) return "null";
   char text[16];
   std::snprintf(text, sizeof text, "\"%04x\"", id & 0xFFFF);
   return text;
-}
-
-int fail(bool json, const std::string& message, const char* code) {
-  if (json) std::printf("{\"error\": %s, \"code\": \"%s\"}\n", jsonString(message).c_str(), code);
-  return printError("devices: " + message);
 }
 
 void printJson(const std::string& backend, const DeviceSurvey& survey) {
@@ -44,9 +24,9 @@ void printJson(const std::string& backend, const DeviceSurvey& survey) {
     std::printf(
         "%s\n  {\"backend\": %s, \"vid\": %s, \"pid\": %s, \"serial\": %s, \"description\": %s, "
         "\"openable\": %s, \"error\": %s}",
-        i ? "," : "", jsonString(backend).c_str(), hexId(d.device.vid).c_str(), hexId(d.device.pid).c_str(),
-        jsonString(d.device.serial).c_str(), jsonString(d.device.description).c_str(), d.openable ? "true" : "false",
-        d.openable ? "null" : jsonString(d.error).c_str());
+        i ? "," : "", jsonText(backend).c_str(), hexId(d.device.vid).c_str(), hexId(d.device.pid).c_str(),
+        jsonText(d.device.serial).c_str(), jsonText(d.device.description).c_str(), d.openable ? "true" : "false",
+        d.openable ? "null" : jsonText(d.error).c_str());
   }
   std::printf("%s]}\n", survey.devices.empty() ? "" : "\n");
 }
@@ -80,28 +60,24 @@ int runDevices(const QStringList& arguments) {
   parser.addOption({"json",
                     "Print one JSON object: count and devices (backend, vid, pid, serial, description, "
                     "openable, error)."});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 0, 0, "[--device KIND] [--json]")) return kExitUsage;
   const bool json = parser.isSet("json");
 
   const std::string name = parser.value("device").toStdString();
   const auto kind = parseBackendKind(name);
-  if (!kind) {
-    if (json) std::printf("{\"error\": \"unknown device kind\", \"code\": \"usage\"}\n");
-    printError("devices: unknown device kind '" + name + "' (auto, sim, libftdi or d2xx)");
-    return 2;
-  }
+  if (!kind) return usageError("unknown device kind '" + name + "' (auto, sim, libftdi or d2xx)");
   SteadyClock clock;
   std::string error;
   auto api = makeBackend(*kind, clock, error);
-  if (!api) return fail(json, "no analyser link: " + error, "no_link");
+  if (!api) return fail(code::kDevice, "no analyser link: " + error);
   const DeviceSurvey survey = surveyDevices(*api);
-  if (survey.status != FtOk)
-    return fail(json, "listing failed with status " + std::to_string(survey.status), "listing_failed");
+  if (survey.status != FtOk) return fail(code::kDevice, "listing failed with status " + std::to_string(survey.status));
   if (json)
     printJson(api->backendName(), survey);
   else
     printTable(api->backendName(), survey);
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

@@ -1,38 +1,24 @@
 #include "cli/cli_fit_quality.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace tolvane::cli {
 
-namespace {
-
-std::string quoted(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (static_cast<unsigned char>(c) < 0x20) continue;
-    out += c;
-  }
-  return out + "\"";
-}
-
-}  // namespace
-
-std::string fitQualityJson(const FitQuality& q, const XfitWorkspace& fit) {
-  char numbers[96];
-  if (q.valid)
-    std::snprintf(numbers, sizeof numbers, "\"chi2_reduced\": %.4f, \"dof\": %.2f", q.chi2Reduced, q.dof);
-  else
-    std::snprintf(numbers, sizeof numbers, "\"chi2_reduced\": null, \"dof\": null");
-  std::string out = numbers;
-  out += ", \"flags\": [";
-  for (size_t i = 0; i < q.flags.size(); ++i) {
-    const FitFlag& f = q.flags[i];
-    out += std::string(i ? ", " : "") + "{\"kind\": \"" + fitFlagKindName(f.kind) +
-           "\", \"index\": " + (f.index >= 0 ? std::to_string(f.index) : std::string("null")) +
-           ", \"text\": " + quoted(fitFlagText(f, fit, q.chi2Reduced)) + "}";
-  }
-  return out + "]";
+void addFitQuality(JsonObject& object, const FitQuality& q, const XfitWorkspace& fit) {
+  char number[32];
+  std::snprintf(number, sizeof number, "%.4f", q.chi2Reduced);
+  object.add("chi2_reduced", q.valid ? number : "null");
+  std::snprintf(number, sizeof number, "%.2f", q.dof);
+  object.add("dof", q.valid ? number : "null");
+  std::vector<std::string> flags;
+  for (const FitFlag& f : q.flags)
+    flags.push_back(JsonObject()
+                        .addText("kind", fitFlagKindName(f.kind))
+                        .add("index", f.index >= 0 ? std::to_string(f.index) : std::string("null"))
+                        .addText("text", fitFlagText(f, fit, q.chi2Reduced))
+                        .text());
+  object.add("flags", jsonArray(flags));
 }
 
 std::string fitQualityCells(const FitQuality& q) {

@@ -1,13 +1,18 @@
 // tolvane-cli render: reads a spectrum file as File > Read does, applies
 // the view options, and writes the composed plot (the paint box, 528 x 336)
 // as a PNG through the same renderer as the window.
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QPalette>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/file_session.h"
+#include "cli/output_file.h"
+#include "cli/cli_lines.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_calls.h"
@@ -27,7 +32,8 @@ bool toInt(const QString& text, int& value) {
   return ok;
 }
 
-// "i:low:high:colour" with the colour as 0x00BBGGRR (hex with 0x, or decimal).
+// "i:low:high:colour" with the colour as 0x00BBGGRR (hex with 0x, or
+// decimal); the window must lie inside the spectrum, low <= high.
 bool applyRoi(Session& s, const QString& text) {
   const QStringList parts = text.split(':');
   int index = 0, low = 0, high = 0;
@@ -35,6 +41,7 @@ bool applyRoi(Session& s, const QString& text) {
   if (parts.size() != 4 || !toInt(parts[0], index) || !toInt(parts[1], low) || !toInt(parts[2], high)) return false;
   const uint colour = parts[3].toUInt(&colourOk, 0);
   if (!colourOk || index < 0 || index >= RoiTable::kEntries || colour > 0xFFFFFF) return false;
+  if (low < 0 || high < low || high >= s.Acquisition.ChannelCount) return false;
   RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(index)];
   roi.LowChannel = low;
   roi.HighChannel = high;
@@ -48,8 +55,8 @@ bool applyRoi(Session& s, const QString& text) {
 int runRender(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription("Write the plot of a spectrum file as a PNG picture.");
-  parser.addPositionalArgument("file", "Spectrum file (.dat).");
-  parser.addOption({"out", "PNG file to write.", "file"});
+  parser.addPositionalArgument("FILE", "Spectrum file (.dat).");
+  parser.addOption({"out", "PNG file to write (.png).", "file"});
   parser.addOption({"log", "Logarithmic scale (the default)."});
   parser.addOption({"vfs", "Linear scale at full-scale step N (1..22).", "N"});
   parser.addOption({"first", "First channel shown.", "channel"});
@@ -58,13 +65,20 @@ int runRender(const QStringList& arguments) {
   parser.addOption({"roi", "Show ROI i from low to high in colour 0xBBGGRR (repeatable).", "i:low:high:colour"});
   parser.addOption({"expand", "Press Expand N times.", "N"});
   parser.addOption({"compress", "Press Compress N times.", "N"});
-  parser.addOption({"scroll", "Scroll N lines (10 channels each); negative scrolls left.", "N"});
+  parser.addOption({"scroll",
+                    "Scroll N lines (10 channels each); negative scrolls left. Counts beyond the spectrum's "
+                    "width are clamped to it.",
+                    "N"});
   parser.addOption({"snap", "Press Snap Peak."});
   parser.addOption({"auto", "Press Auto (linear scale fitted to the window)."});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
-  if (parser.positionalArguments().size() != 1) return printError("render takes one spectrum file");
-  if (!parser.isSet("out")) return printError("--out needs the PNG file to write");
-  if (parser.isSet("log") && parser.isSet("vfs")) return printError("--log and --vfs exclude each other");
+  addLinesOption(parser);
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 1, 1, "FILE --out PLOT.png [options]")) return kExitUsage;
+  if (!parser.isSet("out")) return usageError("--out is required (the PNG file to write)");
+  if (!exclusive(parser, "log", "vfs") || !exclusive(parser, "auto", "vfs") || !exclusive(parser, "auto", "log"))
+    return kExitUsage;
+  const std::string out = parser.value("out").toStdString();
+  if (const auto stop = refuseOutput(out, {".png"})) return *stop;
 
   ManualClock clock;
   SimFtdi noAnalyser(clock);
@@ -73,29 +87,30 @@ int runRender(const QStringList& arguments) {
   session.Painter = &renderer;
   InitialiseState(session);
 
-  const std::string path = parser.positionalArguments().front().toStdString();
-  session.Texts.Edit1.clear();
-  if (!ReadSpectrumFile(session, path)) return printError("cannot open " + path);
-  if (!session.Texts.Edit1.empty())
-    return printError(path + " is not a readable spectrum (" + session.Texts.Edit1 + " channels in whole blocks)");
+  if (!readSpectrum(session, parser.positionalArguments().front().toStdString())) return kExitFailure;
 
+  if (!applyLinesOption(parser, session, "render")) return 1;
   const int m = session.Acquisition.ChannelCount;
   DisplayState& d = session.Display;
   int value = 0;
   if (parser.isSet("first") && (!toInt(parser.value("first"), value) || value < 0 || value >= m))
-    return printError("--first must be a channel from 0 to " + std::to_string(m - 1));
+    return usageError("--first must be a channel from 0 to " + std::to_string(m - 1));
   if (parser.isSet("first")) d.FirstShown = value;
   if (parser.isSet("last") && (!toInt(parser.value("last"), value) || value <= d.FirstShown || value >= m))
-    return printError("--last must be a channel above --first and below " + std::to_string(m));
+    return usageError("--last must be a channel from " + std::to_string(d.FirstShown + 1) + " to " +
+                      std::to_string(m - 1));
   if (parser.isSet("last")) d.LastShown = value;
   if (parser.isSet("cursor") && (!toInt(parser.value("cursor"), value) || value < 0 || value >= m))
-    return printError("--cursor must be a channel from 0 to " + std::to_string(m - 1));
+    return usageError("--cursor must be a channel from 0 to " + std::to_string(m - 1));
   d.Cursor = parser.isSet("cursor") ? value : d.FirstShown + (d.LastShown - d.FirstShown + 1) / 2;
   for (const QString& roi : parser.values("roi"))
-    if (!applyRoi(session, roi)) return printError("bad --roi '" + roi.toStdString() + "' (i:low:high:0xBBGGRR)");
+    if (!applyRoi(session, roi))
+      return usageError("bad --roi '" + roi.toStdString() + "': i:low:high:0xBBGGRR with i from 0 to " +
+                        std::to_string(RoiTable::kEntries - 1) + ", 0 <= low <= high <= " + std::to_string(m - 1) +
+                        ", colour up to 0xFFFFFF");
   if (parser.isSet("vfs")) {
     if (!toInt(parser.value("vfs"), value) || value < 1 || value > kVfsSteps)
-      return printError("--vfs must be a step from 1 to 22");
+      return usageError("--vfs must be a step from 1 to 22");
     d.FullScaleIndex = value;
     DrawLinearFrame(session, true);
   } else {
@@ -105,28 +120,37 @@ int runRender(const QStringList& arguments) {
   PaintBox1Paint(session);
 
   // The view controls, in this order, as the window's buttons run them.
-  const auto presses = [&](const char* option, int limit, int& count) {
-    count = 0;
-    return !parser.isSet(option) || (toInt(parser.value(option), count) && std::abs(count) <= limit);
-  };
-  int expands = 0, compresses = 0, scrolls = 0;
-  if (!presses("expand", 64, expands) || expands < 0) return printError("--expand takes a count from 0 to 64");
-  if (!presses("compress", 64, compresses) || compresses < 0)
-    return printError("--compress takes a count from 0 to 64");
-  if (!presses("scroll", 100000, scrolls)) return printError("--scroll takes a line count (negative scrolls left)");
-  for (int i = 0; i < expands; ++i) ExpandClick(session);
-  for (int i = 0; i < compresses; ++i) CompresClick(session);
+  const auto expands = integerOption(parser, "expand", 0, 64, 0);
+  if (!expands) return kExitUsage;
+  const auto compresses = integerOption(parser, "compress", 0, 64, 0);
+  if (!compresses) return kExitUsage;
+  const auto lines = integerOption(parser, "scroll", -1000000, 1000000, 0);
+  if (!lines) return kExitUsage;
+  // Past the spectrum's width a scroll line changes nothing: clamp at once
+  // instead of pressing the arrow a million times.
+  const int widest = m / 10 + 1;
+  int scrolls = std::clamp(*lines, -widest, widest);
+  if (scrolls != *lines)
+    warn("--scroll " + std::to_string(*lines) + " clamped to " + std::to_string(scrolls) + " (the range is -" +
+         std::to_string(widest) + " to " + std::to_string(widest) + " for " + std::to_string(m) + " channels)");
+  for (int i = 0; i < *expands; ++i) ExpandClick(session);
+  for (int i = 0; i < *compresses; ++i) CompresClick(session);
   int32_t position = 0;
   for (int i = 0; i < std::abs(scrolls); ++i)
     ScrollBar1Scroll(session, scrolls < 0 ? ScrollCode::LineLeft : ScrollCode::LineRight, position);
   if (parser.isSet("snap")) SnapPeakClick(session);
   if (parser.isSet("auto")) AutoVfsClick(session);
 
-  const std::string out = parser.value("out").toStdString();
-  if (!renderer.paintBox().save(QString::fromStdString(out), "PNG")) return printError("cannot write " + out);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!renderer.paintBox().save(&buffer, "PNG")) return fail(code::kFailed, "the plot could not be encoded as PNG");
+  if (const auto problem = writeOutput(out, png.constData(), static_cast<size_t>(png.size())))
+    return fail(code::kOutput, *problem);
   std::printf("%s\n%s\n%s\n", session.Texts.Label1.c_str(), session.Texts.Label2.c_str(), session.Texts.Label3.c_str());
-  std::fprintf(stderr, "wrote %s (%dx%d)\n", out.c_str(), renderer.paintBox().width(), renderer.paintBox().height());
-  return 0;
+  note("wrote " + out + " (" + std::to_string(renderer.paintBox().width()) + "x" +
+       std::to_string(renderer.paintBox().height()) + ")");
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

@@ -52,42 +52,30 @@ int runResolution(const QStringList& arguments) {
   parser.addPositionalArgument("file", "Spectrum file (.dat).");
   parser.addOption({"cursor", "A channel on or next to the Mn K-alpha peak (default: found).", "channel"});
   parser.addOption({"json", "Print one JSON object."});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 1, 1, "FILE.dat [--cursor C] [--json]")) return kExitUsage;
   const bool json = parser.isSet("json");
-  const auto fail = [json](const std::string& message, const char* code) {
-    if (json) std::printf("{\"error\": \"%s\", \"code\": \"%s\"}\n", message.c_str(), code);
-    return printError(message);
-  };
-  if (parser.positionalArguments().size() != 1) {
-    fail("give one spectrum file", "usage");
-    return 2;
-  }
   FileSession f;
   Session& s = f.session;
-  if (!readSpectrum(s, parser.positionalArguments().front().toStdString())) {
-    if (json) std::printf("{\"error\": \"cannot read the spectrum file\", \"code\": \"read\"}\n");
-    return 1;
-  }
+  if (!readSpectrum(s, parser.positionalArguments().front().toStdString())) return kExitFailure;
   int32_t cursor = 0;
   if (parser.isSet("cursor")) {
-    bool ok = false;
-    cursor = parser.value("cursor").toInt(&ok);
-    if (!ok || cursor < 0 || cursor >= s.Acquisition.ChannelCount) {
-      fail("--cursor must be a channel from 0 to " + std::to_string(s.Acquisition.ChannelCount - 1), "usage");
-      return 2;
-    }
+    const auto chosen = integerOption(parser, "cursor", 0, s.Acquisition.ChannelCount - 1);
+    if (!chosen) return kExitUsage;
+    cursor = *chosen;
   } else {
     cursor = defaultCursor(s);
   }
   const ResolutionFit fit = fitResolution(resolutionInput(s, cursor));
-  if (fit.outcome != ResolutionFitOutcome::Fitted) return fail(outcomeText(fit.outcome), "no_fit");
+  if (fit.outcome != ResolutionFitOutcome::Fitted)
+    return fail(fit.outcome == ResolutionFitOutcome::NoPeak ? code::kNoPeak : code::kFit, outcomeText(fit.outcome));
   if (json)
     std::printf("{\"fwhm_ev\": %.4f, \"fwhm_err_ev\": %.4f, \"centroid_ch\": %.4f, \"chi2_reduced\": %.4f}\n",
                 fit.fwhmEv, fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced);
   else
     std::printf("FWHM %.2f ± %.2f eV at 5.9 keV, centroid %.2f ch, chi2r %.2f (channels %d..%d)\n", fit.fwhmEv,
                 fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced, fit.low, fit.high - 1);
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

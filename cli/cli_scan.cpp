@@ -1,63 +1,96 @@
 // tolvane-cli scan: a mapping scan through the ZORV page's operations:
 // SetUp, Start, the mapping ticks, Abort after N counted passes.
+#include <cmath>
 #include <cstdio>
 
 #include "acquisition/mapping_scan.h"
+#include "acquisition/pass_files.h"
 #include "acquisition/run_control.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/interrupt.h"
 #include "device/clock.h"
 #include "device/mca_open_click.h"
+#include "files/output_path.h"
 
 namespace tolvane::cli {
 
 int runScan(const QStringList& arguments) {
   QCommandLineParser parser;
-  parser.setApplicationDescription("Run a mapping scan for a number of passes, saving each pass's spectrum.");
+  parser.setApplicationDescription(
+      "Run a mapping scan for a number of passes, saving each pass's spectrum as NAME_0001.dat, ...\n"
+      "Prints the number of passes counted. SIGINT or SIGTERM stops the scan; the passes counted\n"
+      "so far are saved (exit 1).");
   parser.addOption(deviceOption());
   parser.addOption({"memory", "Channels per pass: 512, 1024 or 2048.", "channels", "1024"});
-  parser.addOption({"dwell", "Dwell per pass in 0.1 s.", "tenths", "10"});
-  parser.addOption({"passes", "Passes to count before aborting.", "N"});
-  parser.addOption({"save", "Save each pass as NAME_0001.dat, NAME_0002.dat, ...", "NAME"});
+  parser.addOption({"dwell", "Dwell per pass in seconds (0.1 to 86400, in steps of 0.1).", "seconds", "1"});
+  parser.addOption({"passes", "Passes to count before aborting (1 to 1000000).", "N"});
+  parser.addOption({"save", "Save each pass as NAME_0001.dat, NAME_0002.dat, ... (required).", "NAME"});
   parser.addOption(fastOption());
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 0, 0, "--passes N --save NAME [--memory M] [--dwell SECONDS] [--fast]"))
+    return kExitUsage;
 
   bool ok = false;
   const int memory = parser.value("memory").toInt(&ok);
-  if (!ok || (memory != 512 && memory != 1024 && memory != 2048)) return printError("--memory is 512, 1024 or 2048");
-  const int dwell = parser.value("dwell").toInt(&ok);
-  if (!ok || dwell < 1 || dwell > 864000) return printError("--dwell takes tenths of a second from 1 to 864000");
-  const int passes = parser.value("passes").toInt(&ok);
-  if (!parser.isSet("passes") || !ok || passes < 1 || passes > 1000000)
-    return printError("--passes needs a count from 1");
+  if (!ok || (memory != 512 && memory != 1024 && memory != 2048))
+    return usageError("--memory must be 512, 1024 or 2048, not '" + parser.value("memory").toStdString() + "'");
+  const auto dwell = numberOption(parser, "dwell", 0.1, 86400, 1.0, "seconds");
+  if (!dwell) return kExitUsage;
+  const auto passes = integerOption(parser, "passes", 1, 1000000);
+  if (!passes) return kExitUsage;
+  const std::string save = parser.value("save").toLocal8Bit().toStdString();
+  if (!parser.isSet("save") || save.empty())
+    return usageError("--save is required: the pass spectra are written as NAME_0001.dat, ...");
+  // The scan numbers its files on past any of an earlier scan.
+  const PassFilePlan plan = planPassFiles(save, *passes);
+  const std::string firstPass = passFilePath(save, plan.firstNumber, plan.digits);
+  if (const OutputProblem problem = checkOutputPath(firstPass); problem != OutputProblem::None)
+    return fail(code::kOutput, "cannot save passes as " + firstPass + ": " + outputProblemText(problem));
+  if (plan.firstNumber > 1) note("earlier passes are kept; this scan saves from " + firstPass);
+
   LiveAnalyser analyser(parser);
-  if (!analyser.session()) return 1;
+  if (!analyser.session()) return analyser.exitCode();
   Session& session = *analyser.session();
 
-  session.Scan.PlannedPasses = passes;  // sets the width of the pass numbers
+  // Seconds on the command line; the setup stores tenths, truncated as the
+  // dialog does.
+  const auto tenths = static_cast<int64_t>(std::trunc(*dwell * 10.0 + 0.001));
+  session.Scan.PlannedPasses = *passes;  // sets the width of the pass numbers
   Button7Click(session, [&](ScanSetupFields& f) {
     f.MemorySize = memory;
-    f.ZORVPreSetTime = std::to_string(dwell);
-    f.SavePath = parser.value("save").toLocal8Bit().toStdString();
+    f.ZORVPreSetTime = std::to_string(tenths);
+    f.SavePath = save;
     return true;
   });
+  catchInterrupts();
   ZorvStartClick(session);
-  if (session.Acquisition.Running != 1) return printError("the analyser did not start the scan");
+  if (session.Acquisition.Running != 1) return fail(code::kDevice, "the analyser did not start the scan");
   // Enough ticks for the passes with room to spare; a silent analyser ends
   // the loop instead of hanging it.
-  const int64_t tickLimit = (int64_t{passes} + 2) * (int64_t{dwell} * 100 / session.Timer1.IntervalMs + 2) + 100;
-  for (int64_t tick = 0; session.Acquisition.ScanCount < passes && tick < tickLimit; ++tick) {
+  const int64_t tickLimit = (int64_t{*passes} + 2) * (tenths * 100 / session.Timer1.IntervalMs + 2) + 100;
+  for (int64_t tick = 0; session.Acquisition.ScanCount < *passes && tick < tickLimit; ++tick) {
+    if (interruptSignal() != 0) break;
     analyser.waitOneTick();
     Timer1Timer(session);
   }
   ZorvStopClick(session);
-  std::printf("%d\n", session.Acquisition.ScanCount);
-  if (session.Acquisition.ScanCount < passes) return printError("the scan stopped early: " + session.Texts.Edit1);
-  if (session.Texts.Edit1.rfind("Cannot save", 0) == 0) return printError(session.Texts.Edit1);
+  const int counted = session.Acquisition.ScanCount;
+  std::printf("%d\n", counted);
+  if (interruptSignal() != 0)
+    return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) +
+                                        ": the scan was stopped after " + std::to_string(counted) +
+                                        " pass(es); their files are saved");
+  if (counted < *passes)
+    return fail(code::kDevice, "the scan stopped early after " + std::to_string(counted) + " of " +
+                                   std::to_string(*passes) + " passes");
   if (const int lost = session.Passes.LostPasses; lost > 0)
-    return printError(std::to_string(lost) + " of " + std::to_string(session.Acquisition.ScanCount) +
-                      " passes lost: transfer failed");
-  return 0;
+    return fail(code::kDevice,
+                std::to_string(lost) + " of " + std::to_string(counted) + " passes lost: transfer failed");
+  if (const int unsaved = session.Passes.UnsavedPasses; unsaved > 0)
+    return fail(code::kOutput, std::to_string(unsaved) + " of " + std::to_string(counted) +
+                                   " passes could not be saved beside " + save);
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

@@ -1,104 +1,116 @@
 // tolvane-cli xfit: "Load Std" and "MLSQ Fit" on spectrum files; with
 // --batch, many samples against one loaded table, as CSV.
-#include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <thread>
 #include <vector>
 
 #include "cli/cli_common.h"
 #include "cli/cli_fit_quality.h"
+#include "cli/cli_xfit_map.h"
 #include "cli/file_session.h"
+#include "cli/json_text.h"
+#include "cli/output_file.h"
+#include "cli/xfit_checks.h"
 #include "files/spectrum_file.h"
+#include "xfit/batch_files.h"
+#include "xfit/mlsq_fit.h"
 #include "xfit/standards_editor.h"
-#include "xfit/xfit_commands.h"
 
 namespace tolvane::cli {
 
 namespace {
 
-std::string jsonText(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (static_cast<unsigned char>(c) < 0x20) continue;
-    out += c;
-  }
-  return out + "\"";
+std::string percentCell(std::optional<double> value) {
+  if (!value) return "";
+  char cell[32];
+  std::snprintf(cell, sizeof cell, "%.9g", static_cast<double>(static_cast<float>(*value)));
+  return cell;
 }
 
-// The sample's counts as File > Read takes them; false when refused.
-bool readCounts(const std::string& path, std::vector<int32_t>& counts, int32_t& channels) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  SpectrumFileHeader header;
-  channels = decodeSpectrumFile(in, header, counts.data(), static_cast<int>(counts.size()));
-  return channels > 0 && channels == header.channelCount();
-}
-
-// One sample's CSV cells after its file name: K-ratio and error per
-// standard, or empty cells when it could not be read or fitted.
-std::string batchRow(XfitBatch& batch, const XfitWorkspace& loaded, const std::string& path,
-                     std::vector<int32_t>& counts, bool& ok) {
-  std::array<double, kMaxStandards> coefficients{}, errors{};
-  int32_t channels = 0;
-  ok = readCounts(path, counts, channels) && batch.fit(counts.data(), channels, coefficients, errors);
-  const FitQuality quality = ok ? assessFit(loaded, coefficients, errors, counts.data(), channels) : FitQuality{};
-  std::string row;
-  char cell[64];
-  for (int k = 0; k < batch.standards(); ++k) {
+// One sample's CSV cells after its path: K-ratio and error per standard,
+// then the live-time normalised K-ratios; empty cells when the sample
+// could not be read or fitted.
+std::string batchRow(const BatchFileResult& result, const SpectrumFileRead& sample, const StandardsCheck& check,
+                     int standards) {
+  const bool ok = result.status == BatchFileStatus::Fitted;
+  std::string pairs, normalised;
+  for (int k = 0; k < standards; ++k) {
     if (!ok) {
-      row += ",,";
+      pairs += ",,";
+      normalised += ",";
       continue;
     }
-    std::snprintf(cell, sizeof cell, ",%.9g,%.9g",
-                  static_cast<double>(static_cast<float>(coefficients[static_cast<size_t>(k)] * 100)),
-                  static_cast<double>(static_cast<float>(errors[static_cast<size_t>(k)])));
-    row += cell;
+    const double kratio = static_cast<float>(result.fit.coefficients[static_cast<size_t>(k)] * 100);
+    pairs += "," + percentCell(kratio) + "," + percentCell(static_cast<float>(result.fit.errors[static_cast<size_t>(k)]));
+    normalised += "," + percentCell(liveTimeKratio(kratio, sample, check.standards[static_cast<size_t>(k)]));
   }
-  return row + fitQualityCells(quality);
+  return pairs + normalised + fitQualityCells(ok ? result.quality : FitQuality{});
 }
 
-int runBatch(const QStringList& files) {
+int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
+  const std::string table = files.front().toLocal8Bit().toStdString();
+  const StandardsCheck check = checkStandards(table);
+  if (const auto stop = refuseStandards(table, check)) return *stop;
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
-  const std::string table = files.front().toLocal8Bit().toStdString();
-  if (LoadStandardTable(module, table) == 0) return printError("cannot load the standards of " + table);
-  std::printf("file");
+  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+
+  std::string header = "file";
   for (int k = 0; k < module.Fit.FitCount; ++k) {
     const std::string element = module.Fit.SelectedCopy[static_cast<size_t>(k)].elemName();
-    std::printf(",%s_kratio_pct,%s_kratio_err", element.c_str(), element.c_str());
+    header += "," + csvField(element + "_kratio_pct") + "," + csvField(element + "_kratio_err");
   }
-  std::printf("%s\n", kFitQualityColumns);
+  for (int k = 0; k < module.Fit.FitCount; ++k)
+    header += "," + csvField(module.Fit.SelectedCopy[static_cast<size_t>(k)].elemName() + "_kratio_pct_lt");
+  header += kFitQualityColumns;
+  std::printf("%s\n", header.c_str());
 
-  // Both cores: each worker has its own kernel and takes every other file;
-  // the rows are printed in the order the files were given.
-  const size_t samples = static_cast<size_t>(files.size() - 1);
-  std::vector<std::string> rows(samples);
-  std::vector<char> fitted(samples, 0);
-  const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
-  std::vector<std::thread> threads;
-  for (unsigned w = 0; w < workers; ++w)
-    threads.emplace_back([&, w] {
-      XfitBatch batch(module.Fit);
-      std::vector<int32_t> counts(kFileBlockChannels * kFileMaxBlocks);
-      for (size_t i = w; i < samples; i += workers) {
-        bool ok = false;
-        rows[i] =
-            batchRow(batch, module.Fit, files[static_cast<qsizetype>(i + 1)].toLocal8Bit().toStdString(), counts, ok);
-        fitted[i] = ok;
-      }
-    });
-  for (auto& t : threads) t.join();
+  // Every core fits files as it reads them; the rows are printed in the
+  // order the files were given, each with its path as given.
+  std::vector<std::string> paths;
+  for (qsizetype i = 1; i < files.size(); ++i) paths.push_back(files[i].toLocal8Bit().toStdString());
+  std::vector<BatchFileResult> results;
+  BatchFileOptions options;
+  options.assessQuality = true;
+  fitSpectrumFiles(module.Fit, paths, results, options);
   int failures = 0;
-  for (size_t i = 0; i < samples; ++i) {
-    std::printf("%s%s\n", QFileInfo(files[static_cast<qsizetype>(i + 1)]).fileName().toLocal8Bit().constData(),
-                rows[i].c_str());
-    failures += fitted[i] ? 0 : 1;
+  for (size_t i = 0; i < results.size(); ++i) {
+    const BatchFileResult& result = results[i];
+    SpectrumFileRead sample;
+    if (result.status == BatchFileStatus::Fitted || result.status == BatchFileStatus::NotFitted) {
+      sample.outcome = SpectrumFileRead::Outcome::Read;
+      sample.channels = result.channels;
+      sample.header = result.header;
+    }
+    std::printf("%s%s\n", csvField(paths[i]).c_str(), batchRow(result, sample, check, module.Fit.FitCount).c_str());
+    if (sample.ok())
+      for (const std::string& w : sampleWarnings(sample, check)) warn(paths[i] + ": " + w);
+    if (result.status != BatchFileStatus::Fitted) {
+      warn(paths[i] + ": could not be read or fitted");
+      ++failures;
+    }
   }
-  if (failures > 0) std::fprintf(stderr, "tolvane-cli: %d sample(s) could not be read or fitted\n", failures);
-  return failures > 0 ? 1 : 0;
+  if (map && writeKratioMaps(*map, module.Fit, results) != 0) return kExitFailure;
+  if (failures > 0)
+    return fail(code::kFit, std::to_string(failures) + " of " + std::to_string(results.size()) +
+                                " sample(s) could not be read or fitted");
+  return kExitOk;
+}
+
+int fitFailure(FitOutcome outcome) {
+  switch (outcome) {
+    case FitOutcome::Singular:
+      return fail(code::kFit,
+                  "the standards' fit windows give a singular system (two standards alike, or a window "
+                  "without counts)");
+    case FitOutcome::NoSample:
+      return fail(code::kFit, "the sample has no channels to fit");
+    case FitOutcome::NoStandards:
+      return fail(code::kRefused, "no standards could be loaded");
+    case FitOutcome::Fitted:
+      break;
+  }
+  return kExitOk;
 }
 
 }  // namespace
@@ -107,59 +119,94 @@ int runXfit(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Fit a sample against the standards of a table (Load Std, then MLSQ Fit).\n"
-      "With --batch: TABLE.ref FILE.dat... as CSV, one row per sample.");
-  parser.addPositionalArgument("files", "SAMPLE.dat TABLE.ref, or with --batch TABLE.ref FILE.dat...");
-  parser.addOption({"json", "Print one JSON object."});
-  parser.addOption({"save", "Write the table with the results (as Save Table).", "OUT.ref"});
+      "With --batch: TABLE.ref FILE.dat... as CSV, one row per sample.\n"
+      "K-ratios are count ratios (sample over standard); kratio_pct_lt is per live time.");
+  parser.addPositionalArgument("SAMPLE.dat TABLE.ref", "or with --batch: TABLE.ref FILE.dat...");
+  parser.addOption({"json", "Print one JSON object (not with --batch)."});
+  parser.addOption({"save", "Write the table with the results (as Save Table; not with --batch).", "OUT.ref"});
   parser.addOption({"batch", "Fit many samples against one table."});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
+  addMapOptions(parser);
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   const QStringList files = parser.positionalArguments();
   if (parser.isSet("batch")) {
-    if (files.size() < 2) return printError("--batch takes TABLE.ref and one or more spectrum files");
-    return runBatch(files);
+    if (parser.isSet("json") || parser.isSet("save"))
+      return usageError(std::string("--batch writes CSV only; ") + (parser.isSet("json") ? "--json" : "--save") +
+                        " is for a single sample");
+    if (!expectPositionals(parser, 2, 1 << 30, "--batch TABLE.ref [--map WxH --out-dir DIR] FILE.dat..."))
+      return kExitUsage;
+    std::optional<MapRequest> map;
+    if (const int usage = mapRequestFrom(parser, files.size() - 1, map)) return usage;
+    return runBatch(files, map);
   }
-  if (files.size() != 2) return printError("xfit takes SAMPLE.dat TABLE.ref");
+  if (parser.isSet("map") || parser.isSet("out-dir")) return usageError("--map and --out-dir go with --batch");
+  if (!expectPositionals(parser, 2, 2, "SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]")) return kExitUsage;
+  const std::string samplePath = files[0].toLocal8Bit().toStdString();
+  const std::string table = files[1].toLocal8Bit().toStdString();
+  const std::string out = parser.value("save").toLocal8Bit().toStdString();
+  if (parser.isSet("save"))
+    if (const auto stop = refuseOutput(out, {".ref"}, false, "--save")) return *stop;
 
   FileSession f;
   Session& s = f.session;
-  if (!readSpectrum(s, files[0].toLocal8Bit().toStdString())) return 1;
-  LoadStdClick(s, files[1].toLocal8Bit().toStdString());
-  if (s.StandardsLoaded != 1) return printError("cannot load the standards of " + files[1].toStdString());
-  s.Texts.Edit1.clear();
-  MLSQfitClick(
-      s, [] { return std::string(); }, [] { return false; });
-  if (!s.Texts.Edit1.empty()) return printError(s.Texts.Edit1);
+  const SpectrumFileRead sample = readSpectrumPath(samplePath);
+  if (sample.outcome == SpectrumFileRead::Outcome::CannotOpen)
+    return fail(code::kNotFound, "cannot open " + samplePath + ": " + unreadableReason(samplePath));
+  if (!sample.ok()) return fail(code::kRefused, refusedSpectrumMessage(samplePath, sample));
+  const StandardsCheck check = checkStandards(table);
+  if (const auto stop = refuseStandards(table, check)) return *stop;
+  takeSpectrumFile(s, samplePath, sample);
 
-  const TDmVQRN& module = s.DataModule;
+  // "MLSQ Fit" on the loaded table: the sample's first 4096 channels.
+  TDmVQRN& module = s.DataModule;
+  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+  XfitWorkspace& fit = module.Fit;
+  const int32_t n = std::clamp(sample.channels, 0, kFitChannels);
+  std::fill(fit.SampleCounts.begin(), fit.SampleCounts.end(), 0);
+  std::copy_n(sample.counts.begin(), n, fit.SampleCounts.begin());
+  fit.SampleChannels = n;
+  if (const FitOutcome outcome = RunMlsqFit(module, true, ""); outcome != FitOutcome::Fitted)
+    return fitFailure(outcome);
+
+  const FitQuality quality =
+      assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels);
+  const std::vector<std::string> warnings = sampleWarnings(sample, check);
+  for (const std::string& w : warnings) warn(w);
   EditorView view = initialEditorView();
   fillEditorView(module.Table, false, view);
-  std::string json = "{\"sample\": " + jsonText(s.Working.Name) + ", \"standards\": [";
-  for (int k = 0; k < module.Fit.FitCount; ++k) {
-    const int index = module.Fit.SelectedIndex[static_cast<size_t>(k)];
+  std::vector<std::string> standards;
+  for (int k = 0; k < fit.FitCount; ++k) {
+    const int index = fit.SelectedIndex[static_cast<size_t>(k)];
     const StandardRecord& r = module.Table.Records[static_cast<size_t>(index)];
     const double wt = static_cast<double>(r.kratioPct()) * static_cast<double>(r.cf());
     const std::string& text = view.rows[static_cast<size_t>(index)].kratio;
-    if (parser.isSet("json")) {
-      char wtText[32];
-      std::snprintf(wtText, sizeof wtText, "%.9g", wt);
-      json += std::string(k ? ", " : "") + "{\"index\": " + std::to_string(index) +
-              ", \"element\": " + jsonText(r.elemName()) + ", \"kratio_pct\": " + jsonNumber(r.kratioPct()) +
-              ", \"kratio_err\": " + jsonNumber(r.kratioErr()) + ", \"wt_pct\": " + wtText +
-              ", \"text\": " + jsonText(text) +
-              ", \"detected\": " + (s.XfitQuality.notDetected[static_cast<size_t>(k)] ? "false" : "true") + "}";
-    } else {
+    const auto perLiveTime = liveTimeKratio(r.kratioPct(), sample, check.standards[static_cast<size_t>(k)]);
+    if (parser.isSet("json"))
+      standards.push_back(JsonObject()
+                              .addNumber("index", index)
+                              .addText("element", r.elemName())
+                              .addNumber("kratio_pct", r.kratioPct())
+                              .addNumber("kratio_err", r.kratioErr())
+                              .addNumber("kratio_pct_lt", perLiveTime ? *perLiveTime : std::nan(""))
+                              .addNumber("wt_pct", wt)
+                              .addText("text", text)
+                              .addBool("detected", !quality.notDetected[static_cast<size_t>(k)])
+                              .text());
+    else
       std::printf("%-7s %s  wt%% %9.2f\n", r.elemName().c_str(), text.c_str(), wt);
-    }
   }
-  if (parser.isSet("json"))
-    std::printf("%s], %s}\n", json.c_str(), fitQualityJson(s.XfitQuality, module.Fit).c_str());
-  else
-    std::printf("%s\n", fitQualityLine(s.XfitQuality, module.Fit).c_str());
-  if (parser.isSet("save")) {
-    const std::string out = parser.value("save").toLocal8Bit().toStdString();
-    if (!SaveStandardTableFile(module.Table, out)) return printError("cannot write " + out);
+  if (parser.isSet("json")) {
+    std::vector<std::string> warningTexts;
+    for (const std::string& w : warnings) warningTexts.push_back(jsonText(w));
+    JsonObject result;
+    result.addText("sample", samplePath).add("standards", jsonArray(standards));
+    addFitQuality(result, quality, fit);
+    std::printf("%s\n", result.add("warnings", jsonArray(warningTexts)).text().c_str());
+  } else {
+    std::printf("%s\n", fitQualityLine(quality, fit).c_str());
   }
-  return 0;
+  if (parser.isSet("save") && !SaveStandardTableFile(module.Table, out))
+    return fail(code::kOutput, "cannot write " + out);
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

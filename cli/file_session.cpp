@@ -1,23 +1,34 @@
 #include "cli/file_session.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/cli_common.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane::cli {
 
+std::string unreadableReason(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) return "no such file";
+  if (status.type() == std::filesystem::file_type::directory) return "is a folder";
+  return "cannot be read";
+}
+
 bool readSpectrum(Session& session, const std::string& path) {
-  session.Texts.Edit1.clear();
-  if (!ReadSpectrumFile(session, path)) {
-    printError("cannot open " + path);
-    return false;
-  }
-  if (!session.Texts.Edit1.empty()) {
-    printError(path + " is not a readable spectrum (" + session.Texts.Edit1 + " channels in whole blocks)");
-    return false;
-  }
+  const SpectrumFileRead read = readSpectrumPath(path);
+  if (read.outcome == SpectrumFileRead::Outcome::CannotOpen)
+    return fail(code::kNotFound, "cannot open " + path + ": " + unreadableReason(path)) == 0;
+  if (read.outcome == SpectrumFileRead::Outcome::Refused)
+    return fail(code::kRefused, refusedSpectrumMessage(path, read)) == 0;
+  takeSpectrumFile(session, path, read);
   return true;
+}
+
+std::string refusedSpectrumMessage(const std::string& path, const SpectrumFileRead& read) {
+  return path + " is not a readable spectrum: its header says " + std::to_string(read.header.channelCount()) +
+         " channels, " + std::to_string(read.channels) + " found in whole 512-count blocks";
 }
 
 namespace {
@@ -27,8 +38,8 @@ bool channelOption(const QCommandLineParser& parser, const char* name, int lowes
   bool ok = false;
   const int v = parser.value(name).toInt(&ok);
   if (!ok || v < lowest || v > highest) {
-    printError(std::string("--") + name + " must be a channel from " + std::to_string(lowest) + " to " +
-               std::to_string(highest));
+    usageError(std::string("--") + name + " must be a channel from " + std::to_string(lowest) + " to " +
+               std::to_string(highest) + ", not '" + parser.value(name).toStdString() + "'");
     return false;
   }
   value = v;
@@ -43,12 +54,6 @@ bool applyView(const QCommandLineParser& parser, Session& s) {
   return channelOption(parser, "first", 0, m - 1, d.FirstShown) &&
          channelOption(parser, "last", d.FirstShown + 1, m - 1, d.LastShown) &&
          channelOption(parser, "cursor", 0, m - 1, d.Cursor);
-}
-
-std::string jsonNumber(float value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(value));
-  return buffer;
 }
 
 }  // namespace tolvane::cli

@@ -7,6 +7,7 @@
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
+#include "files/spectrum_file.h"
 
 namespace tolvane::cli {
 
@@ -16,15 +17,17 @@ struct FileSession {
   Session session{noAnalyser, clock};
 };
 
-// Reads `path`; prints why and returns false when it cannot be read or is
+// Reads `path` into the session as File > Read does; prints why (code
+// not_found or refused) and returns false when it cannot be read or is
 // refused (its channel count disagrees with its whole blocks).
 bool readSpectrum(Session& session, const std::string& path);
+std::string refusedSpectrumMessage(const std::string& path, const SpectrumFileRead& read);
+// Why a file cannot be opened: "no such file", "is a folder", ...
+std::string unreadableReason(const std::string& path);
 
 // Applies --first, --last and --cursor (when the parser has them and they
-// are set); prints why and returns false when one is out of range.
+// are set); prints a usage error and returns false when one is out of
+// range (exit 2).
 bool applyView(const QCommandLineParser& parser, Session& session);
-
-// JSON number for a stored float: enough digits to give the float back.
-std::string jsonNumber(float value);
 
 }  // namespace tolvane::cli

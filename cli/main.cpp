@@ -7,59 +7,125 @@
 #include <memory>
 
 #include "cli/cli_common.h"
+#include "cli/cli_error.h"
 
 namespace {
 
 const char* kUsage =
     "usage: tolvane-cli <command> [options]\n"
+    "       tolvane-cli --version | --help\n"
     "commands:\n"
     "  devices [--device=auto|sim|libftdi|d2xx]        list the attached analysers\n"
     "  acquire --device=sim --preset SECONDS --out FILE.dat [--fast]\n"
     "                                                  run an acquisition and write it\n"
-    "  info FILE.dat                                   print a spectrum file's header\n"
+    "  info FILE.dat [--json]                          print a spectrum file's header\n"
     "  render FILE.dat --out plot.png [--log | --vfs N] [--first F --last L] [--cursor C]\n"
     "         [--roi i:low:high:0xBBGGRR ...] [--expand N] [--compress N] [--scroll N]\n"
     "         [--snap] [--auto]                        write the plot as a PNG; print the view labels\n"
     "  calib LCH HCH LE HE [--unit U] [--json]        two-point energy calibration\n"
     "  fwhm FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  mnfit FILE.dat --cursor C [--first F --last L] [--json]\n"
-    "  dump FILE.dat --out FILE.txt                    write the text dump\n"
-    "  scan --device=sim --memory 1024 --dwell 10 --passes N --save NAME [--fast]\n"
-    "                                                  mapping scan; prints the pass count\n"
+    "  dump FILE.dat --out FILE.txt|-                  write the text dump\n"
+    "  scan --device=sim --memory 1024 --dwell SECONDS --passes N --save NAME [--fast]\n"
+    "                                                  mapping scan, one file per pass\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
+    "  table new|add|show TABLE.ref ...                make and show a standards table\n"
+    "  xfit --batch TABLE.ref --map WxH --out-dir DIR FILE.dat...\n"
+    "                                                  and per standard K-ratio maps (PNG, CSV)\n"
     "  resolution FILE.dat [--cursor C] [--json]       FWHM at 5.9 keV from a Mn K-alpha doublet fit\n"
     "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
-    "run 'tolvane-cli <command> --help' for a command's options\n";
+    "  lines EL... [--max-kev E] [--json]             X-ray lines of elements\n"
+    "  peaks FILE.dat [--gain G --offset O] [--json]  peak search and the elements it points to\n"
+    "  identify FILE.dat --cursor C [--json]          lines that could make the peak at a channel\n"
+    "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
+    "                                                  write EMSA/MSA, SPEC or CSV\n"
+    "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
+    "run 'tolvane-cli <command> --help' for a command's options; docs/cli.md describes them all\n";
+
+bool isDrawingCommand(const char* name) { return std::strcmp(name, "render") == 0 || std::strcmp(name, "report") == 0; }
+
+// Qt warns on stderr when XDG_RUNTIME_DIR is unset (as under sudo or in
+// containers); the drawing commands do not use it, so the warning is
+// noise on a tool whose stderr carries its error lines.
+QtMessageHandler defaultHandler = nullptr;
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.contains(QLatin1String("XDG_RUNTIME_DIR"))) return;
+  if (defaultHandler) defaultHandler(type, context, message);
+}
+
+// Runs the named command; -1 when there is no such command.
+int dispatch(const QString& command, const QStringList& arguments) {
+  using namespace tolvane::cli;
+  if (command == "devices") return runDevices(arguments);
+  if (command == "acquire") return runAcquire(arguments);
+  if (command == "info") return runInfo(arguments);
+  if (command == "render") return runRender(arguments);
+  if (command == "calib") return runCalib(arguments);
+  if (command == "fwhm") return runFwhm(arguments);
+  if (command == "mnfit") return runMnfit(arguments);
+  if (command == "dump") return runDump(arguments);
+  if (command == "scan") return runScan(arguments);
+  if (command == "xfit") return runXfit(arguments);
+  if (command == "table") return runTable(arguments);
+  if (command == "report") return runReport(arguments);
+  if (command == "lines") return runLines(arguments);
+  if (command == "peaks") return runPeaks(arguments);
+  if (command == "identify") return runIdentify(arguments);
+  if (command == "export") return runExport(arguments);
+  if (command == "import") return runImport(arguments);
+  if (command == "resolution") return runResolution(arguments);
+  return -1;
+}
+
+// What was printed must have reached standard output (a full disk, a
+// closed pipe): a lost result is a failure, not a success.
+int finish(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "tolvane-cli: %s%scannot write to standard output\n", tolvane::cli::commandName().c_str(),
+                 tolvane::cli::commandName().empty() ? "" : ": ");
+    return status == 0 ? tolvane::cli::kExitFailure : status;
+  }
+  return status;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   // Drawing needs Qt Gui; it runs headless on the offscreen platform unless
   // a platform is chosen explicitly.
-  const bool drawing = argc > 1 && (std::strcmp(argv[1], "render") == 0 || std::strcmp(argv[1], "report") == 0);
-  if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  bool drawing = argc > 1 && isDrawingCommand(argv[1]);
+  // xfit --map draws its false-colour maps with Qt Gui.
+  for (int i = 2; i < argc && std::strcmp(argv[1], "xfit") == 0; ++i) drawing = drawing || std::strcmp(argv[i], "--map") == 0;
+  if (drawing) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    defaultHandler = qInstallMessageHandler(quietHandler);
+  }
   std::unique_ptr<QCoreApplication> app =
       drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
   QCoreApplication::setApplicationName("tolvane-cli");
+  QCoreApplication::setApplicationVersion(TOLVANE_VERSION);
   const QStringList arguments = QCoreApplication::arguments();
   const QString command = arguments.size() > 1 ? arguments.at(1) : QString();
-  if (command == "devices") return tolvane::cli::runDevices(arguments);
-  if (command == "acquire") return tolvane::cli::runAcquire(arguments);
-  if (command == "info") return tolvane::cli::runInfo(arguments);
-  if (command == "render") return tolvane::cli::runRender(arguments);
-  if (command == "calib") return tolvane::cli::runCalib(arguments);
-  if (command == "fwhm") return tolvane::cli::runFwhm(arguments);
-  if (command == "mnfit") return tolvane::cli::runMnfit(arguments);
-  if (command == "dump") return tolvane::cli::runDump(arguments);
-  if (command == "scan") return tolvane::cli::runScan(arguments);
-  if (command == "xfit") return tolvane::cli::runXfit(arguments);
-  if (command == "report") return tolvane::cli::runReport(arguments);
-  if (command == "resolution") return tolvane::cli::runResolution(arguments);
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
-    return 0;
+    return finish(0);
   }
-  std::fputs(kUsage, stderr);
-  return 2;
+  if (command == "--version" || command == "-V") {
+    std::printf("tolvane-cli %s\n", TOLVANE_VERSION);
+    return finish(0);
+  }
+  if (command.isEmpty()) {
+    std::fputs(kUsage, stderr);
+    return tolvane::cli::kExitUsage;
+  }
+  tolvane::cli::setCommandName(command.toStdString());
+  tolvane::cli::setJsonOutput(arguments.contains("--json"));
+  const int status = dispatch(command, arguments);
+  if (status < 0) {
+    tolvane::cli::setCommandName("");
+    tolvane::cli::usageError("unknown command " + command.toStdString() + " (see tolvane-cli --help)");
+    return tolvane::cli::kExitUsage;
+  }
+  return finish(status);
 }

@@ -7,6 +7,8 @@
 #include "app/session.h"
 #include "display/plot_calls.h"
 #include "display/vfs_ladder.h"
+#include "display/view_labels.h"
+#include "lines/plot_line_markers.h"
 
 namespace tolvane {
 
@@ -27,7 +29,7 @@ struct Spectrum {
   int32_t size;
   bool has(int64_t c) const { return c >= 0 && c < size; }
   int32_t at(int64_t c) const { return counts[c]; }
-  int32_t clamped(int64_t c) const { return counts[std::clamp<int64_t>(c, 0, size - 1)]; }
+  int32_t orZero(int64_t c) const { return has(c) ? counts[c] : 0; }
 };
 
 Spectrum displayed(const Session& s) {
@@ -66,21 +68,20 @@ void addRoiMarks(Session& s, PlotModel& plot) {
     if (roi.Shown != 1) continue;
     const int32_t low = roi.LowChannel, high = roi.HighChannel;
 
+    // Sums and background in single precision; channels outside the
+    // spectrum count 0, the same for the gross sum and the background.
     float gross = 0.0f;
     for (int64_t c = std::max(low, 0); c < high && c < spectrum.size; ++c) gross += static_cast<float>(spectrum.at(c));
     roi.GrossSum =
         static_cast<int32_t>(std::clamp(std::trunc(static_cast<double>(gross)), -2147483648.0, 2147483647.0));
-    // Background from three channels on either side, clamped to channels
-    // that exist.
     const auto side = [&](int64_t a, int64_t b, int64_t c) {
-      const double sum = static_cast<double>(spectrum.clamped(a)) + spectrum.clamped(b) + spectrum.clamped(c);
-      return static_cast<float>(sum * 0.33333);
+      const int64_t sum = int64_t{spectrum.orZero(a)} + spectrum.orZero(b) + spectrum.orZero(c);
+      return static_cast<float>(sum) * 0.33333f;
     };
     const float left = side(low, int64_t{low} - 1, int64_t{low} - 2);
     const float right = side(high, int64_t{high} + 1, int64_t{high} + 2);
-    const auto background =
-        static_cast<float>((static_cast<double>(left) + static_cast<double>(right)) * (int64_t{high} - low) * 0.5);
-    const auto net = static_cast<float>(static_cast<double>(gross) - static_cast<double>(background));
+    const float background = (left + right) * static_cast<float>(int64_t{high} - low) * 0.5f;
+    const float net = gross - background;
 
     RoiMark mark;
     mark.index = i;
@@ -151,9 +152,11 @@ void fillLiveEnvelope(const Session& s, TraceEnvelope& env, const ColumnMapping&
     }
     int32_t maximum = 0, minimum = kMinimumStart;
     const int64_t start = int64_t{d.FirstShown} + int64_t{m.s} * x;
+    // Channels past the spectrum's end count 0, as in the expanded view, so
+    // a column beyond the end lies on the bottom row instead of keeping the
+    // minimum's start value (a full-height bar).
     for (int64_t c = start; c < start + m.s; ++c) {
-      if (!spectrum.has(c)) continue;
-      const int32_t v = spectrum.at(c);
+      const int32_t v = spectrum.has(c) ? spectrum.at(c) : 0;
       if (v >= maximum) maximum = v;
       if (v <= minimum) minimum = v;
     }
@@ -169,10 +172,12 @@ void buildPaintModel(Session& s) {
   const int32_t cursor = s.Display.Cursor;
   const Spectrum spectrum = displayed(s);
   s.Texts.Label7 = FormatCount(spectrum.has(cursor) ? spectrum.at(cursor) : 0);
+  ShowCursorEnergy(s);
   plot.Readouts.clear();
   addReadouts(s, plot.Readouts);
   plot.Rois.clear();
   addRoiMarks(s, plot);
+  buildLineMarkers(s);
   plot.Cursor = cursorMark(s, plot);
 }
 

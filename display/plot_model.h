@@ -12,6 +12,7 @@
 #include "app/shared_records.h"
 #include "display/plot_geometry.h"
 #include "display/plot_mapping.h"
+#include "lines/line_markers.h"
 
 namespace tolvane {
 
@@ -91,6 +92,7 @@ struct PlotModel {
   ScaleFrame Frame;
   std::vector<AxisTick> AxisTicks;
   MappingPreview Preview;
+  std::vector<LineMarker> LineMarkers;  // element line markers, when shown
 };
 
 // The paint's own work: envelope, readouts (idle means a rate of 0), ROI

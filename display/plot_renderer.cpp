@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/session.h"
+#include "display/line_marker_renderer.h"
 #include "display/pixel_pen_renderer.h"
 
 namespace tolvane {
@@ -78,7 +79,7 @@ QFont PlotRenderer::plotFont() {
   return font;
 }
 
-PlotRenderer::PlotRenderer(QColor buttonFace) : glyphs_(plotFont()) {
+PlotRenderer::PlotRenderer(QColor buttonFace) : glyphs_(plotFont()), plotFont_(plotFont()) {
   const QRgb face = buttonFace.rgb();
   PlotImage = picture(kPlotWidth, kPlotHeight, kBlackRgb);
   PlotBackground = picture(kPlotWidth, kPlotHeight, kBlackRgb);
@@ -256,6 +257,7 @@ void PlotRenderer::paint(Session& session) {
       drawTopLine(pen, curve.envelope, width);
     }
   }
+  drawLineMarkers(PlotImage, plot.LineMarkers, plotFont_);
   if (plot.Cursor.shown) {
     pen.setColour(toQRgb(kRed));
     pen.moveTo(plot.Cursor.x, plot.Cursor.fromRow);

@@ -43,6 +43,7 @@ class PlotRenderer final : public PlotPainter {
   void show();
 
   GlyphAtlas glyphs_;
+  QFont plotFont_;  // for the line markers' labels
   QImage paintBox_;
 };
 

@@ -66,6 +66,7 @@ std::string fixed2(double value) {
 void cursorMoved(Session& s) {
   if (s.Acquisition.DeviceCount != 0) SetCursor(s, 0, s.Display.Cursor);
   s.Texts.Label3 = std::to_string(s.Display.Cursor);
+  ShowCursorEnergy(s);
 }
 
 }  // namespace
@@ -197,12 +198,6 @@ void PaintBox1MouseDown(Session& s, MouseButton button, int32_t x) {
   // A press left of the plot or past the spectrum's end stays on a channel.
   s.Display.Cursor = static_cast<int32_t>(std::clamp<int64_t>(channel, 0, memorySize(s) - 1));
   cursorMoved(s);
-  const EnergyCalibration& cal = s.Calibration;
-  if (cal.Valid == 1) {
-    const float energy = channelEnergy(cal.Gain, cal.Offset, static_cast<float>(s.Display.Cursor));
-    s.Texts.Label8 = fixed2(energy);
-    s.Texts.Label9 = std::string(cal.UnitText.data(), strnlen(cal.UnitText.data(), cal.UnitText.size()));
-  }
   PaintBox1Paint(s);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/file_sync.h"
+#include "files/output_path.h"
 #include "files/path_name.h"
 
 namespace tolvane {
@@ -42,11 +43,43 @@ mode_t modeFor(const std::string& path) {
   return 0666 & ~mask;
 }
 
+// Devices, pipes and sockets take the bytes as they are; renaming a file
+// over them would remove the device entry.
+bool isSpecialFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
+bool writeDirectly(const std::string& path, const void* data, size_t size, std::string* error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return fail(error, "open");
+  bool ok = writeAll(fd, static_cast<const uint8_t*>(data), size);
+  if (!ok) fail(error, "write");
+  if (::close(fd) != 0 && ok) ok = fail(error, "close");
+  return ok;
+}
+
+// ".NAME.tmpXXXXXX" in the target's folder, with NAME cut so that the whole
+// stays within the longest name the folder takes.
+std::string temporaryPattern(const std::string& target) {
+  const std::string folder = folderOf(target);
+  const long longest = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  const size_t limit = longest > 0 ? static_cast<size_t>(longest) : 255;
+  const std::string decoration = ".tmpXXXXXX";
+  std::string name = fileNameOf(target);
+  if (1 + name.size() + decoration.size() > limit) name.resize(limit - 1 - decoration.size());
+  return folder + "." + name + decoration;
+}
+
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error) {
+bool writeFileAtomically(const std::string& linkOrPath, const void* data, size_t size, std::string* error) {
+  // A device or pipe, reached directly or through links (the system
+  // follows them, including those like /dev/stdout whose target is no path).
+  if (isSpecialFile(linkOrPath)) return writeDirectly(linkOrPath, data, size, error);
+  const std::string path = followLinks(linkOrPath);
   const std::string folder = folderOf(path);
-  std::string pattern = folder + "." + fileNameOf(path) + ".tmpXXXXXX";
+  std::string pattern = temporaryPattern(path);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkstemp(name.data());

@@ -3,6 +3,8 @@
 // file or the new complete one: the bytes go to a temporary file in the
 // same folder, are flushed to disk, and then replace the target in one
 // rename. A failure leaves the target as it was and removes the temporary.
+// A symbolic link is written through: its target is replaced and the link
+// stays. A device or pipe is written directly, as it cannot be replaced.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -6,6 +6,7 @@
 
 #include "app/session.h"
 #include "display/vfs_ladder.h"
+#include "lines/report_line_markers.h"
 
 namespace tolvane {
 
@@ -164,6 +165,7 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
                      true});
   m.texts.push_back(
       {"I n t e n s i t y  [  C o u n t s  ]", {truncated(g.X0 + 0.4 * g.XW), g.Y0 - 7 * g.FH}, captionHeight, false});
+  addReportLineMarkers(s, m);
   return m;
 }
 

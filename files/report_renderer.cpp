@@ -4,10 +4,13 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "app/session.h"
 #include "display/pixel_pen_renderer.h"
@@ -36,11 +39,27 @@ QString reportFamily() {
 
 }  // namespace
 
-std::pair<std::string, std::string> reportStamp() {
-  const QDateTime now = QDateTime::currentDateTime();
+std::pair<std::string, std::string> reportStamp(const QDateTime& now) {
   const QLocale locale;
+  // The locale's long time form, less its time-zone fields ("t" .. "tttt").
+  QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+  timeFormat.remove(QRegularExpression("\\s*t+\\s*$"));
+  timeFormat.remove(QRegularExpression("^\\s*t+\\s*"));
+  timeFormat.replace(QRegularExpression("\\s*t+\\s+"), " ");
   return {locale.toString(now.date(), QLocale::ShortFormat).trimmed().toStdString(),
-          locale.toString(now.time(), QLocale::LongFormat).trimmed().toStdString()};
+          locale.toString(now.time(), timeFormat).trimmed().toStdString()};
+}
+
+QFont reportFont(int cellHeight) {
+  const int height = std::max(cellHeight, 1);
+  QFont font(reportFamily());
+  font.setPixelSize(height);
+  const qreal cell = QFontMetricsF(font).height();
+  if (cell <= height) return font;
+  int em = std::max(static_cast<int>(height * height / cell), 1);
+  font.setPixelSize(em);
+  while (em > 1 && QFontMetricsF(font).height() > height) font.setPixelSize(--em);
+  return font;
 }
 
 void drawReport(QPainter& painter, const ReportModel& m) {
@@ -59,9 +78,7 @@ void drawReport(QPainter& painter, const ReportModel& m) {
   }
   painter.setPen(Qt::black);
   for (const ReportText& t : m.texts) {
-    QFont font(reportFamily());
-    font.setPixelSize(std::max(t.height, 1));
-    painter.setFont(font);
+    painter.setFont(reportFont(t.height));
     const int ascent = painter.fontMetrics().ascent();
     const QString text = QString::fromLocal8Bit(t.text.c_str());
     painter.save();

@@ -1,6 +1,8 @@
 #pragma once
 // Draws the plot report on a page: a printer through Qt's print support, or
 // a PDF file through the same drawing code.
+#include <QDateTime>
+#include <QFont>
 #include <QString>
 #include <string>
 
@@ -20,7 +22,13 @@ void drawReport(QPainter& painter, const ReportModel& model);
 bool writeReportPdf(const Session& session, const QString& path, int pageWidth = 4800, int pageHeight = 6600,
                     int dpi = 600);
 
-// The report's stamp texts for now: the short date and the time.
-std::pair<std::string, std::string> reportStamp();
+// The report's stamp texts for `now` (the current time by default): the
+// short date and the time of day, without a time zone.
+std::pair<std::string, std::string> reportStamp(const QDateTime& now = QDateTime::currentDateTime());
+
+// The report's font for a text `cellHeight` pixels high. The height is that
+// of the character cell (ascent plus descent), not of the em, so a text is
+// no taller than its line.
+QFont reportFont(int cellHeight);
 
 }  // namespace tolvane

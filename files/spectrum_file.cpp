@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <sstream>
+#include <string_view>
 
 #include "app/session.h"
 #include "display/plot_calls.h"
@@ -117,36 +119,67 @@ void copyIntoSelectedMemory(Session& s, int channels) {
 
 }  // namespace
 
-bool ReadSpectrumFile(Session& s, const std::string& path) {
+SpectrumFileRead readSpectrumStream(std::istream& in) {
+  SpectrumFileRead r;
+  r.counts.resize(kFileBlockChannels * kFileMaxBlocks);
+  r.channels = decodeSpectrumFile(in, r.header, r.counts.data(), static_cast<int>(r.counts.size()));
+  r.counts.resize(static_cast<size_t>(r.channels));
+  // No whole block is never a spectrum, whatever the header says.
+  r.outcome = r.channels > 0 && r.header.channelCount() == r.channels ? SpectrumFileRead::Outcome::Read
+                                                                      : SpectrumFileRead::Outcome::Refused;
+  return r;
+}
+
+SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size) {
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  return readSpectrumStream(in);
+}
+
+SpectrumFileRead readSpectrumPath(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  if (!in) return {};
+  return readSpectrumStream(in);
+}
+
+std::string refusedReadText(int channels) { return "Refused: " + std::to_string(channels) + " ch"; }
+
+bool ReadSpectrumFile(Session& s, const std::string& path) { return takeSpectrumFile(s, path, readSpectrumPath(path)); }
+
+bool takeSpectrumFile(Session& s, const std::string& path, const SpectrumFileRead& read) {
+  if (read.outcome == SpectrumFileRead::Outcome::CannotOpen) {
     // Keep the spectrum and its name: the plot must not show the old data
     // under the name of a file that was never read.
     s.Texts.Edit1 = kFileReadErrorText;
     return false;
   }
-  s.LastPath = path.substr(0, Session::kMaxPathLength);
-  s.Working.setName(fileNameOf(path));
-
-  SpectrumFileHeader& h = s.Working.Header;
-  const int m = decodeSpectrumFile(in, h, s.Working.Counts.data(), s.Working.capacity());
-  if (m == 0 || h.channelCount() != m) {  // no whole block is never a spectrum
-    s.Texts.Edit1 = std::to_string(m);
-    h = s.AcquisitionTemplate;
+  if (read.outcome == SpectrumFileRead::Outcome::Refused) {
+    // The spectrum on screen keeps its counts, header and name; only the
+    // status says what was wrong with the file.
+    s.Texts.Edit1 = refusedReadText(read.channels);
+    DrawLogFrame(s, true);
+    PaintBox1Paint(s);
   } else {
-    takeHeaderValues(s, h);
-    s.Acquisition.ChannelCount = m;
-    s.Display.FirstShown = 0;
-    s.Display.LastShown = m - 1;
-    s.Display.Cursor = m / 2;
-    s.Texts.Label1 = "0ch";
-    s.Texts.Label2 = std::to_string(m - 1) + "ch";
-    s.Texts.Label3 = std::to_string(m / 2);
-    copyIntoSelectedMemory(s, m);
+    s.LastPath = path.substr(0, Session::kMaxPathLength);
+    s.Working.setName(fileNameOf(path));
+    s.Working.Header = read.header;
+    std::copy(read.counts.begin(), read.counts.end(), s.Working.Counts.begin());
+    adoptReadSpectrum(s, read.channels);
   }
+  return true;
+}
+
+void adoptReadSpectrum(Session& s, int m) {
+  takeHeaderValues(s, s.Working.Header);
+  s.Acquisition.ChannelCount = m;
+  s.Display.FirstShown = 0;
+  s.Display.LastShown = m - 1;
+  s.Display.Cursor = m / 2;
+  s.Texts.Label1 = "0ch";
+  s.Texts.Label2 = std::to_string(m - 1) + "ch";
+  s.Texts.Label3 = std::to_string(m / 2);
+  copyIntoSelectedMemory(s, m);
   DrawLogFrame(s, true);
   PaintBox1Paint(s);
-  return true;
 }
 
 }  // namespace tolvane

@@ -3,6 +3,7 @@
 // the channel counts as little-endian signed 32-bit integers. A reader
 // accepts 512, 1024, ... 8192 channels: counts are taken in whole blocks of
 // 512, at most 16 blocks.
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -37,6 +38,27 @@ void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
 // Writes a header and counts to `path`, replacing the file in one step.
 bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels);
 
+// What reading a spectrum file gave: the spectrum, or why there is none.
+struct SpectrumFileRead {
+  enum class Outcome {
+    Read,        // a spectrum of `channels` channels
+    CannotOpen,  // the file could not be opened
+    Refused,     // the header's channel count disagrees with the whole blocks found
+  } outcome = Outcome::CannotOpen;
+  int channels = 0;  // M: channels found in whole 512-count blocks
+  SpectrumFileHeader header;
+  std::vector<int32_t> counts;  // the M counts read
+  bool ok() const { return outcome == Outcome::Read; }
+};
+
+// Reads a spectrum from a stream, a buffer or a path.
+SpectrumFileRead readSpectrumStream(std::istream& in);
+SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size);
+SpectrumFileRead readSpectrumPath(const std::string& path);
+
+// The status text of a refused read: "Refused: M ch".
+std::string refusedReadText(int channels);
+
 // Writes the working spectrum to `path` as File > Write does once the path
 // is chosen: fills the header image from the run state, calibration and ROI
 // table, then replaces the file in one step. Returns whether it was written;
@@ -44,9 +66,18 @@ bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& heade
 bool WriteSpectrumFile(Session& session, const std::string& path);
 
 // Reads `path` into the working spectrum as File > Read does once the path
-// is chosen. A header channel count that disagrees with the whole blocks
-// found shows the count found in the status field and resets the header.
+// is chosen. A file that cannot be opened shows "File Read Error !"; a
+// refused file shows "Refused: M ch" (M the channels found in whole
+// blocks). Either way the working spectrum keeps its data and its name.
 // Returns whether the file could be opened.
 bool ReadSpectrumFile(Session& session, const std::string& path);
+// The same for a read already made; `path` names the spectrum.
+bool takeSpectrumFile(Session& session, const std::string& path, const SpectrumFileRead& read);
+
+// The steps of a read that found a good spectrum of `channels` channels in
+// the working record (header image, counts and name already in place):
+// takes the header's times, calibration and ROI windows, shows the whole
+// spectrum, copies it into the selected memory, and redraws in the log view.
+void adoptReadSpectrum(Session& session, int channels);
 
 }  // namespace tolvane

@@ -1,5 +1,5 @@
 // Spectrum files from anywhere: the reader either refuses (the channel
-// count shown is the whole blocks found) or yields a spectrum of 512 ..
+// count shown is the whole blocks found, the spectrum kept) or yields a spectrum of 512 ..
 // 8192 channels in whole blocks; reading then writing keeps the header.
 #include <sstream>
 #include <string>
@@ -25,20 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static SimFtdi bridge(clock);
   static Session session(bridge, clock);
   session.SelectedMemory = 1 + static_cast<int>(size % 3);
-  char path[] = "/tmp/tolvane-fuzz-XXXXXX";
-  const int fd = mkstemp(path);
-  if (fd < 0) return 0;
-  if (write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    unlink(path);
-    return 0;
-  }
-  close(fd);
+  const SpectrumFileRead read = readSpectrumBytes(data, size);
+  if (read.channels != m || static_cast<int>(read.counts.size()) != m) __builtin_trap();
+  if (read.ok() && read.header != header) __builtin_trap();
   session.Texts.Edit1.clear();
-  ReadSpectrumFile(session, path);
-  unlink(path);
+  takeSpectrumFile(session, "fuzz.dat", read);
   const int32_t channels = session.Acquisition.ChannelCount;
   if (channels < 1 || channels > 8192) __builtin_trap();
-  if (session.Texts.Edit1.empty() && session.Working.Header != header) __builtin_trap();
+  if (read.ok() && session.Texts.Edit1.empty() && session.Working.Header != header) __builtin_trap();
   return 0;
 }

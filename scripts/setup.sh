@@ -8,12 +8,13 @@ cd "$(dirname "$0")/.."
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-  libftdi1-dev umockdev libumockdev-dev
+  libftdi1-dev umockdev libumockdev-dev libxrl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libeigen3-dev
   fonts-ipafont-gothic fonts-dejavu-core fonts-wine
   clang libclang-rt-14-dev
   xvfb xauth poppler-utils
+  python3-hyperspy python3-pymca5
 )
 
 missing=()

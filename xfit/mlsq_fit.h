@@ -65,23 +65,4 @@ FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath
 // replaced by 1.0 in V). Returns false for a zero or non-finite pivot.
 bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
 
-// Many samples against one loaded table: the standards are filtered once,
-// and each sample is filtered only in the fit windows.
-// Gives the same numbers as RunMlsqFit.
-class XfitBatch {
- public:
-  explicit XfitBatch(const XfitWorkspace& loaded);
-  // Fits one sample of n channels (cut to 4096); coefficients and errors in
-  // the fit's units (K-ratio as a fraction, error in percent).
-  bool fit(const int32_t* counts, int32_t n, std::array<double, kMaxStandards>& coefficients,
-           std::array<double, kMaxStandards>& errors);
-  int32_t standards() const { return fit_.FitCount; }
-
- private:
-  XfitWorkspace fit_;
-  std::vector<int32_t> channels_;  // the union of the fit windows, in order
-  std::vector<double> y_ = std::vector<double>(kFitChannels, 0.0);
-  std::vector<double> v_ = std::vector<double>(kFitChannels, 0.0);
-};
-
 }  // namespace tolvane

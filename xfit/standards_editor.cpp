@@ -43,8 +43,8 @@ void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view
   }
 }
 
-void StdWtperChange(StandardTable& table, int row, const std::string& text) {
-  if (const auto value = parseFloat(text)) SetChemicalWtPercent(table, row, *value);
+void StdWtperChange(StandardTable& table, int row, const std::string& text, char decimalSeparator) {
+  if (const auto value = parseFloat(text, decimalSeparator)) SetChemicalWtPercent(table, row, *value);
 }
 
 }  // namespace tolvane

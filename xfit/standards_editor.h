@@ -27,7 +27,8 @@ EditorView initialEditorView();
 // With `wtDisplay` the K-ratio column shows K-ratio x Cf and error x Cf.
 void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view);
 // The analyst typed `text` into row `row`'s wt% edit: a number sets Wtper
-// and Cf; anything else changes nothing.
-void StdWtperChange(StandardTable& table, int row, const std::string& text);
+// and Cf; anything else changes nothing. The decimal point is '.' or the
+// window's locale separator `decimalSeparator`.
+void StdWtperChange(StandardTable& table, int row, const std::string& text, char decimalSeparator = '.');
 
 }  // namespace tolvane

@@ -5,13 +5,21 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 
+#include "app/caption_fit_gui.h"
 #include "xfit/standard_table.h"
 
 namespace tolvane {
 
 namespace {
+
+// The window locale's decimal point, when it is one plain character.
+char localeDecimalPoint() {
+  const QString point = QLocale().decimalPoint();
+  return point.size() == 1 && point.front().unicode() < 0x80 ? static_cast<char>(point.front().unicode()) : '.';
+}
 
 QLabel* header(QWidget* parent, const char* name, const char* text, int x) {
   auto* l = new QLabel(text, parent);
@@ -30,14 +38,19 @@ QLineEdit* rowEdit(QWidget* parent, const QString& name, int x, int y, int w) {
 
 }  // namespace
 
+namespace {
+constexpr int kClientWidth = 604;
+constexpr int kPanelLeft = 505;
+}  // namespace
+
 TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), table_(table) {
   setObjectName("EditStd");
   setWindowTitle("Xfit Standard Element Editer");
-  resize(604, 410);
+  resize(kClientWidth, 410);
 
-  auto* panel = new QWidget(this);
+  auto* panel = Panel1 = new QWidget(this);
   panel->setObjectName("Panel1");
-  panel->setGeometry(505, 23, 95, 385);
+  panel->setGeometry(kPanelLeft, 23, 95, 385);
   const auto button = [panel](const char* name, const char* text, int y) {
     auto* b = new QPushButton(text, panel);
     b->setObjectName(name);
@@ -86,7 +99,7 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
     row.Cf = rowEdit(this, "Std" + n + "Cf", 304, y, 73);
     row.FileName = rowEdit(this, "Std" + n + "FileName", 384, y, 113);
     connect(row.Wtper, &QLineEdit::textChanged, this,
-            [this, k](const QString& text) { StdWtperChange(table_, k, text.toStdString()); });
+            [this, k](const QString& text) { StdWtperChange(table_, k, text.toStdString(), localeDecimalPoint()); });
   }
   // Tab order: the panel, then each column of the rows.
   QList<QWidget*> order{init, update, save, ok, cancel, WtperON, hv, current};
@@ -119,6 +132,12 @@ void TEditStd::FormCreate() {
     Rows[k].Cf->setText(QString::fromStdString(row.cf));
     Rows[k].FileName->setText(QString::fromLocal8Bit(row.file.c_str()));
   }
+  fitCaptions(this);
+}
+
+void TEditStd::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  Panel1->move(width() - (kClientWidth - kPanelLeft), Panel1->y());
 }
 
 bool runStandardsEditor(QWidget* parent, StandardTable& table) {

@@ -29,6 +29,11 @@ class TEditStd final : public QDialog {
   std::array<RowControls, 16> Rows;
   QLabel *Kratio, *StdTableFile;
   QCheckBox* WtperON;
+  QWidget* Panel1 = nullptr;
+
+ protected:
+  // Only the right-hand panel follows the right edge.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void FormCreate();  // fills the rows from the table

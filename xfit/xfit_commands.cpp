@@ -5,6 +5,7 @@
 
 #include "app/session.h"
 #include "display/plot_calls.h"
+#include "files/spectrum_file.h"
 
 namespace tolvane {
 
@@ -40,6 +41,22 @@ void LoadStdClick(Session& s, const std::string& tablePath) {
   }
 }
 
+namespace {
+
+// Whether a standard in use was counted for another live time than the
+// shown sample: its K-ratio is then a count ratio, not a concentration ratio.
+bool liveTimesDiffer(const Session& s) {
+  const XfitWorkspace& fit = s.DataModule.Fit;
+  for (int k = 0; k < fit.FitCount; ++k) {
+    const SpectrumFileRead standard =
+        readSpectrumPath(s.DataModule.Table.Folder + fit.SelectedCopy[static_cast<size_t>(k)].specFile());
+    if (standard.ok() && standard.header.liveTime() != s.Acquisition.LiveTime) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, const std::function<bool()>& runEditor) {
   XfitWorkspace& fit = s.DataModule.Fit;
   // The working arrays hold 4096 channels: a longer sample is cut to them.
@@ -52,6 +69,7 @@ void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, c
   s.XfitQuality = outcome == FitOutcome::Fitted
                       ? assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels)
                       : FitQuality{};
+  if (outcome == FitOutcome::Fitted && liveTimesDiffer(s)) s.Texts.Edit1 = kLiveTimesDifferText;
   if (outcome == FitOutcome::Singular) s.Texts.Edit1 = kSingularText;
   if (outcome == FitOutcome::NoSample) s.Texts.Edit1 = kNoSampleText;
   if (runEditor()) PaintBox1Paint(s);

@@ -9,6 +9,7 @@ class Session;
 
 inline constexpr const char* kSingularText = "Xfit: singular standards";
 inline constexpr const char* kNoSampleText = "Xfit: no sample";
+inline constexpr const char* kLiveTimesDifferText = "Xfit: live times differ";
 
 // Registers the shown spectrum as the standard of the selected ROI.
 void AddStdClick(Session& session);

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -188,7 +189,7 @@ TEST(MainWindowControls, ViewButtonsDriveTheViewAndTheLabels) {
   EXPECT_TRUE(w.session().Display.LogScale);
   w.ScrollBar1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   EXPECT_EQ(w.Label1->text(), "0ch");  // the whole memory cannot move
-  EXPECT_EQ(w.Edit1->text(), "11");
+  EXPECT_EQ(w.Edit1->text(), "10");
 }
 
 TEST(MainWindowControls, AClickOnThePlotMovesTheCursor) {
@@ -320,6 +321,51 @@ TEST(MainWindowScan, ZorvPageRunsAScanAndTheMemoryButtonsSwitchSlots) {
   EXPECT_EQ(w.session().Working.Name, "MCA");
 }
 
+// Export and Import act on the spectrum shown: here memory 2.
+TEST(MainWindow, ExportAndImportActOnTheSelectedMemory) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  testing::TempDir dir;
+  SpectrumRecord& mem2 = w.session().Memories[1];
+  mem2.Header.setChannelCount(512);
+  mem2.Header.setCalibrationMarker(1.0f);
+  for (int c = 0; c < 512; ++c) mem2.Counts[static_cast<size_t>(c)] = 3 * c;
+  mem2.setName("mem2.dat");
+  w.Mem2Spec->click();
+
+  const QString csv = QString::fromStdString(dir.path("shown.csv"));
+  w.chooseExportPath = [&] { return TForm1::ExportChoice{csv, ExportFormat::Csv}; };
+  w.Export1->trigger();
+  const auto bytes = testing::readFileBytes(csv.toStdString());
+  const std::string text(bytes.begin(), bytes.end());
+  EXPECT_NE(text.find("\r\n511,,1533\r\n"), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 513);
+
+  const std::string msa = dir.path("in.msa");
+  testing::writeFileBytes(msa, std::vector<uint8_t>(std::begin("#NPOINTS : 3\n#SPECTRUM :\n5, 6, 7.5\n"),
+                                                    std::end("#NPOINTS : 3\n#SPECTRUM :\n5, 6, 7.5\n") - 1));
+  w.chooseImportPath = [&] { return QString::fromStdString(msa); };
+  w.Import1->trigger();
+  EXPECT_EQ(w.Edit1->text(), "Counts rounded; Padded 3 -> 512 ch");
+  EXPECT_EQ(w.session().Working.Counts[2], 8);
+  EXPECT_EQ(mem2.Counts[2], 8);
+  EXPECT_EQ(mem2.Name, "in.msa");
+
+  // A refused file leaves the spectrum shown as it was and names the line.
+  testing::writeFileBytes(msa, {'#', 'S', 'P', 'E', 'C', 'T', 'R', 'U', 'M', '\n', '1', ' ', 'x', '\n'});
+  w.Import1->trigger();
+  EXPECT_EQ(w.Edit1->text(), "MSA line 2: text in data");
+  EXPECT_EQ(w.session().Working.Counts[2], 8);
+  EXPECT_EQ(w.session().Working.Name, "in.msa");
+
+  // Cancelled dialogs do nothing.
+  w.chooseImportPath = [] { return QString(); };
+  w.chooseExportPath = [] { return std::nullopt; };
+  w.Import1->trigger();
+  w.Export1->trigger();
+  EXPECT_EQ(w.Edit1->text(), "MSA line 2: text in data");
+}
+
 }  // namespace
 }  // namespace tolvane
 
@@ -338,6 +384,10 @@ TEST(MainWindowBadInput, EveryEditAndButtonInEveryState) {
   w.session().LastPath = dir.path("last.dat");  // reports and hard copies go here
   w.chooseReadPath = w.chooseWritePath = w.chooseDumpPath = w.chooseTablePath = [] { return QString(); };
   w.runEditor = [] { return false; };
+  w.chooseExportPath = [] { return std::optional<TForm1::ExportChoice>(); };
+  w.chooseImportPath = [] { return QString(); };
+  w.runXfitBatch = [](const XfitWorkspace&) {};
+  w.runPeakList = [](const SpectrumLinesResult&) { return false; };
   w.runSetupDialog = [](McaSetupFields& f) {
     f.PresetRT = "1e999";
     f.DeadTime = "-";

@@ -6,7 +6,7 @@ if(NOT rc EQUAL 0 OR NOT out STREQUAL "0.0078125 0\n")
   message(FATAL_ERROR "calib: ${rc} [${out}]")
 endif()
 execute_process(COMMAND "${CLI}" calib 100 100 1 2 --json RESULT_VARIABLE rc OUTPUT_VARIABLE out)
-if(rc EQUAL 0 OR NOT out MATCHES "same Ch")
+if(rc EQUAL 0 OR NOT out MATCHES "same channel")
   message(FATAL_ERROR "calib with equal channels: ${rc} [${out}]")
 endif()
 execute_process(COMMAND "${CLI}" acquire --device=sim --preset 60 --fast --out "${WORK}/s.dat" RESULT_VARIABLE rc)
@@ -30,7 +30,7 @@ list(LENGTH lines count)
 if(NOT rc EQUAL 0 OR NOT count EQUAL 4105)  # the two empty lines are not counted
   message(FATAL_ERROR "dump: ${rc} ${count} lines")
 endif()
-execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 5 --passes 3 --save "${WORK}/map" --fast
+execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 0.5 --passes 3 --save "${WORK}/map" --fast
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "3\n")
   message(FATAL_ERROR "scan: ${rc} [${out}] ${err}")
@@ -48,7 +48,7 @@ endif()
 # The simulated passes repeat byte for byte, so the first file is marked to
 # tell it from a pass written over it.
 file(WRITE "${WORK}/map_0001.dat" "kept")
-execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 5 --passes 2 --save "${WORK}/map" --fast
+execute_process(COMMAND "${CLI}" scan --device=sim --memory 1024 --dwell 0.5 --passes 2 --save "${WORK}/map" --fast
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 file(READ "${WORK}/map_0001.dat" first_after)
 if(NOT rc EQUAL 0 OR NOT first_after STREQUAL "kept" OR NOT EXISTS "${WORK}/map_0005.dat"

@@ -79,13 +79,27 @@ TEST(PlotEnvelope, ExpandedColumnsRepeatTheirChannelAndCompressedColumnsSpanMinT
   EXPECT_EQ(e.bottom[511], H - 1);
 }
 
-TEST(PlotEnvelope, AWindowReachingPastTheSpectrumReadsNothingOutsideIt) {
+TEST(PlotEnvelope, ColumnsPastTheSpectrumsEndLieOnTheBottomRow) {
   PlotRig r;
-  r.spectrum(1024, [](int) { return 7; });
-  r.view(512, 4095);  // e.g. an analyser view wider than the local memory
+  r.spectrum(1020, [](int) { return 7; });
+  r.view(0, 4095);  // a 4096-channel view over a shorter memory, s = 8
   PaintBox1Paint(r.s);
-  EXPECT_EQ(r.s.Plot.Live.top[511], countRow(0, true, 2, H));
-  EXPECT_EQ(r.s.Plot.Live.top[0], countRow(7, true, 2, H));
+  const TraceEnvelope& e = r.s.Plot.Live;
+  EXPECT_EQ(e.top[0], countRow(7, true, 2, H));
+  EXPECT_EQ(e.bottom[0], countRow(7, true, 2, H));
+  // Column 127 holds 1016..1023: four channels exist, four count 0.
+  EXPECT_EQ(e.top[127], countRow(7, true, 2, H));
+  EXPECT_EQ(e.bottom[127], H - 1);
+  for (int x = 128; x < 512; ++x) {
+    ASSERT_EQ(e.top[static_cast<size_t>(x)], H - 1) << x;
+    ASSERT_EQ(e.bottom[static_cast<size_t>(x)], H - 1) << x;  // no full-height bar
+  }
+  // The same in linear mode, and the readouts are still there.
+  r.s.Display.LogScale = false;
+  r.s.Display.FullScaleIndex = 1;
+  PaintBox1Paint(r.s);
+  EXPECT_EQ(e.bottom[300], H - 1);
+  EXPECT_FALSE(r.s.Plot.Readouts.empty());
 }
 
 RoiEntry& showRoi(Session& s, int i, int32_t low, int32_t high, Colour24 colour = kRed) {
@@ -107,9 +121,8 @@ TEST(PlotRois, GrossStopsBeforeTheHighChannelAndNetSubtractsTheSideAverages) {
   const RoiMark& mark = r.s.Plot.Rois[0];
   EXPECT_EQ(roi.GrossSum, 500);
   // L = (50 + 2 + 2) x 0.33333, R = (2 + 2 + 2) x 0.33333, B = (L + R) x 10 / 2
-  const auto left = static_cast<float>(54 * 0.33333);
-  const auto right = static_cast<float>(6 * 0.33333);
-  const auto background = static_cast<float>((double{left} + right) * 10 * 0.5);
+  const float left = 54.0f * 0.33333f, right = 6.0f * 0.33333f;
+  const float background = (left + right) * 10.0f * 0.5f;
   char expected[32];
   std::snprintf(expected, sizeof expected, "%12.1f", static_cast<double>(500.0f - background));
   EXPECT_EQ(mark.net.text, expected);
@@ -149,23 +162,45 @@ TEST(PlotRois, ColumnRangesAtTheWindowEdges) {
   EXPECT_EQ(r.s.Rois.Entries[12].GrossSum, 0);
 }
 
-TEST(PlotRois, RoisAtTheSpectrumEndsReadOnlyChannelsThatExist) {
+TEST(PlotRois, ChannelsOutsideTheSpectrumCountZeroInEverySum) {
   PlotRig r;
   r.spectrum(512, [](int c) { return c == 0 ? 30 : (c == 511 ? 90 : 0); });
   r.view(0, 511);
   showRoi(r.s, 0, 0, 3);
   showRoi(r.s, 1, 508, 511);
   PaintBox1Paint(r.s);
-  // Left side of ROI 0 is channel 0 three times; right side of ROI 1 is 511.
-  const float left0 = static_cast<float>(90 * 0.33333);
-  const float right1 = static_cast<float>(270 * 0.33333);
+  // ROI 0's left side is channel 0 alone, ROI 1's right side channel 511.
   char net0[32], net1[32];
-  std::snprintf(net0, sizeof net0, "%12.1f",
-                static_cast<double>(30.0f - static_cast<float>((double{left0} + 0.0) * 3 * 0.5)));
-  std::snprintf(net1, sizeof net1, "%12.1f",
-                static_cast<double>(0.0f - static_cast<float>((0.0 + double{right1}) * 3 * 0.5)));
+  std::snprintf(net0, sizeof net0, "%12.1f", static_cast<double>(30.0f - (30.0f * 0.33333f) * 3.0f * 0.5f));
+  std::snprintf(net1, sizeof net1, "%12.1f", static_cast<double>(0.0f - (90.0f * 0.33333f) * 3.0f * 0.5f));
   EXPECT_EQ(r.s.Plot.Rois[0].net.text, net0);
   EXPECT_EQ(r.s.Plot.Rois[1].net.text, net1);
+
+  // A 1024-channel memory with an ROI wholly past its end: nothing there.
+  r.spectrum(1024, [](int) { return 1023; });
+  r.view(0, 4095);
+  showRoi(r.s, 0, 1100, 1200);
+  showRoi(r.s, 1, 1022, 1030);  // straddles the end: two channels exist
+  PaintBox1Paint(r.s);
+  EXPECT_EQ(r.s.Plot.Rois[0].gross.text, "         0.0");
+  EXPECT_EQ(r.s.Plot.Rois[0].net.text, "         0.0");
+  EXPECT_EQ(r.s.Plot.Rois[1].gross.text, "      2046.0");
+  char straddle[32];
+  std::snprintf(straddle, sizeof straddle, "%12.1f",
+                static_cast<double>(2046.0f - (3069.0f * 0.33333f + 0.0f) * 8.0f * 0.5f));
+  EXPECT_EQ(r.s.Plot.Rois[1].net.text, straddle);
+}
+
+TEST(PlotRois, BackgroundAndNetAreFormedInSinglePrecision) {
+  PlotRig r;
+  // 98, 99: 250; 100 .. 139: 731; 140 .. 142: 175. Formed in double the net
+  // would read 17533.4.
+  r.spectrum(1024, [](int c) { return c < 98 ? 0 : c < 100 ? 250 : c < 140 ? 731 : c < 143 ? 175 : 0; });
+  r.view(0, 1023);
+  showRoi(r.s, 0, 100, 140);
+  PaintBox1Paint(r.s);
+  EXPECT_EQ(r.s.Plot.Rois[0].gross.text, "     29240.0");
+  EXPECT_EQ(r.s.Plot.Rois[0].net.text, "     17533.5");
 }
 
 TEST(PlotReadouts, FormatsEdgesAndTheIdleRate) {

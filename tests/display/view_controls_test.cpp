@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/run_control.h"
+#include "analysis/energy_calibration.h"
+#include "display/memory_slots.h"
+#include "files/spectrum_file.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -107,6 +110,51 @@ TEST(ViewControls, TheMouseSetsTheCursorInsideTheSpectrumAndShowsItsEnergy) {
   EXPECT_EQ(r.s().Display.Cursor, 500);
   EXPECT_EQ(r.s().Texts.Label8, "    3.91");
   EXPECT_EQ(r.s().Texts.Label9, "keV");
+}
+
+// With the analyser open and idle the mouse reads the kept status view:
+// every local change of the window must carry it along.
+TEST(ViewControls, AClickLandsUnderThePointerAfterEveryLocalViewChange) {
+  ViewRig r(1);
+  r.rig.open();
+  ExpandClick(r.s());
+  ExpandClick(r.s());
+  ExpandClick(r.s());  // 1792 .. 2303, s = 1
+  int32_t position = 0;
+  ScrollBar1Scroll(r.s(), ScrollCode::LineRight, position);
+  PaintBox1MouseDown(r.s(), MouseButton::Left, 16 + 40);
+  EXPECT_EQ(r.s().Display.Cursor, r.s().Display.FirstShown + 40);
+
+  // A file read of a shorter spectrum shows it whole.
+  testing::TempDir dir;
+  testing::fillSpectrum(r.s(), 1024, [](int c) { return c; });
+  ASSERT_TRUE(WriteSpectrumFile(r.s(), dir.path("k.dat")));
+  testing::setView(r.s(), 0, 4095);
+  r.s().SelectedMemory = 1;  // the file also goes into Mem1
+  ASSERT_TRUE(ReadSpectrumFile(r.s(), dir.path("k.dat")));
+  PaintBox1MouseDown(r.s(), MouseButton::Left, 16 + 146);  // s = 2
+  EXPECT_EQ(r.s().Display.Cursor, 292);
+
+  // A memory shown with the window as it stands.
+  testing::setView(r.s(), 100, 611);
+  MemSpecClick(r.s(), 1);
+  PaintBox1MouseDown(r.s(), MouseButton::Left, 16 + 10);
+  EXPECT_EQ(r.s().Display.Cursor, 110);
+}
+
+TEST(ViewControls, TheEnergyLabelFollowsSnapPeakAndANewCalibration) {
+  ViewRig r;
+  auto& counts = r.s().Working.Counts;
+  std::fill(counts.begin(), counts.begin() + 4096, 0);
+  counts[589] = 500;
+  r.s().Display.Cursor = 585;
+  r.s().CalibrationPage = {"100", "1000", "1.0", "10.0", "keV"};
+  EngCalibClick(r.s());                       // gain 0.01, offset 0
+  EXPECT_EQ(r.s().Texts.Label8, "    5.85");  // the cursor's energy at once
+  EXPECT_EQ(r.s().Texts.Label9, "keV");
+  SnapPeakClick(r.s());
+  EXPECT_EQ(r.s().Display.Cursor, 589);
+  EXPECT_EQ(r.s().Texts.Label8, "    5.89");
 }
 
 TEST(ViewControls, SnapPeakTakesTheLowestOfEqualMaximaAndStaysPutWithoutAPeak) {

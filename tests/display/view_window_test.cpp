@@ -60,6 +60,19 @@ TEST(ViewWindow, CompressAtOnePixelPerChannelGoesToTheNextCoarserWindow) {
   EXPECT_EQ(small.Last, 511);
 }
 
+TEST(ViewWindow, CompressWorksOnAMemoryNarrowerThanThePlot) {
+  ViewWindow v{64, 191, 128};  // 256 channels, expanded to 4 px per channel
+  compressView(v, W, 256);
+  EXPECT_EQ(v.First, 0);
+  EXPECT_EQ(v.Last, 255);
+  compressView(v, W, 256);  // the whole memory is in view: nothing changes
+  EXPECT_EQ(v.First, 0);
+  EXPECT_EQ(v.Last, 255);
+  ViewWindow wide{0, 4095, 2048};  // a view wider than a 1024-channel memory
+  compressView(wide, W, 1024);
+  EXPECT_EQ(wide.Last, 4095);
+}
+
 TEST(ViewWindow, ScrollMovesTenChannelsOnlyWhileInsideTheMemory) {
   ViewWindow v{10, 265, 100};
   EXPECT_TRUE(scrollViewLeft(v));

@@ -1,7 +1,10 @@
 // The report as a PDF, rendered back to pixels, and the hard copy's colours.
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QImage>
+#include <QLocale>
+#include <QTimeZone>
 #include <cstdlib>
 
 #include "display/hard_copy.h"
@@ -36,6 +39,32 @@ TEST(ReportPdf, TheFrameLandsWhereTheGeometrySays) {
   EXPECT_GE(topEdge, 36);
   EXPECT_GE(rightEdge, 50);
   EXPECT_FALSE(dark(page.pixel(240, 20)));  // above the labels: blank paper
+}
+
+TEST(ReportStamp, TheTimeCarriesNoZoneInAnyLocale) {
+  const QDateTime when(QDate(2026, 12, 7), QTime(10, 34, 20), Qt::UTC);
+  const QLocale saved;
+  for (const QLocale& locale :
+       {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German, QLocale::Germany),
+        QLocale(QLocale::Japanese, QLocale::Japan)}) {
+    QLocale::setDefault(locale);
+    const auto [date, time] = reportStamp(when);
+    const QString shown = QString::fromStdString(time);
+    EXPECT_TRUE(shown.contains("34") && shown.contains("20")) << time;
+    for (const char* zone : {"UTC", "GMT", "Coordinated", "+00", "Z"}) EXPECT_FALSE(shown.contains(zone)) << time;
+    EXPECT_EQ(shown, shown.trimmed());
+    EXPECT_FALSE(date.empty());
+  }
+  QLocale::setDefault(saved);
+}
+
+TEST(ReportStamp, TextHeightIsTheCharacterCellNotTheEm) {
+  for (int height : {12, 48, 72, 120}) {
+    const QFont font = reportFont(height);
+    const QFontMetricsF metrics(font);
+    EXPECT_LE(metrics.height(), height) << height;
+    EXPECT_GT(metrics.height(), height * 0.85) << height;  // as large as the cell allows
+  }
 }
 
 TEST(HardCopy, ColoursSwapForPrintingAndComeBack) {

@@ -130,19 +130,38 @@ TEST(SpectrumFile, ChannelCountsTheReaderRefuses) {
     int channels, headerChannels;
     const char* shown;
   };
-  for (const Case& c : {Case{256, 256, "0"}, Case{8192 + 512, 9000, "8192"}, Case{1024 + 512, 1024, "1536"},
-                        Case{1000, 1024, "512"}, Case{0, 0, "0"}}) {
+  for (const Case& c :
+       {Case{256, 256, "Refused: 0 ch"}, Case{8192 + 512, 9000, "Refused: 8192 ch"},
+        Case{1024 + 512, 1024, "Refused: 1536 ch"}, Case{1000, 1024, "Refused: 512 ch"}, Case{0, 0, "Refused: 0 ch"}}) {
     FileRig f;
     Session& s = f.session();
     s.Working.Header.setComment("previous");
+    s.Working.setName("before.dat");
+    const SpectrumFileHeader before = s.Working.Header;
+    const std::vector<int32_t> counts = s.Working.Counts;
     const std::string path = f.dir.path("bad.dat");
     writeFileBytes(path, fileImage(c.channels, c.headerChannels));
+    const SpectrumFileRead read = readSpectrumPath(path);
+    EXPECT_EQ(read.outcome, SpectrumFileRead::Outcome::Refused) << c.channels;
     ASSERT_TRUE(ReadSpectrumFile(s, path));
     EXPECT_EQ(s.Texts.Edit1, c.shown) << c.channels;
-    EXPECT_EQ(s.Working.Header, s.AcquisitionTemplate);  // header reset
-    EXPECT_EQ(s.Acquisition.ChannelCount, 4096);         // count kept
+    // The spectrum on screen keeps its header, counts and name.
+    EXPECT_EQ(s.Working.Header, before);
+    EXPECT_EQ(s.Working.Counts, counts);
+    EXPECT_EQ(s.Working.Name, "before.dat");
+    EXPECT_EQ(s.Acquisition.ChannelCount, 4096);
     EXPECT_TRUE(s.Display.LogScale);
   }
+}
+
+TEST(SpectrumFile, ReadsFromABufferAsFromAPath) {
+  const auto image = fileImage(1024, 1024);
+  const SpectrumFileRead read = readSpectrumBytes(image.data(), image.size());
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.channels, 1024);
+  ASSERT_EQ(read.counts.size(), 1024u);
+  EXPECT_EQ(read.counts[1023], 3 * 1023 + 1);
+  EXPECT_EQ(readSpectrumPath("/nonexistent/x.dat").outcome, SpectrumFileRead::Outcome::CannotOpen);
 }
 
 TEST(SpectrumFile, AFileOf8192ChannelsReadsInFull) {

@@ -8,6 +8,7 @@
 #include "files/spectrum_file.h"
 #include "test_support.h"
 #include "xfit/standards_editor.h"
+#include "xfit/xfit_batch.h"
 #include "xfit/xfit_commands.h"
 
 namespace tolvane {
@@ -332,6 +333,15 @@ TEST(StandardsEditor, RowsShowKRatiosOrWeightPercentAndTypedWtPercentSetsCf) {
   EXPECT_EQ(view.rows[0].cf, "   1.000");  // the edit is not refreshed
   StdWtperChange(table, 0, "-");
   EXPECT_EQ(fe.wtper(), 20.0f);
+  // The locale's decimal comma and the point are both taken.
+  StdWtperChange(table, 0, "18,75", ',');
+  EXPECT_EQ(fe.wtper(), 18.75f);
+  StdWtperChange(table, 0, "17.5", ',');
+  EXPECT_EQ(fe.wtper(), 17.5f);
+  StdWtperChange(table, 0, "16,5");  // a comma where the locale has none
+  EXPECT_EQ(fe.wtper(), 17.5f);
+  StdWtperChange(table, 0, "1,5.5", ',');
+  EXPECT_EQ(fe.wtper(), 17.5f);
 }
 
 }  // namespace
@@ -352,6 +362,26 @@ TEST(TopHat, OtherWidthsUseTheWeightedLoop) {
   }
   EXPECT_EQ(out[50], expected);
   EXPECT_EQ(out[100], 0.0);  // past the spectrum
+}
+
+TEST(Xfit, AStandardCountedForAnotherLiveTimeIsNamedInTheStatusField) {
+  XfitRig x;
+  auto standard = peak(1024, 300, 1000);
+  SpectrumFileHeader h;
+  h.setChannelCount(1024);
+  h.setLiveTime(600);  // 60 s
+  testing::writeFileBytes(x.dir.path("fe.dat"), encodeSpectrumFile(h, standard.data(), 1024));
+  StandardTable t;
+  useStandard(t, 0, "Fe", "fe.dat", 270, 330);
+  x.load(t);
+  x.sample(peak(1024, 300, 500));
+  x.s().Acquisition.LiveTime = 50;  // 5 s
+  x.fit();
+  EXPECT_EQ(x.s().Texts.Edit1, kLiveTimesDifferText);
+  x.s().Texts.Edit1.clear();
+  x.s().Acquisition.LiveTime = 600;
+  x.fit();
+  EXPECT_EQ(x.s().Texts.Edit1, "");
 }
 
 }  // namespace

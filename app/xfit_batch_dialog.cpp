@@ -1,0 +1,167 @@
+#include "app/xfit_batch_dialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <cmath>
+
+#include "xfit/kratio_map_renderer.h"
+
+namespace tolvane {
+
+XfitBatchDialog::XfitBatchDialog(const XfitWorkspace& loaded, QWidget* parent) : QDialog(parent), fit_(loaded) {
+  setWindowTitle("Xfit Batch");
+  auto* grid = new QGridLayout(this);
+  FilesButton = new QPushButton("Files...");
+  FolderButton = new QPushButton("Folder...");
+  StartButton = new QPushButton("Start");
+  CancelButton = new QPushButton("Cancel");
+  MapWidth = new QSpinBox;
+  MapHeight = new QSpinBox;
+  for (QSpinBox* box : {MapWidth, MapHeight}) box->setRange(1, 65535);
+  Progress = new QProgressBar;
+  StandardChoice = new QComboBox;
+  MapPicture = new QLabel;
+  MapPicture->setMinimumSize(320, 180);
+  StatusText = new QLabel;
+  grid->addWidget(FilesButton, 0, 0);
+  grid->addWidget(FolderButton, 0, 1);
+  grid->addWidget(new QLabel("Width"), 1, 0);
+  grid->addWidget(MapWidth, 1, 1);
+  grid->addWidget(new QLabel("Height"), 2, 0);
+  grid->addWidget(MapHeight, 2, 1);
+  grid->addWidget(StartButton, 3, 0);
+  grid->addWidget(CancelButton, 3, 1);
+  grid->addWidget(Progress, 4, 0, 1, 2);
+  grid->addWidget(StatusText, 5, 0, 1, 2);
+  grid->addWidget(StandardChoice, 6, 0, 1, 2);
+  grid->addWidget(MapPicture, 7, 0, 1, 2);
+
+  chooseFiles = [this] {
+    return QFileDialog::getOpenFileNames(this, "Spectra in raster order", QString(), "MCA Data(*.dat)");
+  };
+  chooseFolder = [this] { return QFileDialog::getExistingDirectory(this, "Folder for the maps"); };
+  pollTimer_ = new QTimer(this);
+  pollTimer_->setInterval(50);
+  connect(pollTimer_, &QTimer::timeout, this, [this] { poll(); });
+  connect(FilesButton, &QPushButton::clicked, this, [this] {
+    const QStringList chosen = chooseFiles();
+    if (chosen.isEmpty()) return;
+    files_ = chosen;
+    // A square grid when the count allows, else one row.
+    const int side = static_cast<int>(std::lround(std::sqrt(static_cast<double>(files_.size()))));
+    MapWidth->setValue(side * side == files_.size() ? side
+                                                    : static_cast<int>(std::min<qsizetype>(files_.size(), 65535)));
+    MapHeight->setValue(side * side == files_.size() ? side : 1);
+    refreshState();
+  });
+  connect(FolderButton, &QPushButton::clicked, this, [this] {
+    const QString chosen = chooseFolder();
+    if (!chosen.isEmpty()) folder_ = chosen;
+    refreshState();
+  });
+  connect(MapWidth, &QSpinBox::valueChanged, this, [this] { refreshState(); });
+  connect(MapHeight, &QSpinBox::valueChanged, this, [this] { refreshState(); });
+  connect(StartButton, &QPushButton::clicked, this, [this] { start(); });
+  connect(CancelButton, &QPushButton::clicked, this, [this] {
+    if (running())
+      cancel_ = true;
+    else
+      reject();
+  });
+  connect(StandardChoice, &QComboBox::currentIndexChanged, this, [this] { showChosenMap(); });
+  refreshState();
+}
+
+XfitBatchDialog::~XfitBatchDialog() {
+  cancel_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+void XfitBatchDialog::refreshState() {
+  const qsizetype points = static_cast<qsizetype>(MapWidth->value()) * MapHeight->value();
+  QString problem;
+  if (fit_.FitCount == 0)
+    problem = "No standards loaded";
+  else if (files_.isEmpty())
+    problem = "Choose the spectrum files";
+  else if (points != files_.size())
+    problem = QString("%1 x %2 needs %3 files, %4 chosen")
+                  .arg(MapWidth->value())
+                  .arg(MapHeight->value())
+                  .arg(points)
+                  .arg(files_.size());
+  else if (folder_.isEmpty())
+    problem = "Choose the folder for the maps";
+  if (!running()) StatusText->setText(problem.isEmpty() ? QString("%1 files ready").arg(files_.size()) : problem);
+  StartButton->setEnabled(problem.isEmpty() && !running());
+  for (QWidget* w : std::initializer_list<QWidget*>{FilesButton, FolderButton, MapWidth, MapHeight})
+    w->setEnabled(!running());
+}
+
+void XfitBatchDialog::start() {
+  if (running() || !StartButton->isEnabled()) return;
+  paths_.clear();
+  for (const QString& f : files_) paths_.push_back(f.toLocal8Bit().toStdString());
+  maps_.clear();
+  StandardChoice->clear();
+  MapPicture->clear();
+  done_ = 0;
+  cancel_ = false;
+  finished_ = false;
+  Progress->setRange(0, static_cast<int>(std::min<qsizetype>(files_.size(), INT32_MAX)));
+  Progress->setValue(0);
+  StatusText->setText("Fitting...");
+  worker_ = std::thread([this] {
+    BatchFileOptions options;
+    options.done = &done_;
+    options.cancel = &cancel_;
+    outcome_ = fitSpectrumFiles(fit_, paths_, results_, options);
+    finished_ = true;
+  });
+  refreshState();
+  pollTimer_->start();
+}
+
+void XfitBatchDialog::poll() {
+  Progress->setValue(static_cast<int>(std::min<size_t>(done_.load(), INT32_MAX)));
+  if (finished_) finish();
+}
+
+void XfitBatchDialog::finish() {
+  pollTimer_->stop();
+  worker_.join();
+  refreshState();
+  if (outcome_ == BatchRunOutcome::Cancelled) {
+    StatusText->setText("Cancelled: nothing written");
+    return;
+  }
+  const MapSize size{MapWidth->value(), MapHeight->value()};
+  maps_ = kratioMaps(fit_, size, results_);
+  size_t failed = 0;
+  for (const BatchFileResult& r : results_) failed += r.status == BatchFileStatus::Fitted ? 0 : 1;
+  std::string error;
+  bool written = true;
+  for (const KratioMap& map : maps_)
+    written = written && writeKratioMapFiles(map, folder_.toLocal8Bit().toStdString(), &error);
+  QString text = written ? QString("Maps written to %1").arg(folder_) : QString::fromStdString("Not written: " + error);
+  if (failed > 0) text += QString("; %1 file(s) could not be read or fitted").arg(failed);
+  StatusText->setText(text);
+  for (const KratioMap& map : maps_)
+    StandardChoice->addItem(QString("%1 (Std No.%2)").arg(QString::fromStdString(map.element)).arg(map.record + 1, 2));
+  showChosenMap();
+}
+
+void XfitBatchDialog::showChosenMap() {
+  const int chosen = StandardChoice->currentIndex();
+  if (chosen < 0 || static_cast<size_t>(chosen) >= maps_.size()) return;
+  MapPicture->setPixmap(QPixmap::fromImage(kratioColourImage(maps_[static_cast<size_t>(chosen)])));
+}
+
+}  // namespace tolvane

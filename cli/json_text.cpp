@@ -1,0 +1,63 @@
+#include "cli/json_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tolvane::cli {
+
+std::string jsonText(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+namespace {
+
+std::string finiteOrNull(double value, const char* format) {
+  if (!std::isfinite(value)) return "null";
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+}  // namespace
+
+std::string jsonNumber(float value) {
+  if (!std::isfinite(value)) return "null";
+  // Fewest digits (at most 9) that read back as the same float.
+  char buffer[40];
+  for (int digits = 6; digits <= 9; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(value));
+    if (std::strtof(buffer, nullptr) == value) break;
+  }
+  return buffer;
+}
+
+std::string jsonNumber(double value) { return finiteOrNull(value, "%.17g"); }
+
+JsonObject& JsonObject::add(std::string_view key, const std::string& rawJson) {
+  if (body_.size() > 1) body_ += ", ";
+  body_ += jsonText(key) + ": " + rawJson;
+  return *this;
+}
+
+std::string jsonArray(const std::vector<std::string>& rawValues) {
+  std::string out = "[";
+  for (size_t i = 0; i < rawValues.size(); ++i) out += (i ? ", " : "") + rawValues[i];
+  return out + "]";
+}
+
+}  // namespace tolvane::cli

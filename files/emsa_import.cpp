@@ -1,0 +1,112 @@
+#include "files/emsa_import.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "app/session.h"
+#include "files/path_name.h"
+#include "files/spectrum_file.h"
+
+namespace tolvane {
+
+std::string importStatusText(const ImportOutcome& o) {
+  switch (o.kind) {
+    case ImportOutcome::Kind::CannotOpen:
+      return kFileReadErrorText;
+    case ImportOutcome::Kind::TooLarge:
+      return "MSA file too large";
+    case ImportOutcome::Kind::Refused:
+      return "MSA " + describeEmsaRefusal(o.read);
+    case ImportOutcome::Kind::Loaded:
+      break;
+  }
+  const int points = static_cast<int>(o.read.spectrum.counts.size());
+  std::string text;
+  if (o.read.spectrum.rounded) text = "Counts rounded";
+  if (points != o.channels) {
+    if (!text.empty()) text += "; ";
+    text += "Padded " + std::to_string(points) + " -> " + std::to_string(o.channels) + " ch";
+  }
+  return text;
+}
+
+int loadEmsaSpectrum(Session& s, const EmsaSpectrum& e, const std::string& name) {
+  const int points = static_cast<int>(e.counts.size());
+  const int channels =
+      std::min((points + kFileBlockChannels - 1) / kFileBlockChannels * kFileBlockChannels, s.Working.capacity());
+  std::fill(s.Working.Counts.begin(), s.Working.Counts.begin() + channels, 0);
+  for (int c = 0; c < std::min(points, channels); ++c)
+    s.Working.Counts[static_cast<size_t>(c)] = static_cast<int32_t>(e.counts[static_cast<size_t>(c)]);
+
+  // A header as a spectrum file of this spectrum would carry. The ROI
+  // windows stay those in force unless the file brings its own.
+  SpectrumFileHeader h;
+  h.setMakerText();
+  h.setChannelCount(static_cast<int16_t>(channels));
+  h.setCalibrationMarker(e.calibrated ? 0.0f : 1.0f);
+  h.setGain(e.calibrated ? e.gainKev : 0.0f);
+  if (e.calibrated) h.setOffset(e.offsetKev);
+  if (e.start) h.setStartTime(*e.start);
+  for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i) {
+    const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    h.setRoiLow(i, static_cast<int16_t>(roi.LowChannel));
+    h.setRoiHigh(i, static_cast<int16_t>(roi.HighChannel));
+    h.setRoiColour(i, static_cast<int16_t>(roi.Colour));
+  }
+  for (const EmsaRoi& roi : e.rois) {
+    h.setRoiLow(roi.index, static_cast<int16_t>(roi.low));
+    h.setRoiHigh(roi.index, static_cast<int16_t>(roi.high));
+    RoiEntry& entry = s.Rois.Entries[static_cast<size_t>(roi.index)];
+    entry.ElementLabel.fill('\0');
+    std::copy_n(roi.label.begin(), std::min<size_t>(roi.label.size(), entry.ElementLabel.size() - 1),
+                entry.ElementLabel.begin());
+    entry.Defined = 1;
+  }
+  h.setPresetTime(e.presetTime.value_or(0));
+  h.setLiveTime(e.liveTime.value_or(0));
+  h.setRealTime(e.realTime.value_or(0));
+  h.setComment(e.title);
+  h.setSampleId(e.sampleId);
+  s.Working.Header = h;
+  s.Working.setName(name);
+  // The file states its energy unit; the readout names the unit the
+  // calibration now holds.
+  if (e.calibrated) s.Calibration.UnitText = {'k', 'e', 'V', '\0'};
+  adoptReadSpectrum(s, channels);
+  return channels;
+}
+
+ImportOutcome importEmsa(Session& s, std::string_view bytes, const std::string& name) {
+  ImportOutcome o;
+  o.read = readEmsa(bytes);
+  if (!o.read.ok()) {
+    o.kind = ImportOutcome::Kind::Refused;
+    return o;
+  }
+  o.channels = loadEmsaSpectrum(s, o.read.spectrum, name);
+  return o;
+}
+
+ImportOutcome ImportEmsaFile(Session& s, const std::string& path) {
+  ImportOutcome o;
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  char chunk[65536];
+  while (in && bytes.size() <= kEmsaMaxFileBytes) {
+    in.read(chunk, sizeof chunk);
+    bytes.append(chunk, static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
+  if (!in && !in.eof()) {
+    o.kind = ImportOutcome::Kind::CannotOpen;
+  } else if (bytes.size() > kEmsaMaxFileBytes) {
+    o.kind = ImportOutcome::Kind::TooLarge;
+  } else {
+    o = importEmsa(s, bytes, fileNameOf(path));
+    if (o.kind == ImportOutcome::Kind::Loaded) s.LastPath = path.substr(0, Session::kMaxPathLength);
+  }
+  const std::string status = importStatusText(o);
+  if (!status.empty()) s.Texts.Edit1 = status;
+  return o;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,88 @@
+#include "files/exported_spectrum.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "app/session.h"
+
+namespace tolvane {
+
+namespace {
+
+bool sameLetters(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  return i == a.size() && b[i] == '\0';
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+EnergyUnit energyUnitOf(const std::string& unitText) {
+  const std::string unit = trimmed(unitText);
+  if (unit.empty() || sameLetters(unit, "keV")) return EnergyUnit::KeV;
+  if (sameLetters(unit, "eV")) return EnergyUnit::EV;
+  return EnergyUnit::Other;
+}
+
+double ExportedSpectrum::energyKev(int channel) const {
+  const float e = static_cast<float>(channel) * gain + offset;
+  return unit == EnergyUnit::EV ? static_cast<double>(e) / 1000.0 : static_cast<double>(e);
+}
+
+double ExportedSpectrum::gainKev() const {
+  return unit == EnergyUnit::EV ? static_cast<double>(gain) / 1000.0 : static_cast<double>(gain);
+}
+
+double ExportedSpectrum::offsetKev() const {
+  return unit == EnergyUnit::EV ? static_cast<double>(offset) / 1000.0 : static_cast<double>(offset);
+}
+
+bool ExportedSpectrum::hasStartTime() const {
+  return start.year >= 1 && start.year <= 9999 && start.month >= 1 && start.month <= 12 && start.day >= 1 &&
+         start.day <= 31 && start.hour >= 0 && start.hour <= 23 && start.minute >= 0 && start.minute <= 59 &&
+         start.second >= 0 && start.second <= 60;
+}
+
+std::string asciiOnly(const std::string& text) {
+  std::string out = text;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+  return out;
+}
+
+ExportedSpectrum spectrumShown(const Session& s) {
+  ExportedSpectrum e;
+  const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
+  e.counts.assign(s.Working.Counts.begin(), s.Working.Counts.begin() + n);
+  if (s.Calibration.Valid == 1) {
+    const auto& text = s.Calibration.UnitText;
+    e.unitText.assign(text.data(), std::find(text.begin(), text.end(), '\0'));
+    e.unit = energyUnitOf(e.unitText);
+    e.gain = s.Calibration.Gain;
+    e.offset = s.Calibration.Offset;
+  }
+  e.presetTime = s.Acquisition.PresetTime;
+  e.liveTime = s.Acquisition.LiveTime;
+  e.realTime = s.Acquisition.RealTime;
+  e.start = s.Working.Header.startTime();
+  e.comment = s.Working.Header.comment();
+  e.sampleId = s.Working.Header.sampleId();
+  e.name = s.Working.Name;
+  for (int i = 0; i < RoiTable::kEntries; ++i) {
+    const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    if (roi.Defined != 1) continue;
+    const auto& label = roi.ElementLabel;
+    e.rois.push_back(
+        {i, std::string(label.data(), std::find(label.begin(), label.end(), '\0')), roi.LowChannel, roi.HighChannel});
+  }
+  return e;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,61 @@
+#include "files/output_path.h"
+
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "files/path_name.h"
+
+namespace tolvane {
+
+std::string followLinks(const std::string& path) {
+  std::string current = path;
+  // A loop of links ends after as many steps as the system allows.
+  for (int step = 0; step < 40; ++step) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    std::vector<char> target(static_cast<size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
+    const ssize_t n = ::readlink(current.c_str(), target.data(), target.size() - 1);
+    if (n < 0) return current;
+    const std::string next(target.data(), static_cast<size_t>(n));
+    current = !next.empty() && next.front() == '/' ? next : folderOf(current) + next;
+  }
+  return current;
+}
+
+OutputProblem checkOutputPath(const std::string& path) {
+  struct stat info {};
+  // What the path names, links followed by the system (this also covers
+  // links such as /dev/stdout whose target is no path).
+  if (::stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return OutputProblem::IsFolder;
+    if (::access(path.c_str(), W_OK) != 0) return OutputProblem::NotWritable;
+    if (!S_ISREG(info.st_mode)) return OutputProblem::None;  // a device or pipe is written in place
+  }
+  // A regular file is replaced by a new one made beside it, so its folder
+  // must take new files.
+  const std::string target = followLinks(path);
+  const std::string folder = folderOf(target).empty() ? "." : folderOf(target);
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return OutputProblem::NoSuchFolder;
+  return ::access(folder.c_str(), W_OK | X_OK) == 0 ? OutputProblem::None : OutputProblem::FolderNotWritable;
+}
+
+const char* outputProblemText(OutputProblem problem) {
+  switch (problem) {
+    case OutputProblem::None:
+      return "writable";
+    case OutputProblem::NoSuchFolder:
+      return "no such folder";
+    case OutputProblem::IsFolder:
+      return "is a folder";
+    case OutputProblem::NotWritable:
+      return "not writable";
+    case OutputProblem::FolderNotWritable:
+      return "folder not writable";
+  }
+  return "not writable";
+}
+
+}  // namespace tolvane

@@ -1,0 +1,95 @@
+#include "lines/lines_handlers.h"
+
+#include <cstdio>
+
+#include "analysis/fwhm.h"
+#include "analysis/spectrum_view.h"
+#include "app/session.h"
+#include "display/plot_calls.h"
+
+namespace tolvane {
+
+namespace {
+
+// Says why markers cannot be drawn, or which words name no element.
+void checkLines(Session& s) {
+  std::vector<std::string> unknown;
+  parseElementList(s.Lines.Elements, &unknown);
+  if (!unknown.empty()) {
+    s.Texts.Edit1 = kLinesUnknownText + unknown.front();
+    return;
+  }
+  if (!s.Lines.Shown) return;
+  const CalibrationCheck check = lineCalibration(s);
+  if (check.error) s.Texts.Edit1 = calibrationErrorText(*check.error);
+}
+
+}  // namespace
+
+void LinesTextChange(Session& s, const std::string& text) {
+  s.Lines.Elements = text;
+  checkLines(s);
+  PaintBox1Paint(s);
+}
+
+void LinesOnClick(Session& s, bool on) {
+  s.Lines.Shown = on;
+  checkLines(s);
+  PaintBox1Paint(s);
+}
+
+void IdentifyClick(Session& s) {
+  const CalibrationCheck check = lineCalibration(s);
+  if (check.error) {
+    s.Texts.Edit1 = calibrationErrorText(*check.error);
+    s.Lines.IdentifyDetails.clear();
+    return;
+  }
+  const CursorIdentification id = identifyAtEnergy(check.scale.energy(s.Display.Cursor), s.Lines.resolution(),
+                                                   s.Lines.MaxKev, parseElementList(s.Lines.Elements));
+  s.Texts.Edit1 = identifyText(id);
+  s.Lines.IdentifyDetails = identifyDetails(id);
+}
+
+void PeakSearchClick(Session& s) {
+  s.Lines.LastPeaks = {};
+  const CalibrationCheck check = lineCalibration(s);
+  if (check.error) {
+    s.Texts.Edit1 = calibrationErrorText(*check.error);
+    return;
+  }
+  s.Lines.LastPeaks = spectrumPeaks(s, check.scale, s.Lines.MaxKev, {}, s.Lines.resolution());
+  if (s.Lines.LastPeaks.error) {
+    s.Texts.Edit1 = kLinesEmptySpectrumText;
+    return;
+  }
+  const Identification& id = s.Lines.LastPeaks.identification;
+  std::string text = std::to_string(id.peaks.size()) + " peaks:";
+  for (int z : id.elements) text += " " + elementSymbol(z);
+  s.Texts.Edit1 = text;
+}
+
+void UseProposedElements(Session& s) {
+  std::string text;
+  for (int z : s.Lines.LastPeaks.identification.elements) text += (text.empty() ? "" : " ") + elementSymbol(z);
+  s.Lines.Elements = text;
+  s.Lines.Shown = true;
+  checkLines(s);
+  PaintBox1Paint(s);
+}
+
+void NoteMeasuredFwhm(Session& s) {
+  const CalibrationCheck check = lineCalibration(s);
+  if (check.error) return;
+  const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
+  if (r.outcome != FwhmResult::Outcome::Measured || !(r.fwhm > 0.0f)) return;
+  // The measured width runs one channel short of the crossings' distance.
+  const double fwhmKev = (static_cast<double>(r.fwhm) + 1.0) * check.scale.gain;
+  const double atKev = check.scale.energy(r.centroid);
+  if (fwhmKev > 0.02 && fwhmKev < 2.0 && atKev > 0.1) {
+    s.Lines.MeasuredFwhmKev = fwhmKev;
+    s.Lines.MeasuredAtKev = atKev;
+  }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,40 @@
+#include "xfit/standards_check.h"
+
+#include <fstream>
+
+#include "xfit/standard_table.h"
+
+namespace tolvane {
+
+StandardsCheck checkStandards(const std::string& tablePath) {
+  StandardsCheck check;
+  std::ifstream in(tablePath, std::ios::binary | std::ios::ate);
+  if (!in) return check;
+  check.tableSize = static_cast<long long>(in.tellg());
+  if (check.tableSize != StandardTable::kFileSize) {
+    check.outcome = StandardsCheck::Outcome::NotATable;
+    return check;
+  }
+  StandardTable table;
+  if (ReadStandardTableFile(table, tablePath) != TableReadOutcome::Read) return check;
+  for (int i = 0; i < StandardTable::kRecords; ++i) {
+    const StandardRecord& record = table.Records[static_cast<size_t>(i)];
+    if (record.inUse() != 1) continue;
+    StandardInUse standard{i, record.elemName(), table.Folder + record.specFile(), {}};
+    standard.read = readSpectrumPath(standard.path);
+    const auto outcome = standard.read.outcome;
+    check.standards.push_back(std::move(standard));
+    if (outcome == SpectrumFileRead::Outcome::CannotOpen) {
+      check.outcome = StandardsCheck::Outcome::StandardMissing;
+      return check;
+    }
+    if (outcome == SpectrumFileRead::Outcome::Refused) {
+      check.outcome = StandardsCheck::Outcome::StandardRefused;
+      return check;
+    }
+  }
+  check.outcome = check.standards.empty() ? StandardsCheck::Outcome::NoStandardInUse : StandardsCheck::Outcome::Ready;
+  return check;
+}
+
+}  // namespace tolvane
