@@ -2,6 +2,6 @@
 
 namespace tolvane {
 
-Session::Session(FtdiApi& api, Clock& clock) : api_(api), clock_(clock) { InitialiseState(*this); }
+Session::Session(FtdiApi& api, Clock& clock) : EngineState(api, clock) { InitialiseState(*this); }
 
 }  // namespace tolvane

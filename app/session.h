@@ -1,84 +1,24 @@
 #pragma once
 // The program's whole working state, owned by the main window and living
-// as long as it does: the spectra and memories, the run state, the setups,
-// the view, the ROI table, the calibration, the fit state, the texts the
-// window shows, and the link to the analyser. Every handler is an operation
-// on a Session; the window only forwards events and mirrors the results.
-#include <array>
-#include <string>
-
-#include "acquisition/precision_stop.h"
-#include "app/local_time.h"
-#include "app/page_fields.h"
-#include "app/shared_records.h"
-#include "app/spectrum_record.h"
-#include "app/window_texts.h"
-#include "device/device_link.h"
-#include "device/mca_transport.h"
+// as long as it does: the engine's state (spectra, setups, view, ROIs,
+// calibration, standards, the link), the window's own state (texts, page
+// fields, the timer mirror, button enablement) and the plot model with the
+// painter that draws it. Handlers work on a Session; engine operations take
+// only the records they need.
+#include "app/engine_state.h"
+#include "app/window_state.h"
 #include "display/plot_model.h"
-#include "xfit/fit_quality.h"
-#include "lines/spectrum_lines.h"
-#include "xfit/mlsq_fit.h"
 
 namespace tolvane {
 
-class Clock;
-class FtdiApi;
 class PlotPainter;
 
-class Session {
-  // First, so every member below can be built with them.
-  FtdiApi& api_;
-  Clock& clock_;
-
+class Session : public EngineState, public WindowState {
  public:
-  static constexpr size_t kMaxPathLength = 255;
-
   Session(FtdiApi& api, Clock& clock);
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  FtdiApi& api() { return api_; }
-  Clock& clock() { return clock_; }
-
-  // The working spectrum and the memories Mem1..Mem3 (index 0..2).
-  SpectrumRecord Working{SpectrumRecord::kWorkingCapacity};
-  std::array<SpectrumRecord, 3> Memories{SpectrumRecord{SpectrumRecord::kMemoryCapacity},
-                                         SpectrumRecord{SpectrumRecord::kMemoryCapacity},
-                                         SpectrumRecord{SpectrumRecord::kMemoryCapacity}};
-  SpectrumFileHeader AcquisitionTemplate;  // header of the MCA slot
-
-  AcquisitionState Acquisition;
-  McaSetup Mca;
-  PrecisionStop Precision;  // the optional second stop condition
-  ScanSetup Scan;
-  PassFiles Passes;
-  DisplayState Display;
-  RoiTable Rois;
-  EnergyCalibration Calibration;
-  MnFitState MnFit;
-  int32_t StandardsLoaded = 0;
-  TDmVQRN DataModule;      // the standards table and the fit's storage
-  FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
-  LinesSetup Lines;        // element line markers and identification
-
-  // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
-  int SelectedMemory = 0;
-  // Full path of the file last chosen in a file dialog (at most 255 chars).
-  std::string LastPath;
-
-  WindowTexts Texts;
-  RoiPageFields RoiPage;
-  CalibrationPageFields CalibrationPage;
-  bool RunButtonsEnabled = false;
-  TimerState Timer1;
-
-  DeviceLink Link;
-  McaTransport Transport{api_, Link, clock_};
 
   PlotModel Plot;  // what the plot shows, computed before it is drawn
   PlotPainter* Painter = nullptr;
-  LocalTimeSource LocalTime = systemLocalTime;
 };
 
 // Puts the start-up values into every record; run once when the window is

@@ -1,0 +1,71 @@
+#pragma once
+// The engine's state: the spectra and memories, the run state, the setups,
+// the view, the ROI table, the calibration, the fit state and the link to
+// the analyser. Nothing here knows that a window exists; the command line
+// and the fuzz targets can hold it without any window state.
+#include <array>
+#include <string>
+
+#include "acquisition/precision_stop.h"
+#include "app/local_time.h"
+#include "app/shared_records.h"
+#include "app/spectrum_record.h"
+#include "device/device_link.h"
+#include "device/mca_transport.h"
+#include "lines/spectrum_lines.h"
+#include "xfit/fit_quality.h"
+#include "xfit/mlsq_fit.h"
+
+namespace tolvane {
+
+class Clock;
+class FtdiApi;
+
+class EngineState {
+  // First, so every member below can be built with them.
+  FtdiApi& api_;
+  Clock& clock_;
+
+ public:
+  static constexpr size_t kMaxPathLength = 255;
+
+  EngineState(FtdiApi& api, Clock& clock) : api_(api), clock_(clock) {}
+  EngineState(const EngineState&) = delete;
+  EngineState& operator=(const EngineState&) = delete;
+
+  FtdiApi& api() { return api_; }
+  Clock& clock() { return clock_; }
+
+  // The working spectrum and the memories Mem1..Mem3 (index 0..2).
+  SpectrumRecord Working{SpectrumRecord::kWorkingCapacity};
+  std::array<SpectrumRecord, 3> Memories{SpectrumRecord{SpectrumRecord::kMemoryCapacity},
+                                         SpectrumRecord{SpectrumRecord::kMemoryCapacity},
+                                         SpectrumRecord{SpectrumRecord::kMemoryCapacity}};
+  SpectrumFileHeader AcquisitionTemplate;  // header of the MCA slot
+
+  AcquisitionState Acquisition;
+  McaSetup Mca;
+  PrecisionStop Precision;  // the optional second stop condition
+  ScanSetup Scan;
+  PassFiles Passes;
+  DisplayState Display;
+  RoiTable Rois;
+  EnergyCalibration Calibration;
+  MnFitState MnFit;
+  int32_t StandardsLoaded = 0;
+  TDmVQRN DataModule;      // the standards table and the fit's storage
+  FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
+  LinesSetup Lines;        // element line markers and identification
+
+  // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
+  int SelectedMemory = 0;
+  // Full path of the file last chosen in a file dialog (at most 255 chars).
+  std::string LastPath;
+
+  DeviceLink Link;
+  McaTransport Transport{api_, Link, clock_};
+
+  LocalTimeSource LocalTime = systemLocalTime;
+};
+
+}  // namespace tolvane
