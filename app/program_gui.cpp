@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -76,6 +77,9 @@ void scheduleDemo(tolvane::TForm1& window, const Demo& demo) {
 
 int run(int argc, char** argv) {
   TolvaneApplication app(argc, argv);
+  // Qt takes the user's locale for the C library too; numbers in files,
+  // dumps and texts must keep the decimal point whatever the locale.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName("tolvane");
   QCommandLineParser parser;
   parser.setApplicationDescription("Tolvane: multichannel analyser control and spectrum analysis.");

@@ -2,6 +2,7 @@
 // window, over the same core.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -103,6 +104,9 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<QCoreApplication> app =
       drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+  // Qt takes the user's locale for the C library too; JSON, CSV and the
+  // files written and read must keep the decimal point whatever the locale.
+  std::setlocale(LC_NUMERIC, "C");
   QCoreApplication::setApplicationName("tolvane-cli");
   QCoreApplication::setApplicationVersion(TOLVANE_VERSION);
   const QStringList arguments = QCoreApplication::arguments();

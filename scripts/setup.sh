@@ -13,7 +13,7 @@ packages=(
   libeigen3-dev
   fonts-ipafont-gothic fonts-dejavu-core fonts-wine
   clang libclang-rt-14-dev
-  xvfb xauth poppler-utils
+  xvfb xauth poppler-utils locales
   python3-hyperspy python3-pymca5
 )
 
@@ -27,6 +27,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A locale with a decimal comma, for the test that numbers keep their point.
+if ! locale -a 2>/dev/null | grep -qx 'de_DE.utf8'; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 
 build_dir=${TOLVANE_BUILD_DIR:-build}

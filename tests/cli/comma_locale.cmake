@@ -1,0 +1,35 @@
+# Under a locale whose decimal mark is a comma (run with LC_ALL=de_DE.UTF-8),
+# every number the tool prints, writes and reads keeps the decimal point:
+# JSON must stay JSON and exported files must read in other programs.
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+execute_process(COMMAND locale -a OUTPUT_VARIABLE locales)
+if(NOT locales MATCHES "de_DE\\.utf8")
+  message(FATAL_ERROR "the de_DE.UTF-8 locale is missing (scripts/setup.sh makes it)")
+endif()
+
+execute_process(COMMAND "${CLI}" calib 100 500 1.5 5.5 --json RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "\"gain\": 0\\.01, \"offset\": 0\\.5,")
+  message(FATAL_ERROR "calib under a comma locale: ${rc} [${out}]")
+endif()
+
+execute_process(COMMAND "${CLI}" acquire --device=sim --preset 3 --fast --out "${WORK}/s.dat" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "acquire: ${rc}")
+endif()
+execute_process(COMMAND "${CLI}" info "${WORK}/s.dat" --json RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR out MATCHES "[0-9],[0-9]")
+  message(FATAL_ERROR "info --json under a comma locale: ${rc} [${out}]")
+endif()
+execute_process(COMMAND "${CLI}" export "${WORK}/s.dat" --format msa --out "${WORK}/s.msa" RESULT_VARIABLE rc)
+file(STRINGS "${WORK}/s.msa" times REGEX "^#(LIVETIME|REALTIME)")
+if(NOT rc EQUAL 0 OR NOT times MATCHES "#LIVETIME  -s: [0-9]+\\.[0-9]")
+  message(FATAL_ERROR "export under a comma locale: ${rc} [${times}]")
+endif()
+execute_process(COMMAND "${CLI}" import "${WORK}/s.msa" --out "${WORK}/back.dat" RESULT_VARIABLE rc OUTPUT_VARIABLE out
+  ERROR_VARIABLE err)
+file(SHA256 "${WORK}/s.dat" before)
+file(SHA256 "${WORK}/back.dat" after)
+if(NOT rc EQUAL 0 OR NOT before STREQUAL after)
+  message(FATAL_ERROR "import under a comma locale: ${rc} [${out}] [${err}]")
+endif()
