@@ -4,8 +4,8 @@
 #include "app/text_number.h"
 #include "device/mca_commands.h"
 #include "device/mca_open_click.h"
-#include "display/plot_calls.h"
 #include "files/path_name.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

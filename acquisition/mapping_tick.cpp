@@ -120,8 +120,8 @@ void MappingTick(Session& s) {
     s.Texts.Label7.assign(1, ' ');  // a single blank
   }
   // Drawn from this block, or from the previous one when the read failed.
-  buildMappingPreview(s);
-  if (s.Painter) s.Painter->drawMappingPreview(s);
+  buildMappingPreview(s, s.Plot);
+  if (s.Painter) s.Painter->drawMappingPreview(s.Plot);
 }
 
 }  // namespace tolvane

@@ -7,7 +7,7 @@
 #include "app/session.h"
 #include "app/text_number.h"
 #include "device/mca_commands.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

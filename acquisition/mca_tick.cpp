@@ -12,7 +12,7 @@
 #include "acquisition/view_from_status.h"
 #include "app/session.h"
 #include "device/mca_commands.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include "device/ftdi_api.h"
 #include "device/mca_commands.h"
 #include "device/mca_open_click.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

@@ -5,7 +5,7 @@
 
 #include "app/session.h"
 #include "app/text_number.h"
-#include "display/view_labels.h"
+#include "handlers/view_labels.h"
 
 namespace tolvane {
 

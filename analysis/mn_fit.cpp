@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "app/session.h"
-#include "display/plot_calls.h"
 #include "display/plot_geometry.h"
 #include "display/vfs_ladder.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 
@@ -16,7 +16,6 @@ namespace {
 
 constexpr double kHeightPerArea = 0.9398496240601504;  // 1/1.064
 constexpr double kExponent = -2.773;                   // -4 ln 2
-
 
 double gaussianDouble(float a, float x, int64_t k, float g2) {
   const float d = x - static_cast<float>(k);

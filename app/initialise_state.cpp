@@ -1,5 +1,5 @@
 #include "app/session.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 
 #include "app/main_window.h"
 #include "display/plot_widget.h"
-#include "lines/lines_handlers.h"
+#include "handlers/lines_handlers.h"
 #include "lines/peak_list_dialog.h"
 
 namespace tolvane {

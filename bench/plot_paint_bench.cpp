@@ -11,8 +11,8 @@
 #include "device/mca_commands.h"
 #include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
-#include "display/plot_calls.h"
 #include "display/plot_renderer.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 namespace {

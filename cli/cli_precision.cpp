@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/session.h"
+#include "device/mca_commands.h"
 #include "roi/roi_page.h"
 
 namespace tolvane::cli {
@@ -39,13 +40,17 @@ std::string applyPrecisionOptions(const QCommandLineParser& parser, Session& s) 
     if (!splitNumbers(text, 3, v) || v[0] != std::trunc(v[0]) || v[0] < 0 || v[0] > 15 || v[1] != std::trunc(v[1]) ||
         v[2] != std::trunc(v[2]) || v[1] < 0 || v[2] <= v[1] || v[2] > 8192)
       return "--roi takes i:low:high with i 0..15 and 0 <= low < high <= 8192";
-    // As the ROI page does it: choose the entry, type the channels, switch
-    // it on (entries 1 to 4 also go to the analyser).
-    ROINoSelectChange(s, static_cast<int>(v[0]));
-    s.RoiPage.Low = std::to_string(static_cast<int>(v[1]));
-    s.RoiPage.High = std::to_string(static_cast<int>(v[2]));
-    s.RoiPage.On = true;
-    ROIOnCheckClick(s);
+    // As the ROI page does it: a defined entry keeps its label and colour,
+    // a new one has no label and is blue; entries 1 to 4 also go to the
+    // analyser.
+    const int i = static_cast<int>(v[0]);
+    const RoiEntry& entry = s.Rois.Entries[static_cast<size_t>(i)];
+    const bool defined = entry.Defined == 1;
+    const RoiSettings settings{static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
+                               defined ? std::string(entry.ElementLabel.data()) : std::string(),
+                               defined ? entry.Colour : kBlue};
+    if (switchRoi(s.Rois, i, true, settings) == RoiSwitch::Shown && roiGoesToAnalyser(i))
+      SetRoiWindow(s, 0, i, entry.LowChannel, entry.HighChannel);
   }
   if (!parser.isSet("precision")) return {};
   double v[2];

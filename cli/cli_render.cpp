@@ -10,17 +10,17 @@
 
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/cli_lines.h"
 #include "cli/file_session.h"
 #include "cli/output_file.h"
-#include "cli/cli_lines.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
-#include "display/plot_calls.h"
+#include "display/plot_model.h"
 #include "display/plot_renderer.h"
 #include "display/vfs_ladder.h"
 #include "display/view_controls.h"
-#include "display/view_labels.h"
 #include "files/spectrum_file.h"
+#include "lines/plot_line_markers.h"
 
 namespace tolvane::cli {
 
@@ -112,14 +112,13 @@ int runRender(const QStringList& arguments) {
     if (!toInt(parser.value("vfs"), value) || value < 1 || value > kVfsSteps)
       return usageError("--vfs must be a step from 1 to 22");
     d.FullScaleIndex = value;
-    DrawLinearFrame(session, true);
+    d.LogScale = false;
   } else {
-    DrawLogFrame(session, true);
+    d.LogScale = true;
   }
-  ShowViewLabels(session);
-  PaintBox1Paint(session);
 
-  // The view controls, in this order, as the window's buttons run them.
+  // The view controls, in this order, with the rules the window's buttons
+  // follow in local mode.
   const auto expands = integerOption(parser, "expand", 0, 64, 0);
   if (!expands) return kExitUsage;
   const auto compresses = integerOption(parser, "compress", 0, 64, 0);
@@ -133,13 +132,30 @@ int runRender(const QStringList& arguments) {
   if (scrolls != *lines)
     warn("--scroll " + std::to_string(*lines) + " clamped to " + std::to_string(scrolls) + " (the range is -" +
          std::to_string(widest) + " to " + std::to_string(widest) + " for " + std::to_string(m) + " channels)");
-  for (int i = 0; i < *expands; ++i) ExpandClick(session);
-  for (int i = 0; i < *compresses; ++i) CompresClick(session);
+  for (int i = 0; i < *expands; ++i) expandLocalView(session);
+  for (int i = 0; i < *compresses; ++i) compressLocalView(session);
   int32_t position = 0;
   for (int i = 0; i < std::abs(scrolls); ++i)
-    ScrollBar1Scroll(session, scrolls < 0 ? ScrollCode::LineLeft : ScrollCode::LineRight, position);
-  if (parser.isSet("snap")) SnapPeakClick(session);
-  if (parser.isSet("auto")) AutoVfsClick(session);
+    scrollLocalView(session, scrolls < 0 ? ScrollCode::LineLeft : ScrollCode::LineRight, position);
+  if (parser.isSet("snap"))
+    if (const auto peak = snapPeak(session)) {
+      d.PeakCentroid = peak->centroid;
+      d.Cursor = peak->cursor;
+    }
+  if (parser.isSet("auto")) {
+    d.LogScale = false;
+    d.FullScaleIndex = autoFullScaleStep(viewMaximum(session));
+  }
+
+  // The plot as the window shows it for this view: scale frame, channel
+  // axis, then the paint.
+  refreshMarkedLines(session.Lines);
+  buildChannelTicks(session, session.Plot);
+  renderer.drawChannelAxis(session.Plot);
+  buildScaleFrame(session, d.LogScale, true, session.Plot);
+  renderer.drawScaleFrame(session.Plot, true);
+  buildPaintModel(session, session.Plot);
+  renderer.paint(session.Plot);
 
   QByteArray png;
   QBuffer buffer(&png);
@@ -147,7 +163,8 @@ int runRender(const QStringList& arguments) {
   if (!renderer.paintBox().save(&buffer, "PNG")) return fail(code::kFailed, "the plot could not be encoded as PNG");
   if (const auto problem = writeOutput(out, png.constData(), static_cast<size_t>(png.size())))
     return fail(code::kOutput, *problem);
-  std::printf("%s\n%s\n%s\n", session.Texts.Label1.c_str(), session.Texts.Label2.c_str(), session.Texts.Label3.c_str());
+  // The range and cursor labels under the plot.
+  std::printf("%dch\n%dch\n%d\n", d.FirstShown, d.LastShown, d.Cursor);
   note("wrote " + out + " (" + std::to_string(renderer.paintBox().width()) + "x" +
        std::to_string(renderer.paintBox().height()) + ")");
   return kExitOk;

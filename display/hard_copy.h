@@ -1,7 +1,8 @@
 #pragma once
+#include "app/shared_records.h"
+
 namespace tolvane {
-class Session;
-// Switches the plot between its screen colours (light on black) and black
-// on white for a hard copy, and redraws the frame and the plot.
-void SetHardCopyColours(Session& session, bool printing);
+// The plot's colours for the screen (light on black) or for a hard copy
+// (black on white); returns the plot background that goes with them.
+Colour24 usePlotColours(DisplayState& display, bool printing);
 }  // namespace tolvane

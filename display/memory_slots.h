@@ -1,16 +1,25 @@
 #pragma once
-// The "Mem" group: show the MCA slot or one of the three memories, and
-// SnapShot, which freezes the current picture of the selected slot as an
-// overlay.
+// The "Mem" group's slots: the MCA slot and the three memories, shown by
+// copying them into the working spectrum, and the overlays SnapShot takes
+// of the current picture.
 namespace tolvane {
 
 class Session;
 
-// Shows memory 1..3 (Mem1Spec, Mem2Spec, Mem3Spec).
-void MemSpecClick(Session& session, int memory);
-// Shows the MCA slot, refreshed from the analyser when it is open.
-void McaMemClick(Session& session);
-// Toggles the overlay of the selected slot (Session::SelectedMemory).
-void OverLapONClick(Session& session);
+// Shows memory 1..3: its name, header, counts, times, calibration and ROI
+// windows become the working ones. False (nothing changes) for another
+// number.
+bool showMemory(Session& session, int memory);
+// Shows the MCA slot from its header; its counts stay the working ones.
+void showMcaSlot(Session& session);
+// The times of a run that has ended, from the status block last received,
+// as the MCA tick takes them when the preset is reached.
+void takeRunEndTimes(Session& session);
+
+// What SnapShot did to the selected slot's overlay.
+enum class OverlayChange { Taken, Cleared, NoSlot };
+// Toggles the overlay of the selected slot (Session::SelectedMemory): a
+// shown overlay is hidden; a hidden one is taken from the live envelope.
+OverlayChange toggleOverlay(Session& session);
 
 }  // namespace tolvane

@@ -10,6 +10,7 @@ struct ColumnMapping {
   int32_t s = 1;
   int32_t p = 0;  // pixels per channel when expanded, else 0
   bool expanded() const { return s <= 0; }
+  bool operator==(const ColumnMapping&) const = default;
 };
 
 ColumnMapping columnMapping(int32_t first, int32_t last, int32_t width);

@@ -5,10 +5,9 @@
 #include <cstdio>
 
 #include "app/session.h"
-#include "display/plot_calls.h"
 #include "display/vfs_ladder.h"
-#include "display/view_labels.h"
 #include "lines/plot_line_markers.h"
+#include "roi/roi_sums.h"
 
 namespace tolvane {
 
@@ -38,19 +37,19 @@ Spectrum displayed(const Session& s) {
 
 int32_t plotColumns(const PlotModel& plot) { return std::min(plot.W, kEnvelopeColumns); }
 
-void addReadouts(Session& s, std::vector<PlotText>& out) {
+void addReadouts(const Session& s, std::vector<PlotText>& out) {
   const AcquisitionState& a = s.Acquisition;
   const DisplayState& d = s.Display;
   out.push_back({formatted("%8.1f", a.PresetTime * 0.1), 175, 5, kAqua, true});
   out.push_back({formatted("%8.1f", a.RealTime * 0.1), 175, 18, kAqua, true});
   out.push_back({formatted("%8.1f", a.DeadTimePerMille * 0.1), 275, 5, kAqua, true});
   out.push_back({formatted("%8.1f", a.LiveTime * 0.1), 275, 18, kAqua, true});
-  if (a.Running == 0) s.Acquisition.CountRate = 0.0f;
+  const float rate = a.Running == 0 ? 0.0f : a.CountRate;  // an idle analyser counts nothing
   if (!d.LogScale) {
     out.push_back({std::string(9, ' '), 10, 18, d.TextBackColour, false});
     out.push_back({vfsLabel(d.FullScaleIndex), 10, 18, d.CaptionColour, false});
   }
-  out.push_back({formatted("%8.2f", a.CountRate), 375, 5, kAqua, true});
+  out.push_back({formatted("%8.2f", rate), 375, 5, kAqua, true});
   out.push_back({formatted("%8.2f", a.Status.eventCount() * 0.001), 375, 18, kAqua, true});
   if (a.Running == 1)
     out.push_back({"  * ACQ *", 50, 5, kRed, false});
@@ -59,21 +58,18 @@ void addReadouts(Session& s, std::vector<PlotText>& out) {
   out.push_back({s.Working.Header.comment(), 50, 18, d.CaptionColour, false});
 }
 
-void addRoiMarks(Session& s, PlotModel& plot) {
+void addRoiMarks(const Session& s, PlotModel& plot) {
   const Spectrum spectrum = displayed(s);
   const int32_t width = plotColumns(plot);
   const int32_t first = s.Display.FirstShown;
   for (int i = 0; i < kShownRois; ++i) {
-    RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
+    const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
     if (roi.Shown != 1) continue;
     const int32_t low = roi.LowChannel, high = roi.HighChannel;
 
     // Sums and background in single precision; channels outside the
     // spectrum count 0, the same for the gross sum and the background.
-    float gross = 0.0f;
-    for (int64_t c = std::max(low, 0); c < high && c < spectrum.size; ++c) gross += static_cast<float>(spectrum.at(c));
-    roi.GrossSum =
-        static_cast<int32_t>(std::clamp(std::trunc(static_cast<double>(gross)), -2147483648.0, 2147483647.0));
+    const float gross = roiGrossSum(spectrum.counts, spectrum.size, low, high);
     const auto side = [&](int64_t a, int64_t b, int64_t c) {
       const int64_t sum = int64_t{spectrum.orZero(a)} + spectrum.orZero(b) + spectrum.orZero(c);
       return static_cast<float>(sum) * 0.33333f;
@@ -165,24 +161,25 @@ void fillLiveEnvelope(const Session& s, TraceEnvelope& env, const ColumnMapping&
   }
 }
 
-void buildPaintModel(Session& s) {
-  PlotModel& plot = s.Plot;
+void buildPaintModel(const Session& s, PlotModel& plot) {
   plot.Mapping = columnMapping(s.Display.FirstShown, s.Display.LastShown, plot.W);
   fillLiveEnvelope(s, plot.Live, plot.Mapping);
-  const int32_t cursor = s.Display.Cursor;
-  const Spectrum spectrum = displayed(s);
-  s.Texts.Label7 = FormatCount(spectrum.has(cursor) ? spectrum.at(cursor) : 0);
-  ShowCursorEnergy(s);
   plot.Readouts.clear();
   addReadouts(s, plot.Readouts);
   plot.Rois.clear();
   addRoiMarks(s, plot);
-  buildLineMarkers(s);
+  plot.LineMarkers = plotLineMarkers(s, plot.Mapping, plotColumns(plot), plot.H);
   plot.Cursor = cursorMark(s, plot);
+  const DisplayState& d = s.Display;
+  plot.TraceColour = d.TraceColour;
+  plot.SnapshotShown = d.SnapshotShown;
+  plot.Mem1Shown = d.Mem1Shown;
+  plot.Mem2Shown = d.Mem2Shown;
+  plot.Mem3Shown = d.Mem3Shown;
+  plot.FitOverlayShown = s.MnFit.OverlayShown == 1;
 }
 
-void buildScaleFrame(Session& s, bool logScale, bool full) {
-  PlotModel& plot = s.Plot;
+void buildScaleFrame(const Session& s, bool logScale, bool full, PlotModel& plot) {
   ScaleFrame& f = plot.Frame;
   f = ScaleFrame{};
   f.logScale = logScale;
@@ -262,8 +259,7 @@ std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width) {
   return ticks;
 }
 
-void buildMappingPreview(Session& s) {
-  PlotModel& plot = s.Plot;
+void buildMappingPreview(const Session& s, PlotModel& plot) {
   MappingPreview& preview = plot.Preview;
   const DeviceStatus& status = s.Acquisition.Status;
   const DisplayState& d = s.Display;
@@ -327,8 +323,8 @@ void buildMappingPreview(Session& s) {
   }
 }
 
-void buildChannelTicks(Session& s) {
-  s.Plot.AxisTicks = channelTicks(s.Display.FirstShown, s.Display.LastShown, kAxisStripWidth);
+void buildChannelTicks(const Session& s, PlotModel& plot) {
+  plot.AxisTicks = channelTicks(s.Display.FirstShown, s.Display.LastShown, kAxisStripWidth);
 }
 
 }  // namespace tolvane

@@ -23,6 +23,7 @@ class Session;
 struct TraceEnvelope {
   std::array<int32_t, kEnvelopeColumns> top{};
   std::array<int32_t, kEnvelopeColumns> bottom{};
+  bool operator==(const TraceEnvelope&) const = default;
 };
 
 // A text drawn with a clear background. (x, y) is the top left of the
@@ -32,6 +33,7 @@ struct PlotText {
   int32_t x = 0, y = 0;
   Colour24 colour = kWhite;
   bool rightAligned = false;
+  bool operator==(const PlotText&) const = default;
 };
 
 struct RoiMark {
@@ -41,26 +43,31 @@ struct RoiMark {
   bool shaded = false;         // columns xs .. xe-1 are shaded
   int32_t xs = 0, xe = 0;
   PlotText shortLabel;  // first two letters above the highest shaded column
+  bool operator==(const RoiMark&) const = default;
 };
 
 struct CursorMark {
   bool shown = false;
   int32_t x = 0;
   int32_t fromRow = 0, toRow = 0;  // line from fromRow towards toRow (end excluded)
+  bool operator==(const CursorMark&) const = default;
 };
 
 // A line from (x0, row) towards (x1, row), end excluded.
 struct StripLine {
   int32_t x0 = 0, x1 = 0, row = 0;
+  bool operator==(const StripLine&) const = default;
 };
 
 struct AxisTick {
   int32_t x = 0;
   int32_t length = 0;  // from row 0 towards row `length`
+  bool operator==(const AxisTick&) const = default;
 };
 
 struct PreviewPixel {
   int32_t x = 0, y = 0;
+  bool operator==(const PreviewPixel&) const = default;
 };
 
 struct ScaleFrame {
@@ -71,6 +78,7 @@ struct ScaleFrame {
   std::vector<PlotText> captions;     // on PlotBackground
   std::vector<PreviewPixel> preview;  // onto PlotImage after the background
   Colour24 previewColour = kLime;
+  bool operator==(const ScaleFrame&) const = default;
 };
 
 // The analyser's own 256-point preview as the mapping tick draws it.
@@ -79,6 +87,7 @@ struct MappingPreview {
   std::vector<PlotText> texts;
   std::vector<RoiMark> marks;  // columns xs .. xe-1 from the bottom up to y[x]
   CursorMark cursor;
+  bool operator==(const MappingPreview&) const = default;
 };
 
 struct PlotModel {
@@ -93,18 +102,28 @@ struct PlotModel {
   std::vector<AxisTick> AxisTicks;
   MappingPreview Preview;
   std::vector<LineMarker> LineMarkers;  // element line markers, when shown
+  // How the traces are drawn, as the view had it when the model was built.
+  Colour24 TraceColour = kLime;
+  bool SnapshotShown = false, Mem1Shown = false, Mem2Shown = false, Mem3Shown = false;
+  bool FitOverlayShown = false;  // the Mn fit's four curves in the overlay tops
+  bool operator==(const PlotModel&) const = default;
 };
 
-// The paint's own work: envelope, readouts (idle means a rate of 0), ROI
-// sums (stored in GrossSum), counts label, cursor marker.
-void buildPaintModel(Session& session);
+// The builders below read the session and write only `plot` (which may be
+// the session's own model: none of them reads that through the session).
+
+// What a paint shows: live envelope, readouts (an idle analyser shows a
+// rate of 0), ROI sums and shading, line markers, cursor marker, and how
+// the traces and overlays are drawn. The overlay envelopes are left as
+// they are.
+void buildPaintModel(const Session& session, PlotModel& plot);
 // The scale strip, grid, captions and, with `full`, the preview of the
 // whole memory (which also sets the live envelope's top rows).
-void buildScaleFrame(Session& session, bool logScale, bool full);
+void buildScaleFrame(const Session& session, bool logScale, bool full, PlotModel& plot);
 // Channel tick marks for the current view.
-void buildChannelTicks(Session& session);
+void buildChannelTicks(const Session& session, PlotModel& plot);
 // The mapping tick's picture from the status block last received.
-void buildMappingPreview(Session& session);
+void buildMappingPreview(const Session& session, PlotModel& plot);
 
 // Pieces exposed for tests.
 void fillLiveEnvelope(const Session& session, TraceEnvelope& envelope, const ColumnMapping& mapping);

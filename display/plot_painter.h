@@ -1,25 +1,25 @@
 #pragma once
-// The drawing side of the plot, implemented by the renderer. The core calls
-// it after it has updated the state, in the order the display relies on;
-// with no painter attached the calls change state only.
+// The drawing side of the plot, implemented by the renderer. It draws a
+// model the core has built and changes nothing else; with no painter
+// attached the plot's handlers build the model only.
 #include <cstdint>
 
 namespace tolvane {
 
-class Session;
+struct PlotModel;
 
 class PlotPainter {
  public:
   virtual ~PlotPainter() = default;
-  // Rebuilds PlotImage from the session's plot model and shows the pictures.
-  virtual void paint(Session& session) = 0;
+  // Rebuilds PlotImage from the model and shows the pictures.
+  virtual void paint(const PlotModel& plot) = 0;
   // Draws the model's scale frame (log or linear); with `full` also the
   // background grid, captions and preview; then shows the pictures.
-  virtual void drawScaleFrame(Session& session, bool full) = 0;
+  virtual void drawScaleFrame(const PlotModel& plot, bool full) = 0;
   // Redraws the channel-axis strip from the model's ticks and shows it.
-  virtual void drawChannelAxis(Session& session) = 0;
+  virtual void drawChannelAxis(const PlotModel& plot) = 0;
   // Draws the mapping preview over the background and shows the pictures.
-  virtual void drawMappingPreview(Session& session) = 0;
+  virtual void drawMappingPreview(const PlotModel& plot) = 0;
   // Fills the blank plot and the top rows of the channel-axis pictures with
   // `colour` (black on screen, white for a hard copy).
   virtual void setPlotBackground(uint32_t colour) = 0;

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/session.h"
 #include "display/line_marker_renderer.h"
 #include "display/pixel_pen_renderer.h"
+#include "display/plot_model.h"
 
 namespace tolvane {
 
@@ -134,21 +134,21 @@ void PlotRenderer::show() {
   if (onShown) onShown();
 }
 
-void PlotRenderer::drawChannelAxis(Session& session) {
+void PlotRenderer::drawChannelAxis(const PlotModel& plot) {
   if (ChannelAxisStrip.isNull()) return;
   copyPixels(ChannelAxisTemplate, ChannelAxisStrip);
   PixelPen pen(ChannelAxisStrip);
   pen.setColour(kBlackRgb);
-  for (const AxisTick& tick : session.Plot.AxisTicks) {
+  for (const AxisTick& tick : plot.AxisTicks) {
     pen.moveTo(tick.x, 0);
     pen.lineTo(tick.x, tick.length);
   }
   show();
 }
 
-void PlotRenderer::drawScaleFrame(Session& session, bool full) {
+void PlotRenderer::drawScaleFrame(const PlotModel& plot, bool full) {
   if (PlotImage.isNull()) return;
-  const ScaleFrame& f = session.Plot.Frame;
+  const ScaleFrame& f = plot.Frame;
   copyPixels(ScaleStripTemplate, ScaleStrip);
   {
     PixelPen pen(ScaleStrip);
@@ -176,9 +176,9 @@ void PlotRenderer::drawScaleFrame(Session& session, bool full) {
   show();
 }
 
-void PlotRenderer::drawMappingPreview(Session& session) {
+void PlotRenderer::drawMappingPreview(const PlotModel& plot) {
   if (PlotImage.isNull()) return;
-  const MappingPreview& preview = session.Plot.Preview;
+  const MappingPreview& preview = plot.Preview;
   const int32_t bottom = PlotImage.height() - 1;
   const int32_t width = std::min<int32_t>(PlotImage.width(), static_cast<int32_t>(preview.rows.size()));
   copyPixels(PlotBackground, PlotImage);
@@ -206,10 +206,8 @@ void PlotRenderer::drawMappingPreview(Session& session) {
   show();
 }
 
-void PlotRenderer::paint(Session& session) {
+void PlotRenderer::paint(const PlotModel& plot) {
   if (PlotImage.isNull()) return;
-  const PlotModel& plot = session.Plot;
-  const DisplayState& d = session.Display;
   const int32_t width = std::min(PlotImage.width(), kEnvelopeColumns);
   const int32_t bottom = PlotImage.height() - 1;
 
@@ -231,23 +229,23 @@ void PlotRenderer::paint(Session& session) {
   }
 
   const int32_t s = plot.Mapping.s;
-  pen.setColour(toQRgb(d.TraceColour));
+  pen.setColour(toQRgb(plot.TraceColour));
   drawEnvelope(pen, plot.Live, width, Stroke::Bar, Stroke::Step, s > 1);
   const struct {
     bool shown;
     const TraceEnvelope& envelope;
     uint32_t colour;
     Stroke wide;
-  } overlays[] = {{d.SnapshotShown, plot.Snapshot, kAqua, Stroke::Bar},
-                  {d.Mem1Shown, plot.Mem1, kRed, Stroke::Joined},
-                  {d.Mem2Shown, plot.Mem2, kOlive, Stroke::Joined},
-                  {d.Mem3Shown, plot.Mem3, kNavy, Stroke::Joined}};
+  } overlays[] = {{plot.SnapshotShown, plot.Snapshot, kAqua, Stroke::Bar},
+                  {plot.Mem1Shown, plot.Mem1, kRed, Stroke::Joined},
+                  {plot.Mem2Shown, plot.Mem2, kOlive, Stroke::Joined},
+                  {plot.Mem3Shown, plot.Mem3, kNavy, Stroke::Joined}};
   for (const auto& overlay : overlays) {
     if (!overlay.shown) continue;
     pen.setColour(toQRgb(overlay.colour));
     drawEnvelope(pen, overlay.envelope, width, overlay.wide, Stroke::Step, s > 0);
   }
-  if (session.MnFit.OverlayShown == 1) {
+  if (plot.FitOverlayShown) {
     const struct {
       const TraceEnvelope& envelope;
       uint32_t colour;

@@ -19,10 +19,10 @@ class PlotRenderer final : public PlotPainter {
   // `buttonFace` fills the strips outside the plot.
   explicit PlotRenderer(QColor buttonFace);
 
-  void paint(Session& session) override;
-  void drawScaleFrame(Session& session, bool full) override;
-  void drawChannelAxis(Session& session) override;
-  void drawMappingPreview(Session& session) override;
+  void paint(const PlotModel& plot) override;
+  void drawScaleFrame(const PlotModel& plot, bool full) override;
+  void drawChannelAxis(const PlotModel& plot) override;
+  void drawMappingPreview(const PlotModel& plot) override;
   void setPlotBackground(uint32_t colour) override;
 
   // The composed paint box, as last shown.

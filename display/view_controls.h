@@ -1,38 +1,52 @@
 #pragma once
-// The controls that change what the plot shows: LOG, Auto, the vertical
-// arrows, Expand, Compress, the scroll bar, the mouse, Snap Peak and the
-// calibration pick-up boxes. While the analyser is open and acquiring
-// (analyser mode) they send a view command and the next status block brings
-// the analyser's view back; otherwise (local mode) they change the view
-// themselves and repaint.
+// The view rules behind the view controls, on the state and without the
+// window: which mode the controls work in, the Auto step, the channel under
+// the mouse, the peak Snap Peak finds and the frame each command sends.
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tolvane {
 
 class Session;
 
+// The analyser is open and acquiring: the controls send view commands and
+// the next status block brings the analyser's view back.
 bool analyserMode(const Session& session);
-
-void LogDispClick(Session& session);
-void AutoVfsClick(Session& session);
-void UpDown1Click(Session& session, bool up);
-void ExpandClick(Session& session);
-void CompresClick(Session& session);
-
-enum class ScrollCode { LineLeft, LineRight, Other };
-// `position` is the scroll bar position the event proposes; it is moved by
-// 10 per line and shown in the status field.
-void ScrollBar1Scroll(Session& session, ScrollCode code, int32_t& position);
-
-enum class MouseButton { Left, Other };
-// `x` is relative to the paint box (the plot picture starts at x = 16).
-void PaintBox1MouseDown(Session& session, MouseButton button, int32_t x);
-
-void SnapPeakClick(Session& session);
-void LengChClick(Session& session);
-void HengChClick(Session& session);
 
 // The smallest full-scale step above `maximum`, at most 20.
 int32_t autoFullScaleStep(int64_t maximum);
+// The largest count in the view window (0 when it holds none above 0).
+int32_t viewMaximum(const Session& session);
+// The Auto command for a step: "$V", '0' + step, ";".
+std::string autoScaleFrame(int32_t step);
+
+enum class ScrollCode { LineLeft, LineRight, Other };
+// The scroll command for a scroll event: "$l;", "$r;" or "$ ;".
+std::string scrollFrame(ScrollCode code);
+// Moves the view one line in local mode and the scroll bar's `position`
+// with it (by 10 per line, whether or not the view could move).
+void scrollLocalView(Session& session, ScrollCode code, int32_t& position);
+
+// The channel under plot column `x` of the paint box (the plot picture
+// starts at x = 16), by the kept status block's view while the analyser is
+// open, else by the local view; kept inside the spectrum.
+int32_t channelAtPaintBoxX(const Session& session, int32_t x);
+
+// Snap Peak: the largest count within 10 channels of the cursor (the lowest
+// channel wins a tie) and the centroid of the 11 channels around it.
+struct SnappedPeak {
+  float centroid = 0.0f;
+  int32_t cursor = 0;  // the centroid rounded, inside the spectrum
+};
+// Nothing when no count near the cursor is above 0.
+std::optional<SnappedPeak> snapPeak(const Session& session);
+
+// Expand and Compress in local mode: the new window, centred on the cursor.
+void expandLocalView(Session& session);
+void compressLocalView(Session& session);
+// Copies the local view range into the kept status block, which the mouse
+// reads while the analyser is open.
+void keepViewInStatus(Session& session);
 
 }  // namespace tolvane

@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "app/session.h"
-#include "display/plot_calls.h"
 #include "files/atomic_file.h"
 #include "files/little_endian.h"
 #include "files/path_name.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

@@ -30,12 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!std::isfinite(s.Calibration.Gain) || !std::isfinite(s.Calibration.Offset)) __builtin_trap();
   LowChChange(s, text);
 
-  ROINoSelectChange(s, static_cast<int>(size % 18) - 1);
-  s.RoiPage.Low = text.substr(0, cut);
-  s.RoiPage.High = text.substr(cut);
-  s.RoiPage.Element = text;
-  s.RoiPage.On = true;
-  ROIOnCheckClick(s);
+  const RoiSettings roi{parseInteger(text.substr(0, cut)), parseInteger(text.substr(cut)), text, kBlue};
+  switchRoi(s.Rois, static_cast<int>(size % 18) - 1, true, roi);
   for (const RoiEntry& roi : s.Rois.Entries)
     if (roi.ElementLabel[7] != '\0') __builtin_trap();
 

@@ -22,6 +22,7 @@ struct LineMarker {
   double relative = 0.0;
   std::string label;  // UTF-8; empty for a line that shares its group's label
   int32_t labelX = 0, labelY = 0;
+  bool operator==(const LineMarker&) const = default;
 };
 
 // Markers are drawn in this colour order, one colour per element.

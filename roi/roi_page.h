@@ -1,27 +1,38 @@
 #pragma once
-// The ROI page: choose one of the 16 entries, edit its window, label and
-// colour, and switch it on or off. Switching ROIs 1 to 4 on also sends their
-// window to the analyser for its SCA outputs.
+// The ROI table's edits: switch an entry on with a window, label and colour
+// (or off), with the reason when the channels are not numbers. ROIs 1 to 4
+// also go to the analyser for its SCA outputs.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+
+#include "app/shared_records.h"
 
 namespace tolvane {
 
-class Session;
-
-inline constexpr const char* kRoiLowError = "Error ! ROI LowCh";
-inline constexpr const char* kRoiHighError = "Error ! ROI HighCh";
-inline constexpr const char* kRoiUnknownError = "Error ! ROI # Unknown";
 inline constexpr size_t kElementLabelLength = 7;
 
-// The list's item `index` was chosen (0..15, 16 the empty item, -1 none).
-void ROINoSelectChange(Session& session, int index);
-// The ON box was clicked; RoiPage.On holds its new state.
-void ROIOnCheckClick(Session& session);
-// The user changed a channel edit: keeps the text and checks it.
-void EditROILowChange(Session& session, const std::string& text);
-void EditROIHighChange(Session& session, const std::string& text);
-// The momentary boxes: copy the cursor channel into the low or high edit.
-void ROILowChClick(Session& session);
-void ROIHighChClick(Session& session);
+// What the page gives an entry when it is switched on.
+struct RoiSettings {
+  std::optional<int32_t> low, high;  // empty: the text was not a whole number
+  std::string label;                 // kept to seven characters
+  Colour24 colour = kBlue;
+};
+
+enum class RoiSwitch {
+  Shown,    // the entry took the settings and is shown
+  Hidden,   // the entry is hidden, its values kept
+  NoEntry,  // no entry 0..15 chosen: nothing changed
+  BadLow,   // the low channel is not a number: nothing changed
+  BadHigh,  // the high channel is not a number: only the low channel was stored
+};
+
+// Switches entry `index` on with `settings`, or off. The channels are
+// stored as given: no check that low < high or that they lie in the spectrum.
+RoiSwitch switchRoi(RoiTable& table, int index, bool on, const RoiSettings& settings);
+
+// Whether the analyser keeps the window of this entry (1..4).
+bool roiGoesToAnalyser(int index);
 
 }  // namespace tolvane

@@ -1,28 +1,31 @@
 #pragma once
-// The "Xfit" page's commands and the status field's click.
-#include <functional>
+// The steps of the "Xfit" page's commands on the standards table, the ROI
+// table and the fit's storage, without the window.
+#include <cstdint>
 #include <string>
+
+#include "app/shared_records.h"
+#include "xfit/mlsq_fit.h"
 
 namespace tolvane {
 
-class Session;
+// "Add Std": record `roi` of the table takes ROI `roi`'s window and label
+// and the shown spectrum's name, and takes part in the fit. False (nothing
+// changes) for an ROI number outside the table.
+bool registerStandard(StandardTable& table, const RoiTable& rois, int roi, const std::string& spectrumName);
 
-inline constexpr const char* kSingularText = "Xfit: singular standards";
-inline constexpr const char* kNoSampleText = "Xfit: no sample";
-inline constexpr const char* kLiveTimesDifferText = "Xfit: live times differ";
+// After a table with `count` selected standards was loaded: ROIs 0 ..
+// count-1 take the windows and labels of table records 0 .. count-1
+// (defined, hidden, blue); the last one becomes the selected ROI.
+void setRoisFromTable(RoiTable& rois, const StandardTable& table, int32_t count);
 
-// Registers the shown spectrum as the standard of the selected ROI.
-void AddStdClick(Session& session);
-// Loads the table at `tablePath` (empty = cancelled) and its standards,
-// shows the count in the status field, and sets ROIs from the table.
-void LoadStdClick(Session& session, const std::string& tablePath);
-// Fits the shown spectrum. `chooseTable` asks for a table when none has
-// been loaded; `runEditor` shows the standards editor and returns whether
-// it ended with OK (the plot is then redrawn).
-void MLSQfitClick(Session& session, const std::function<std::string()>& chooseTable,
-                  const std::function<bool()>& runEditor);
-void EditStdClick(Session& session, const std::function<bool()>& runEditor);
-// Shows the local date and time in the status field.
-void Edit1Click(Session& session);
+// The sample the fit works on: the first `channels` counts, cut to the
+// fit's 4096 channels; the rest of the storage is cleared.
+void takeSample(XfitWorkspace& fit, const int32_t* counts, int32_t channels);
+
+// Whether a standard in use was counted for another live time than the
+// sample (`liveTime`, 0.1 s): its K-ratio is then a count ratio, not a
+// concentration ratio.
+bool liveTimesDiffer(const TDmVQRN& module, int32_t liveTime);
 
 }  // namespace tolvane

@@ -205,7 +205,7 @@ TEST(MappingPreview, GeometryOfThePreviewPointsAndTheCursor) {
   s.Rois.Entries[0].Shown = 1;
   s.Rois.Entries[0].LowChannel = 100;
   s.Rois.Entries[0].HighChannel = 120;
-  buildMappingPreview(s);
+  buildMappingPreview(s, s.Plot);
   const MappingPreview& p = s.Plot.Preview;
   EXPECT_EQ(p.rows[0], 311);  // byte 0 at the bottom row
   EXPECT_EQ(p.rows[1], 311);
@@ -224,7 +224,7 @@ TEST(MappingPreview, GeometryOfThePreviewPointsAndTheCursor) {
   testing::setView(s, 100, 227);  // span 128: four columns per point
   status.setPreview(127, 200);
   status.setPreview(128, 0);
-  buildMappingPreview(s);
+  buildMappingPreview(s, s.Plot);
   EXPECT_EQ(p.rows[508], 312 - 200 * 312 / 256);
   EXPECT_EQ(p.rows[511], p.rows[508]);  // points 128.. fall outside
   EXPECT_TRUE(p.marks.empty());         // step 0: no ROI marks

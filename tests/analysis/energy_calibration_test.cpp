@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "display/view_controls.h"
+#include "handlers/view_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -6,10 +6,10 @@
 #include <QColor>
 
 #include "display/pixel_pen_renderer.h"
-#include "display/plot_calls.h"
 #include "display/plot_renderer.h"
-#include "display/view_controls.h"
-#include "lines/lines_handlers.h"
+#include "handlers/lines_handlers.h"
+#include "handlers/plot_handlers.h"
+#include "handlers/view_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

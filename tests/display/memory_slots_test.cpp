@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "display/plot_calls.h"
-#include "display/view_controls.h"
 #include "files/spectrum_file.h"
+#include "handlers/memory_handlers.h"
+#include "handlers/plot_handlers.h"
+#include "handlers/view_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

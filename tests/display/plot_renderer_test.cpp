@@ -8,7 +8,7 @@
 #include <QPalette>
 
 #include "display/pixel_pen_renderer.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

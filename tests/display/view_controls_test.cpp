@@ -1,12 +1,11 @@
 // The view controls in local mode and against the simulated analyser.
-#include "display/view_controls.h"
-
 #include <gtest/gtest.h>
 
 #include "acquisition/run_control.h"
 #include "analysis/energy_calibration.h"
-#include "display/memory_slots.h"
 #include "files/spectrum_file.h"
+#include "handlers/memory_handlers.h"
+#include "handlers/view_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

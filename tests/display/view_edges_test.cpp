@@ -3,8 +3,8 @@
 // peak at the edge of the centroid's reach.
 #include <gtest/gtest.h>
 
-#include "display/view_controls.h"
 #include "display/view_window.h"
+#include "handlers/view_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -7,9 +7,9 @@
 #include <QTimeZone>
 #include <cstdlib>
 
-#include "display/hard_copy.h"
 #include "display/plot_renderer.h"
 #include "files/report_renderer.h"
+#include "handlers/view_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "display/plot_calls.h"
 #include "files/report_layout.h"
-#include "lines/lines_handlers.h"
+#include "handlers/lines_handlers.h"
+#include "handlers/plot_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

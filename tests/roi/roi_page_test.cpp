@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "handlers/roi_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -6,6 +6,7 @@
 
 #include "files/little_endian.h"
 #include "files/spectrum_file.h"
+#include "handlers/xfit_handlers.h"
 #include "test_support.h"
 #include "xfit/standards_editor.h"
 #include "xfit/xfit_batch.h"

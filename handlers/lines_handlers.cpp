@@ -1,11 +1,11 @@
-#include "lines/lines_handlers.h"
+#include "handlers/lines_handlers.h"
 
 #include <cstdio>
 
 #include "analysis/fwhm.h"
 #include "analysis/spectrum_view.h"
 #include "app/session.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

@@ -1,11 +1,11 @@
-#include "display/view_labels.h"
+#include "handlers/view_labels.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "analysis/energy_calibration.h"
 #include "app/session.h"
-#include "display/plot_calls.h"
+#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 

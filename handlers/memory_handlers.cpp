@@ -1,0 +1,32 @@
+#include "handlers/memory_handlers.h"
+
+#include "acquisition/view_from_status.h"
+#include "app/session.h"
+#include "device/mca_commands.h"
+#include "display/memory_slots.h"
+#include "handlers/plot_handlers.h"
+
+namespace tolvane {
+
+void MemSpecClick(Session& s, int memory) {
+  if (showMemory(s, memory)) PaintBox1Paint(s);
+}
+
+void McaMemClick(Session& s) {
+  showMcaSlot(s);
+  if (s.Acquisition.DeviceOpen == 1) {
+    ReadSpectrum(s, 0);
+    if (ReadStatus(s, 0) == 1) {
+      TakeViewFromStatus(s, true);
+      takeRunEndTimes(s);
+    }
+  }
+  PaintBox1Paint(s);
+}
+
+void OverLapONClick(Session& s) {
+  toggleOverlay(s);
+  PaintBox1Paint(s);
+}
+
+}  // namespace tolvane
