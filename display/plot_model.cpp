@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/session.h"
+#include "app/engine_state.h"
 #include "display/vfs_ladder.h"
 #include "lines/plot_line_markers.h"
 #include "roi/roi_sums.h"
@@ -31,13 +31,13 @@ struct Spectrum {
   int32_t orZero(int64_t c) const { return has(c) ? counts[c] : 0; }
 };
 
-Spectrum displayed(const Session& s) {
+Spectrum displayed(const EngineState& s) {
   return {s.Working.Counts.data(), std::clamp(s.Acquisition.ChannelCount, 1, s.Working.capacity())};
 }
 
 int32_t plotColumns(const PlotModel& plot) { return std::min(plot.W, kEnvelopeColumns); }
 
-void addReadouts(const Session& s, std::vector<PlotText>& out) {
+void addReadouts(const EngineState& s, std::vector<PlotText>& out) {
   const AcquisitionState& a = s.Acquisition;
   const DisplayState& d = s.Display;
   out.push_back({formatted("%8.1f", a.PresetTime * 0.1), 175, 5, kAqua, true});
@@ -58,7 +58,7 @@ void addReadouts(const Session& s, std::vector<PlotText>& out) {
   out.push_back({s.Working.Header.comment(), 50, 18, d.CaptionColour, false});
 }
 
-void addRoiMarks(const Session& s, PlotModel& plot) {
+void addRoiMarks(const EngineState& s, PlotModel& plot) {
   const Spectrum spectrum = displayed(s);
   const int32_t width = plotColumns(plot);
   const int32_t first = s.Display.FirstShown;
@@ -106,7 +106,7 @@ void addRoiMarks(const Session& s, PlotModel& plot) {
   }
 }
 
-CursorMark cursorMark(const Session& s, const PlotModel& plot) {
+CursorMark cursorMark(const EngineState& s, const PlotModel& plot) {
   CursorMark mark;
   const int32_t x = columnOfChannel(s.Display.Cursor, s.Display.FirstShown, plot.Mapping);
   if (!(x > 0 && x < plotColumns(plot))) return mark;
@@ -134,7 +134,7 @@ void addCaptions(const DisplayState& d, bool logScale, std::vector<PlotText>& ou
 
 }  // namespace
 
-void fillLiveEnvelope(const Session& s, TraceEnvelope& env, const ColumnMapping& m) {
+void fillLiveEnvelope(const EngineState& s, TraceEnvelope& env, const ColumnMapping& m) {
   const Spectrum spectrum = displayed(s);
   const DisplayState& d = s.Display;
   const int32_t width = std::min(kPlotWidth, kEnvelopeColumns);
@@ -161,7 +161,7 @@ void fillLiveEnvelope(const Session& s, TraceEnvelope& env, const ColumnMapping&
   }
 }
 
-void buildPaintModel(const Session& s, PlotModel& plot) {
+void buildPaintModel(const EngineState& s, PlotModel& plot) {
   plot.Mapping = columnMapping(s.Display.FirstShown, s.Display.LastShown, plot.W);
   fillLiveEnvelope(s, plot.Live, plot.Mapping);
   plot.Readouts.clear();
@@ -179,7 +179,7 @@ void buildPaintModel(const Session& s, PlotModel& plot) {
   plot.FitOverlayShown = s.MnFit.OverlayShown == 1;
 }
 
-void buildScaleFrame(const Session& s, bool logScale, bool full, PlotModel& plot) {
+void buildScaleFrame(const EngineState& s, bool logScale, bool full, PlotModel& plot) {
   ScaleFrame& f = plot.Frame;
   f = ScaleFrame{};
   f.logScale = logScale;
@@ -259,7 +259,7 @@ std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width) {
   return ticks;
 }
 
-void buildMappingPreview(const Session& s, PlotModel& plot) {
+void buildMappingPreview(const EngineState& s, PlotModel& plot) {
   MappingPreview& preview = plot.Preview;
   const DeviceStatus& status = s.Acquisition.Status;
   const DisplayState& d = s.Display;
@@ -323,7 +323,7 @@ void buildMappingPreview(const Session& s, PlotModel& plot) {
   }
 }
 
-void buildChannelTicks(const Session& s, PlotModel& plot) {
+void buildChannelTicks(const EngineState& s, PlotModel& plot) {
   plot.AxisTicks = channelTicks(s.Display.FirstShown, s.Display.LastShown, kAxisStripWidth);
 }
 

@@ -16,7 +16,7 @@
 
 namespace tolvane {
 
-class Session;
+class EngineState;
 
 // Per plot column, the row of the highest value (top) and of the lowest
 // (bottom) that falls into it.
@@ -109,24 +109,23 @@ struct PlotModel {
   bool operator==(const PlotModel&) const = default;
 };
 
-// The builders below read the session and write only `plot` (which may be
-// the session's own model: none of them reads that through the session).
+// The builders below read the engine's state and write only `plot`.
 
 // What a paint shows: live envelope, readouts (an idle analyser shows a
 // rate of 0), ROI sums and shading, line markers, cursor marker, and how
 // the traces and overlays are drawn. The overlay envelopes are left as
 // they are.
-void buildPaintModel(const Session& session, PlotModel& plot);
+void buildPaintModel(const EngineState& state, PlotModel& plot);
 // The scale strip, grid, captions and, with `full`, the preview of the
 // whole memory (which also sets the live envelope's top rows).
-void buildScaleFrame(const Session& session, bool logScale, bool full, PlotModel& plot);
+void buildScaleFrame(const EngineState& state, bool logScale, bool full, PlotModel& plot);
 // Channel tick marks for the current view.
-void buildChannelTicks(const Session& session, PlotModel& plot);
+void buildChannelTicks(const EngineState& state, PlotModel& plot);
 // The mapping tick's picture from the status block last received.
-void buildMappingPreview(const Session& session, PlotModel& plot);
+void buildMappingPreview(const EngineState& state, PlotModel& plot);
 
 // Pieces exposed for tests.
-void fillLiveEnvelope(const Session& session, TraceEnvelope& envelope, const ColumnMapping& mapping);
+void fillLiveEnvelope(const EngineState& state, TraceEnvelope& envelope, const ColumnMapping& mapping);
 std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width);
 
 }  // namespace tolvane

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/session.h"
+#include "app/engine_state.h"
 #include "display/plot_geometry.h"
 #include "display/vfs_ladder.h"
 #include "display/view_window.h"
@@ -14,15 +14,15 @@ namespace {
 
 constexpr int32_t kAutoStepLimit = 20;
 
-int32_t memorySize(const Session& s) { return std::clamp(s.Acquisition.ChannelCount, 1, s.Working.capacity()); }
+int32_t memorySize(const EngineState& s) { return std::clamp(s.Acquisition.ChannelCount, 1, s.Working.capacity()); }
 
-int32_t countAt(const Session& s, int32_t channel) {
+int32_t countAt(const EngineState& s, int32_t channel) {
   return channel >= 0 && channel < memorySize(s) ? s.Working.Counts[static_cast<size_t>(channel)] : 0;
 }
 
-ViewWindow viewOf(const Session& s) { return {s.Display.FirstShown, s.Display.LastShown, s.Display.Cursor}; }
+ViewWindow viewOf(const EngineState& s) { return {s.Display.FirstShown, s.Display.LastShown, s.Display.Cursor}; }
 
-void setView(Session& s, const ViewWindow& v) {
+void setView(EngineState& s, const ViewWindow& v) {
   s.Display.FirstShown = v.First;
   s.Display.LastShown = v.Last;
   s.Display.Cursor = v.Cursor;
@@ -30,7 +30,7 @@ void setView(Session& s, const ViewWindow& v) {
 
 }  // namespace
 
-bool analyserMode(const Session& s) { return s.Acquisition.DeviceOpen == 1 && s.Acquisition.Running == 1; }
+bool analyserMode(const EngineState& s) { return s.Acquisition.DeviceOpen == 1 && s.Acquisition.Running == 1; }
 
 int32_t autoFullScaleStep(int64_t maximum) {
   int32_t step = kVfsSteps + 1;
@@ -42,7 +42,7 @@ int32_t autoFullScaleStep(int64_t maximum) {
   return std::min(step, kAutoStepLimit);
 }
 
-int32_t viewMaximum(const Session& s) {
+int32_t viewMaximum(const EngineState& s) {
   int32_t maximum = 0;
   for (int32_t c = std::max(s.Display.FirstShown, 0); c <= s.Display.LastShown && c < memorySize(s); ++c)
     maximum = std::max(maximum, countAt(s, c));
@@ -56,7 +56,7 @@ std::string scrollFrame(ScrollCode code) {
   return std::string("$") + letter + ";";
 }
 
-void scrollLocalView(Session& s, ScrollCode code, int32_t& position) {
+void scrollLocalView(EngineState& s, ScrollCode code, int32_t& position) {
   ViewWindow v = viewOf(s);
   if (code == ScrollCode::LineLeft) {
     position -= kScrollLine;
@@ -68,7 +68,7 @@ void scrollLocalView(Session& s, ScrollCode code, int32_t& position) {
   setView(s, v);
 }
 
-int32_t channelAtPaintBoxX(const Session& s, int32_t x) {
+int32_t channelAtPaintBoxX(const EngineState& s, int32_t x) {
   const int64_t u = int64_t{x} - kPlotLeft;
   const DisplayState& d = s.Display;
   const int64_t n = int64_t{d.LastShown} - d.FirstShown + 1;
@@ -86,7 +86,7 @@ int32_t channelAtPaintBoxX(const Session& s, int32_t x) {
   return static_cast<int32_t>(std::clamp<int64_t>(channel, 0, memorySize(s) - 1));
 }
 
-std::optional<SnappedPeak> snapPeak(const Session& s) {
+std::optional<SnappedPeak> snapPeak(const EngineState& s) {
   const int32_t cursor = s.Display.Cursor;
   int32_t peak = -1, maximum = 0;
   for (int32_t c = cursor - 10; c <= cursor + 10; ++c) {
@@ -108,19 +108,19 @@ std::optional<SnappedPeak> snapPeak(const Session& s) {
   return SnappedPeak{centroid, static_cast<int32_t>(std::clamp<int64_t>(snapped, 0, memorySize(s) - 1))};
 }
 
-void expandLocalView(Session& s) {
+void expandLocalView(EngineState& s) {
   ViewWindow v = viewOf(s);
   expandView(v, kPlotWidth, memorySize(s));
   setView(s, v);
 }
 
-void compressLocalView(Session& s) {
+void compressLocalView(EngineState& s) {
   ViewWindow v = viewOf(s);
   compressView(v, kPlotWidth, memorySize(s));
   setView(s, v);
 }
 
-void keepViewInStatus(Session& s) {
+void keepViewInStatus(EngineState& s) {
   s.Acquisition.Status.setViewFirst(static_cast<int16_t>(s.Display.FirstShown));
   s.Acquisition.Status.setViewLast(static_cast<int16_t>(s.Display.LastShown));
 }

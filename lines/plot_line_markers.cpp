@@ -1,6 +1,6 @@
 #include "lines/plot_line_markers.h"
 
-#include "app/session.h"
+#include "app/engine_state.h"
 #include "display/plot_mapping.h"
 #include "lines/spectrum_lines.h"
 
@@ -20,7 +20,8 @@ void refreshMarkedLines(LinesSetup& l) {
   l.CachedMaxKev = l.MaxKev;
 }
 
-std::vector<LineMarker> plotLineMarkers(const Session& s, const ColumnMapping& mapping, int32_t width, int32_t height) {
+std::vector<LineMarker> plotLineMarkers(const EngineState& s, const ColumnMapping& mapping, int32_t width,
+                                        int32_t height) {
   const LinesSetup& l = s.Lines;
   if (!l.Shown) return {};
   const CalibrationCheck check = lineCalibration(s);

@@ -7,7 +7,7 @@
 
 namespace tolvane {
 
-class Session;
+class EngineState;
 struct ColumnMapping;
 struct LinesSetup;
 
@@ -17,9 +17,9 @@ struct LinesSetup;
 void refreshMarkedLines(LinesSetup& lines);
 
 // The markers for a plot of `width` x `height` with this column mapping.
-// Reads the session only: when the kept lines do not match the field,
+// Reads the state only: when the kept lines do not match the field,
 // they are worked out for this build alone.
-std::vector<LineMarker> plotLineMarkers(const Session& session, const ColumnMapping& mapping, int32_t width,
+std::vector<LineMarker> plotLineMarkers(const EngineState& state, const ColumnMapping& mapping, int32_t width,
                                         int32_t height);
 
 }  // namespace tolvane

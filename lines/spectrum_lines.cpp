@@ -9,7 +9,7 @@
 
 namespace tolvane {
 
-CalibrationCheck lineCalibration(const Session& s) {
+CalibrationCheck lineCalibration(const EngineState& s) {
   CalibrationCheck check;
   const EnergyCalibration& cal = s.Calibration;
   if (cal.Valid != 1) {

@@ -13,6 +13,7 @@
 
 namespace tolvane {
 
+class EngineState;
 class Session;
 
 // What the line tools of the window keep: the "Lines" field, its on/off
@@ -45,7 +46,7 @@ struct CalibrationCheck {
   std::optional<CalibrationError> error;
   EnergyScale scale;  // keV; a calibration made in eV is converted
 };
-CalibrationCheck lineCalibration(const Session& session);
+CalibrationCheck lineCalibration(const EngineState& state);
 
 // The elements of a "Lines" field ("Fe Mn, Cu" or "26 25"); `unknown`
 // receives the words that name no element.
