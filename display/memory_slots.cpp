@@ -42,7 +42,7 @@ void showMcaSlot(Session& s) {
   takeHeaderValues(s, s.AcquisitionTemplate);
 }
 
-void takeRunEndTimes(Session& s) {
+void takeRunEndTimes(EngineState& s) {
   AcquisitionState& a = s.Acquisition;
   a.RealTime = a.Status.realTimeTicks() / 10;
   a.LiveTime = static_cast<int32_t>(
@@ -51,9 +51,8 @@ void takeRunEndTimes(Session& s) {
   a.RealTime = s.Mca.PresetTime;
 }
 
-OverlayChange toggleOverlay(Session& s) {
+OverlayChange toggleOverlay(EngineState& s, PlotModel& plot) {
   DisplayState& d = s.Display;
-  PlotModel& plot = s.Plot;
   const int32_t columns = std::min(plot.W, kEnvelopeColumns);  // never past the envelope arrays
   switch (s.SelectedMemory) {
     case 0: {

@@ -4,7 +4,9 @@
 // of the current picture.
 namespace tolvane {
 
+class EngineState;
 class Session;
+struct PlotModel;
 
 // Shows memory 1..3: its name, header, counts, times, calibration and ROI
 // windows become the working ones. False (nothing changes) for another
@@ -14,12 +16,12 @@ bool showMemory(Session& session, int memory);
 void showMcaSlot(Session& session);
 // The times of a run that has ended, from the status block last received,
 // as the MCA tick takes them when the preset is reached.
-void takeRunEndTimes(Session& session);
+void takeRunEndTimes(EngineState& state);
 
 // What SnapShot did to the selected slot's overlay.
 enum class OverlayChange { Taken, Cleared, NoSlot };
-// Toggles the overlay of the selected slot (Session::SelectedMemory): a
-// shown overlay is hidden; a hidden one is taken from the live envelope.
-OverlayChange toggleOverlay(Session& session);
+// Toggles the overlay of the selected slot (`SelectedMemory`): a shown
+// overlay is hidden; a hidden one is taken from the plot's live envelope.
+OverlayChange toggleOverlay(EngineState& state, PlotModel& plot);
 
 }  // namespace tolvane

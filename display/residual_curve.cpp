@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/session.h"
+#include "app/engine_state.h"
 #include "display/plot_geometry.h"
 #include "display/plot_mapping.h"
 
 namespace tolvane {
 
-std::vector<std::vector<CurvePoint>> residualCurve(const Session& s) {
+std::vector<std::vector<CurvePoint>> residualCurve(const EngineState& s) {
   std::vector<std::vector<CurvePoint>> segments;
   const FitQuality& q = s.XfitQuality;
   if (!q.valid) return segments;

@@ -9,12 +9,12 @@
 
 namespace tolvane {
 
-class Session;
+class EngineState;
 
 struct CurvePoint {
   int32_t x = 0, y = 0;
 };
 
-std::vector<std::vector<CurvePoint>> residualCurve(const Session& session);
+std::vector<std::vector<CurvePoint>> residualCurve(const EngineState& state);
 
 }  // namespace tolvane

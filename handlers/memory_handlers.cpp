@@ -25,7 +25,7 @@ void McaMemClick(Session& s) {
 }
 
 void OverLapONClick(Session& s) {
-  toggleOverlay(s);
+  toggleOverlay(s, s.Plot);
   PaintBox1Paint(s);
 }
 

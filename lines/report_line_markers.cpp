@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/session.h"
+#include "app/engine_state.h"
 #include "files/report_layout.h"
 #include "lines/line_markers.h"
 #include "lines/spectrum_lines.h"
 
 namespace tolvane {
 
-void addReportLineMarkers(const Session& s, ReportModel& m) {
+void addReportLineMarkers(const EngineState& s, ReportModel& m) {
   if (!s.Lines.Shown) return;
   const CalibrationCheck check = lineCalibration(s);
   if (check.error) return;

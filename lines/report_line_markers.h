@@ -3,9 +3,9 @@
 // the frame, at each line's channel row, labelled and coloured as on screen.
 namespace tolvane {
 
-class Session;
+class EngineState;
 struct ReportModel;
 
-void addReportLineMarkers(const Session& session, ReportModel& report);
+void addReportLineMarkers(const EngineState& state, ReportModel& report);
 
 }  // namespace tolvane

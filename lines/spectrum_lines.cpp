@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/session.h"
+#include "app/engine_state.h"
 
 namespace tolvane {
 
@@ -55,7 +55,7 @@ std::vector<int> parseElementList(const std::string& text, std::vector<std::stri
   return out;
 }
 
-SpectrumLinesResult spectrumPeaks(const Session& s, const EnergyScale& scale, double maxKev,
+SpectrumLinesResult spectrumPeaks(const EngineState& s, const EnergyScale& scale, double maxKev,
                                   const PeakSearchOptions& options, const DetectorResolution& resolution) {
   SpectrumLinesResult r;
   const int32_t size = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());

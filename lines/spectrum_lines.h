@@ -14,7 +14,6 @@
 namespace tolvane {
 
 class EngineState;
-class Session;
 
 // What the line tools of the window keep: the "Lines" field, its on/off
 // box, the excitation energy and the last measured peak width.
@@ -54,7 +53,7 @@ std::vector<int> parseElementList(const std::string& text, std::vector<std::stri
 
 using SpectrumLinesResult = LinesSetup::SearchOutcome;
 // Peaks of the working spectrum (its first ChannelCount channels).
-SpectrumLinesResult spectrumPeaks(const Session& session, const EnergyScale& scale, double maxKev,
+SpectrumLinesResult spectrumPeaks(const EngineState& state, const EnergyScale& scale, double maxKev,
                                   const PeakSearchOptions& options = {},
                                   const DetectorResolution& resolution = DetectorResolution());
 

@@ -49,16 +49,16 @@ TEST(MemorySlotRules, OverlaysToggleAndShowingAMemoryNeedsOne) {
   s.Plot.Live.top.fill(311);
   s.Plot.Live.bottom.fill(311);
   s.SelectedMemory = 0;
-  EXPECT_EQ(toggleOverlay(s), OverlayChange::Taken);
+  EXPECT_EQ(toggleOverlay(s, s.Plot), OverlayChange::Taken);
   EXPECT_EQ(s.Plot.Snapshot.top[0], 104);  // a zero count lands on row 104
-  EXPECT_EQ(toggleOverlay(s), OverlayChange::Cleared);
+  EXPECT_EQ(toggleOverlay(s, s.Plot), OverlayChange::Cleared);
   EXPECT_FALSE(s.Display.SnapshotShown);
   s.SelectedMemory = 2;
-  EXPECT_EQ(toggleOverlay(s), OverlayChange::Taken);
+  EXPECT_EQ(toggleOverlay(s, s.Plot), OverlayChange::Taken);
   EXPECT_TRUE(s.Display.Mem2Shown);
   EXPECT_EQ(s.Plot.Mem2.bottom[7], 311);
   s.SelectedMemory = 7;
-  EXPECT_EQ(toggleOverlay(s), OverlayChange::NoSlot);
+  EXPECT_EQ(toggleOverlay(s, s.Plot), OverlayChange::NoSlot);
 
   EXPECT_FALSE(showMemory(s, 0));
   EXPECT_FALSE(showMemory(s, 4));
