@@ -9,6 +9,7 @@
 namespace tolvane {
 
 void McaStartClick(Session& s) {
+  s.McaSlotHeader.reset();  // a new run: the slot's header starts again from the template
   s.Working.Header = s.AcquisitionTemplate;
   const LocalDateTime now = s.LocalTime();
   s.Working.Header.setStartTime({static_cast<int16_t>(now.Year), static_cast<int16_t>(now.Month),

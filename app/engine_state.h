@@ -4,6 +4,7 @@
 // the analyser. Nothing here knows that a window exists; the command line
 // and the fuzz targets can hold it without any window state.
 #include <array>
+#include <optional>
 #include <string>
 
 #include "acquisition/precision_stop.h"
@@ -42,6 +43,9 @@ class EngineState {
                                          SpectrumRecord{SpectrumRecord::kMemoryCapacity},
                                          SpectrumRecord{SpectrumRecord::kMemoryCapacity}};
   SpectrumFileHeader AcquisitionTemplate;  // header of the MCA slot
+  // The MCA slot's header as it stood when a memory was shown instead (its
+  // run's start, times and ROI windows); none until then and after a start.
+  std::optional<SpectrumFileHeader> McaSlotHeader;
 
   AcquisitionState Acquisition;
   McaSetup Mca;

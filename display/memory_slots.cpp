@@ -22,6 +22,16 @@ int32_t slotChannels(int32_t fromHeader, int32_t capacity, int32_t otherwise) {
 
 bool showMemory(Session& s, int memory) {
   if (memory < 1 || memory > 3) return false;
+  if (s.SelectedMemory == 0) {
+    // Leaving the MCA slot: keep its run's header (start, times, ROI
+    // windows) so that coming back shows, writes and exports the same run.
+    // Its calibration is left out: the calibration in force stays in force.
+    SpectrumFileHeader kept = s.Working.Header;
+    fillHeaderForWrite(s, kept, s.Acquisition.ChannelCount);
+    kept.setCalibrationMarker(1.0f);
+    kept.setGain(0.0f);
+    s.McaSlotHeader = kept;
+  }
   s.SelectedMemory = memory;
   const SpectrumRecord& slot = s.Memories[static_cast<size_t>(memory - 1)];
   s.Working.setName(slot.Name);
@@ -35,11 +45,11 @@ bool showMemory(Session& s, int memory) {
 
 void showMcaSlot(Session& s) {
   s.SelectedMemory = 0;
-  s.Working.Header = s.AcquisitionTemplate;
+  const SpectrumFileHeader header = s.McaSlotHeader.value_or(s.AcquisitionTemplate);
+  s.Working.Header = header;
   s.Working.setName("MCA");
-  s.Acquisition.ChannelCount =
-      slotChannels(s.AcquisitionTemplate.channelCount(), s.Working.capacity(), s.Mca.ChannelCount);
-  takeHeaderValues(s, s.AcquisitionTemplate);
+  s.Acquisition.ChannelCount = slotChannels(header.channelCount(), s.Working.capacity(), s.Mca.ChannelCount);
+  takeHeaderValues(s, header);
 }
 
 void takeRunEndTimes(EngineState& s) {
@@ -48,7 +58,9 @@ void takeRunEndTimes(EngineState& s) {
   a.LiveTime = static_cast<int32_t>(
       std::trunc(static_cast<double>(a.RealTime) -
                  static_cast<double>(a.Status.eventCount()) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001));
-  a.RealTime = s.Mca.PresetTime;
+  // A run that reached its preset shows the preset; one stopped before it
+  // keeps the real time it counted.
+  if (a.RealTime >= s.Mca.PresetTime) a.RealTime = s.Mca.PresetTime;
 }
 
 OverlayChange toggleOverlay(EngineState& s, PlotModel& plot) {

@@ -10,12 +10,13 @@ struct PlotModel;
 
 // Shows memory 1..3: its name, header, counts, times, calibration and ROI
 // windows become the working ones. False (nothing changes) for another
-// number.
+// number. Leaving the MCA slot keeps its header for the way back.
 bool showMemory(Session& session, int memory);
-// Shows the MCA slot from its header; its counts stay the working ones.
+// Shows the MCA slot from the header kept when it was left (else from the
+// acquisition template); its counts stay the working ones.
 void showMcaSlot(Session& session);
-// The times of a run that has ended, from the status block last received,
-// as the MCA tick takes them when the preset is reached.
+// The times of a run that has ended, from the status block last received;
+// the real time is the preset's when the run reached it.
 void takeRunEndTimes(EngineState& state);
 
 // What SnapShot did to the selected slot's overlay.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "acquisition/run_control.h"
 #include "files/spectrum_file.h"
 #include "handlers/memory_handlers.h"
 #include "handlers/plot_handlers.h"
@@ -95,6 +96,41 @@ TEST(MemorySlots, ASnapshotOf8192ChannelsStaysInsideTheEnvelopeArrays) {
   PaintBox1Paint(s);
   OverLapONClick(s);  // runs under the sanitizers in CI
   EXPECT_TRUE(s.Display.SnapshotShown);
+}
+
+// A run stopped before its preset, then Mem1 shown and the MCA slot again:
+// the slot still shows, writes and exports that run: its start, the real
+// time it counted, its ROI windows.
+TEST(MemorySlots, GoingBackToTheMcaSlotKeepsTheRunsStartTimesAndRoiWindows) {
+  testing::SimRig rig;
+  testing::TempDir dir;
+  Session& s = *rig.session;
+  rig.open();
+  McaStartClick(s);
+  for (int i = 0; i < 17; ++i) rig.tick();
+  McaStopClick(s);
+  const int32_t counted = s.Acquisition.RealTime;
+  ASSERT_GT(counted, 0);
+  ASSERT_LT(counted, s.Mca.PresetTime);
+  s.Rois.Entries[1].LowChannel = 140;
+  s.Rois.Entries[1].HighChannel = 156;
+  const SpectrumFileHeader::StartTime started = s.Working.Header.startTime();
+  ASSERT_NE(started.year, 0);
+
+  MemSpecClick(s, 1);
+  McaMemClick(s);
+  EXPECT_EQ(s.Acquisition.RealTime, counted);  // not the preset
+  EXPECT_EQ(s.Rois.Entries[1].LowChannel, 140);
+  EXPECT_EQ(s.Rois.Entries[1].HighChannel, 156);
+  const std::string path = dir.path("back.dat");
+  ASSERT_TRUE(WriteSpectrumFile(s, path));
+  const SpectrumFileRead read = readSpectrumPath(path);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.header.startTime().year, started.year);
+  EXPECT_EQ(read.header.startTime().second, started.second);
+  EXPECT_EQ(read.header.realTime(), counted);
+  EXPECT_EQ(read.header.roiLow(1), 140);
+
 }
 
 }  // namespace
