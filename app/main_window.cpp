@@ -571,7 +571,11 @@ void TForm1::refresh() {
   const WindowTexts& t = session_.Texts;
   const StatusText status = shortenStatusText(t.Edit1);
   Edit1->setText(fromText(status.shown));
-  Edit1->setToolTip(fromText(status.toolTip));
+  // A long message shows from its start (setText leaves it scrolled to its
+  // end); the whole message is in the tool tip when it does not fit.
+  Edit1->setCursorPosition(0);
+  const bool fits = Edit1->fontMetrics().horizontalAdvance(Edit1->text()) + 8 <= Edit1->width();
+  Edit1->setToolTip(fromText(!status.toolTip.empty() ? status.toolTip : fits ? std::string() : t.Edit1));
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
   refreshLinesPage();

@@ -26,8 +26,8 @@ void showProgress(const Session& s) {
 
 std::string timesText(const Session& s) {
   char text[96];
-  std::snprintf(text, sizeof text, "real time %.1f s, live time %.1f s", s.Acquisition.RealTime * 0.1,
-                s.Acquisition.LiveTime * 0.1);
+  std::snprintf(text, sizeof text, "real time %.1f s, live time %.1f s", s.Acquisition.RealTime / 10.0,
+                s.Acquisition.LiveTime / 10.0);
   return text;
 }
 

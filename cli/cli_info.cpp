@@ -36,9 +36,9 @@ void printText(const std::string& path, const SpectrumFileRead& r) {
   std::printf("maker:        %s\n", h.makerText().c_str());
   std::printf("channels:     %d (header says %d)\n", r.channels, h.channelCount());
   std::printf("started:      %s\n", startText(h).c_str());
-  std::printf("preset time:  %.1f s\n", h.presetTime() * 0.1);
-  std::printf("real time:    %.1f s\n", h.realTime() * 0.1);
-  std::printf("live time:    %.1f s\n", h.liveTime() * 0.1);
+  std::printf("preset time:  %.1f s\n", h.presetTime() / 10.0);
+  std::printf("real time:    %.1f s\n", h.realTime() / 10.0);
+  std::printf("live time:    %.1f s\n", h.liveTime() / 10.0);
   if (!calibrated(h))
     std::printf("calibration:  none\n");
   else
@@ -69,9 +69,9 @@ void printJson(const std::string& path, const SpectrumFileRead& r) {
       .addText("maker", h.makerText())
       .addNumber("channels", r.channels)
       .addText("started", startText(h))
-      .addNumber("preset_time_s", h.presetTime() * 0.1)
-      .addNumber("real_time_s", h.realTime() * 0.1)
-      .addNumber("live_time_s", h.liveTime() * 0.1)
+      .addNumber("preset_time_s", h.presetTime() / 10.0)
+      .addNumber("real_time_s", h.realTime() / 10.0)
+      .addNumber("live_time_s", h.liveTime() / 10.0)
       .add("calibration",
            calibrated(h) ? JsonObject().addNumber("gain", h.gain()).addNumber("offset", h.offset()).text() : "null")
       .addText("comment", h.comment())

@@ -68,7 +68,7 @@ std::string applyPrecisionOptions(const QCommandLineParser& parser, Session& s) 
 void printRunResult(const Session& s, bool json) {
   const PrecisionStop& p = s.Precision;
   const char* stoppedBy = p.StoppedBy == StopReason::Precision ? "precision" : "preset";
-  const double real = s.Acquisition.RealTime * 0.1, live = s.Acquisition.LiveTime * 0.1;
+  const double real = s.Acquisition.RealTime / 10.0, live = s.Acquisition.LiveTime / 10.0;
   const bool sigmaKnown = p.Enabled && std::isfinite(p.RelSigmaPct);
   if (json) {
     if (!p.Enabled) {

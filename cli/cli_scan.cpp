@@ -47,7 +47,6 @@ int runScan(const QStringList& arguments) {
   const std::string firstPass = passFilePath(save, plan.firstNumber, plan.digits);
   if (const OutputProblem problem = checkOutputPath(firstPass); problem != OutputProblem::None)
     return fail(code::kOutput, "cannot save passes as " + firstPass + ": " + outputProblemText(problem));
-  if (plan.firstNumber > 1) note("earlier passes are kept; this scan saves from " + firstPass);
 
   LiveAnalyser analyser(parser);
   if (!analyser.session()) return analyser.exitCode();
@@ -66,6 +65,8 @@ int runScan(const QStringList& arguments) {
   catchInterrupts();
   ZorvStartClick(session);
   if (session.Acquisition.Running != 1) return fail(code::kDevice, "the analyser did not start the scan");
+  // Said only once the scan runs, so a refused command line stays one line.
+  if (plan.firstNumber > 1) note("earlier passes are kept; this scan saves from " + firstPass);
   // Enough ticks for the passes with room to spare; a silent analyser ends
   // the loop instead of hanging it.
   const int64_t tickLimit = (int64_t{*passes} + 2) * (tenths * 100 / session.Timer1.IntervalMs + 2) + 100;

@@ -1,55 +1,34 @@
 // tolvane-cli export and import: spectrum files to and from the formats
 // other programs read (EMSA/MSA, SPEC, CSV).
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
+#include "cli/json_text.h"
+#include "cli/output_file.h"
 #include "files/emsa_import.h"
 #include "files/export_file.h"
+#include "files/path_name.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane::cli {
 
 namespace {
 
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += c;
-    }
+// Checks the output before any work: its extension, when it has one, must
+// suit the format.
+std::optional<int> refuseExportOutput(const std::string& out, ExportFormat format) {
+  switch (format) {
+    case ExportFormat::Msa:
+      return refuseOutput(out, {".msa", ".emsa", ".txt"}, true);
+    case ExportFormat::Spec:
+      return refuseOutput(out, {".spec", ".mca", ".txt"}, true);
+    case ExportFormat::Csv:
+      return refuseOutput(out, {".csv", ".txt"}, true);
   }
-  return out + "\"";
-}
-
-// One line "tolvane-cli: COMMAND: message" on stderr; with --json also the
-// error object on stdout. Returns `exitCode`.
-int fail(const char* command, bool json, const std::string& code, const std::string& message, int exitCode = 1) {
-  std::fprintf(stderr, "tolvane-cli: %s: %s\n", command, message.c_str());
-  if (json) std::printf("{\"error\": %s, \"code\": %s}\n", jsonString(message).c_str(), jsonString(code).c_str());
-  return exitCode;
-}
-
-// The .dat read as File > Read does; the reason when it is refused.
-bool readDat(Session& s, const std::string& path, std::string& why) {
-  s.Texts.Edit1.clear();
-  if (!ReadSpectrumFile(s, path)) {
-    why = "cannot open " + path;
-    return false;
-  }
-  if (!s.Texts.Edit1.empty()) {
-    why = path + " is not a readable spectrum (" + s.Texts.Edit1 + " channels in whole blocks)";
-    return false;
-  }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -57,74 +36,100 @@ bool readDat(Session& s, const std::string& path, std::string& why) {
 int runExport(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Write a spectrum file in a format other programs read: EMSA/MSA (msa), SPEC (spec) or CSV (csv).");
-  parser.addPositionalArgument("file", "Spectrum file (.dat).");
-  parser.addOption({"format", "msa, spec or csv.", "format"});
-  parser.addOption({"out", "File to write.", "file"});
+      "Write a spectrum file in a format other programs read: EMSA/MSA (msa), SPEC (spec) or CSV (csv).\n"
+      "--out - writes the text to standard output.");
+  parser.addPositionalArgument("FILE.dat", "Spectrum file (.dat).");
+  parser.addOption({"format", "msa, spec or csv (required).", "format"});
+  parser.addOption({"out", "File to write (msa: .msa .emsa .txt; spec: .spec .mca .txt; csv: .csv .txt), or -.",
+                    "file"});
   parser.addOption({"xy", "EMSA/MSA: write energy, count pairs instead of counts alone."});
   parser.addOption({"json", "Print the result (or the error) as JSON."});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
-  const bool json = parser.isSet("json");
-  if (parser.positionalArguments().size() != 1 || !parser.isSet("out") || !parser.isSet("format"))
-    return fail("export", json, "usage", "export FILE.dat --format msa|spec|csv --out OUT", 2);
-  const auto format = exportFormatNamed(parser.value("format").toStdString());
-  if (!format) return fail("export", json, "usage", "--format must be msa, spec or csv", 2);
-  if (parser.isSet("xy") && *format != ExportFormat::Msa)
-    return fail("export", json, "usage", "--xy goes with --format msa", 2);
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 1, 1, "FILE.dat --format msa|spec|csv --out OUT|-")) return kExitUsage;
+  if (!parser.isSet("format")) return usageError("--format is required (msa, spec or csv)");
+  const std::string formatName = parser.value("format").toStdString();
+  const auto format = exportFormatNamed(formatName);
+  if (!format) return usageError("--format must be msa, spec or csv, not '" + formatName + "'");
+  if (parser.isSet("xy") && *format != ExportFormat::Msa) return usageError("--xy goes with --format msa");
+  if (!parser.isSet("out")) return usageError("--out is required (the file to write, or -)");
+  const std::string out = parser.value("out").toStdString();
+  if (out == "-" && parser.isSet("json"))
+    return usageError("--json and --out - exclude each other: both would go to standard output");
+  if (const auto stop = refuseExportOutput(out, *format)) return *stop;
 
   FileSession f;
-  std::string why;
-  if (!readDat(f.session, parser.positionalArguments().front().toStdString(), why))
-    return fail("export", json, "unreadable_input", why);
-  const std::string out = parser.value("out").toStdString();
+  const std::string in = parser.positionalArguments().front().toStdString();
+  if (!readSpectrum(f.session, in)) return kExitFailure;
   const EmsaDataForm form = parser.isSet("xy") ? EmsaDataForm::XY : EmsaDataForm::Y;
-  if (ExportSpectrumFile(f.session, out, *format, form) != ExportOutcome::Written)
-    return fail("export", json, "write_failed", "cannot write " + out);
-  if (json)
-    std::printf("{\"out\": %s, \"format\": %s, \"channels\": %d}\n", jsonString(out).c_str(),
-                jsonString(parser.value("format").toStdString()).c_str(), f.session.Acquisition.ChannelCount);
-  return 0;
+  // SPEC names its file inside; on standard output that is the input's name.
+  const std::string text = exportText(f.session, *format, out == "-" ? in : out, form);
+  if (out == "-") {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return kExitOk;
+  }
+  if (const auto problem = writeOutput(out, text.data(), text.size())) return fail(code::kOutput, *problem);
+  if (jsonOutput())
+    std::printf("%s\n", JsonObject()
+                            .addText("out", out)
+                            .addText("format", formatName)
+                            .addNumber("channels", f.session.Acquisition.ChannelCount)
+                            .text()
+                            .c_str());
+  return kExitOk;
 }
 
 int runImport(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Read an EMSA/MSA file as File > Import does and write it as a spectrum file (.dat). Counts that are "
-      "not whole numbers are rounded; a spectrum that is not a whole number of 512 channels is padded with "
+      "Read an EMSA/MSA file as File > Import does and write it as a spectrum file (.dat). Counts that are\n"
+      "not whole numbers are rounded; a spectrum that is not a whole number of 512 channels is padded with\n"
       "zero counts.");
-  parser.addPositionalArgument("file", "EMSA/MSA file (.msa).");
-  parser.addOption({"out", "Spectrum file (.dat) to write.", "file"});
+  parser.addPositionalArgument("FILE.msa", "EMSA/MSA file.");
+  parser.addOption({"out", "Spectrum file (.dat) to write (required).", "file"});
   parser.addOption({"json", "Print the result (or the error) as JSON."});
-  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? 0 : 2;
-  const bool json = parser.isSet("json");
-  if (parser.positionalArguments().size() != 1 || !parser.isSet("out"))
-    return fail("import", json, "usage", "import FILE.msa --out FILE.dat", 2);
+  if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
+  if (!expectPositionals(parser, 1, 1, "FILE.msa --out FILE.dat")) return kExitUsage;
+  if (!parser.isSet("out")) return usageError("--out is required (the spectrum file to write)");
+  const std::string out = parser.value("out").toStdString();
+  if (const auto stop = refuseOutput(out, {".dat"})) return *stop;
 
   FileSession f;
+  Session& s = f.session;
   const std::string in = parser.positionalArguments().front().toStdString();
-  const ImportOutcome o = ImportEmsaFile(f.session, in);
+  const ImportOutcome o = ImportEmsaFile(s, in);
   switch (o.kind) {
     case ImportOutcome::Kind::CannotOpen:
-      return fail("import", json, "cannot_open", "cannot open " + in);
+      return fail(code::kNotFound, "cannot open " + in + ": " + unreadableReason(in));
     case ImportOutcome::Kind::TooLarge:
-      return fail("import", json, "too_large", in + " is too large");
+      return fail(code::kRefused, in + " is too large for an EMSA/MSA spectrum (over " +
+                                      std::to_string(kEmsaMaxFileBytes / (1024 * 1024)) + " MiB)");
     case ImportOutcome::Kind::Refused:
-      return fail("import", json, "refused", in + " " + describeEmsaRefusal(o.read));
+      return fail(code::kRefused, in + " " + describeEmsaRefusal(o.read));
     case ImportOutcome::Kind::Loaded:
       break;
   }
-  const std::string out = parser.value("out").toStdString();
-  if (!WriteSpectrumFile(f.session, out)) return fail("import", json, "write_failed", "cannot write " + out);
+  // Written as File > Write writes the spectrum shown, with the reason
+  // when it cannot be.
+  s.Working.setName(fileNameOf(out));
+  const int channels = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
+  fillHeaderForWrite(s, s.Working.Header, channels);
+  const std::vector<uint8_t> bytes = encodeSpectrumFile(s.Working.Header, s.Working.Counts.data(), channels);
+  if (const auto problem = writeOutput(out, bytes.data(), bytes.size())) return fail(code::kOutput, *problem);
   const int points = static_cast<int>(o.read.spectrum.counts.size());
-  if (json) {
-    std::printf("{\"out\": %s, \"channels\": %d, \"points\": %d, \"rounded\": %s, \"calibrated\": %s}\n",
-                jsonString(out).c_str(), o.channels, points, o.read.spectrum.rounded ? "true" : "false",
-                o.read.spectrum.calibrated ? "true" : "false");
+  if (jsonOutput()) {
+    std::printf("%s\n", JsonObject()
+                            .addText("out", out)
+                            .addNumber("channels", o.channels)
+                            .addNumber("points", points)
+                            .addBool("rounded", o.read.spectrum.rounded)
+                            .addBool("calibrated", o.read.spectrum.calibrated)
+                            .text()
+                            .c_str());
   } else {
     const std::string note = importStatusText(o);
     std::printf("%d channels%s%s\n", o.channels, note.empty() ? "" : ": ", note.c_str());
   }
-  return 0;
+  return kExitOk;
 }
 
 }  // namespace tolvane::cli

@@ -47,6 +47,22 @@ std::string batchRow(const BatchFileResult& result, const SpectrumFileRead& samp
   return pairs + normalised + fitQualityCells(ok ? result.quality : FitQuality{});
 }
 
+// Why a batch sample has no K-ratios.
+std::string batchFailure(const BatchFileResult& result, const std::string& path) {
+  switch (result.status) {
+    case BatchFileStatus::CannotOpen:
+      return "cannot open: " + unreadableReason(path);
+    case BatchFileStatus::NotASpectrum:
+      return "not a spectrum: its header's channel count disagrees with its whole 512-count blocks";
+    case BatchFileStatus::NotFitted:
+      return result.channels == 0 ? "no channels to fit"
+                                  : "singular system (a fit window without counts, or two standards alike)";
+    case BatchFileStatus::Fitted:
+      break;
+  }
+  return "fitted";
+}
+
 int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   const std::string table = files.front().toLocal8Bit().toStdString();
   const StandardsCheck check = checkStandards(table);
@@ -86,7 +102,7 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
     if (sample.ok())
       for (const std::string& w : sampleWarnings(sample, check)) warn(paths[i] + ": " + w);
     if (result.status != BatchFileStatus::Fitted) {
-      warn(paths[i] + ": could not be read or fitted");
+      warn(paths[i] + ": " + batchFailure(result, paths[i]));
       ++failures;
     }
   }

@@ -18,8 +18,9 @@ struct MapRequest {
 // Adds --map and --out-dir to the xfit options.
 void addMapOptions(QCommandLineParser& parser);
 // Checks --map and --out-dir against the number of sample files, before
-// any work. Returns 0 with `request` set (or left empty without --map), or
-// 2 after printing the usage error.
+// any work, and that the folder can be made and written. Returns 0 with
+// `request` set (or left empty without --map), 2 after printing a usage
+// error, or 1 after printing why the folder cannot take the maps.
 int mapRequestFrom(const QCommandLineParser& parser, qsizetype sampleFiles, std::optional<MapRequest>& request);
 // Writes each selected standard's maps into the folder (made when
 // missing). Returns 0, or 1 after printing why.

@@ -24,17 +24,6 @@ std::string jsonText(std::string_view text) {
   return out + "\"";
 }
 
-namespace {
-
-std::string finiteOrNull(double value, const char* format) {
-  if (!std::isfinite(value)) return "null";
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
-
-}  // namespace
-
 std::string jsonNumber(float value) {
   if (!std::isfinite(value)) return "null";
   // Fewest digits (at most 9) that read back as the same float.
@@ -46,7 +35,17 @@ std::string jsonNumber(float value) {
   return buffer;
 }
 
-std::string jsonNumber(double value) { return finiteOrNull(value, "%.17g"); }
+std::string jsonNumber(double value) {
+  if (!std::isfinite(value)) return "null";
+  // Fewest digits (at most 17) that read back as the same double: 59.4
+  // stays 59.4 instead of 59.399999999999999.
+  char buffer[40];
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    if (std::strtod(buffer, nullptr) == value) break;
+  }
+  return buffer;
+}
 
 JsonObject& JsonObject::add(std::string_view key, const std::string& rawJson) {
   if (body_.size() > 1) body_ += ", ";

@@ -11,7 +11,7 @@ namespace tolvane::cli {
 std::string jsonText(std::string_view text);
 // A stored single-precision value: the shortest digits that read back as it.
 std::string jsonNumber(float value);
-// A double: 17 significant digits.
+// A double: the shortest digits (at most 17) that read back as it.
 std::string jsonNumber(double value);
 inline std::string jsonNumber(int value) { return std::to_string(value); }
 inline std::string jsonNumber(long long value) { return std::to_string(value); }

@@ -23,7 +23,7 @@ std::optional<std::pair<float, float>> calibrationOf(const SpectrumFileHeader& h
 
 std::string seconds(int32_t tenths) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f s", tenths * 0.1);
+  std::snprintf(text, sizeof text, "%.1f s", tenths / 10.0);
   return text;
 }
 

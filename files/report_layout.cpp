@@ -1,6 +1,7 @@
 #include "files/report_layout.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -24,6 +25,28 @@ std::string printed(const char* format, auto... values) {
   char buffer[96];
   std::snprintf(buffer, sizeof buffer, format, values...);
   return buffer;
+}
+
+// How far a text of the report font (cell height fh, its em no larger)
+// reaches along its line, at most: bounds per kind of character that hold
+// for the fonts the report uses, so texts set one after another never meet.
+int32_t reachOf(const std::string& text, int32_t fh) {
+  double ems = 0.0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) {
+      if ((byte & 0xC0) != 0x80) ems += 1.0;  // a character beyond ASCII, counted at its lead byte
+    } else if (std::isdigit(byte)) {
+      ems += 0.64;
+    } else if (std::isupper(byte)) {
+      ems += 0.8;
+    } else if (std::islower(byte)) {
+      ems += 0.65;
+    } else {
+      ems += 0.4;  // blank and punctuation
+    }
+  }
+  return static_cast<int32_t>(std::ceil(ems * fh));
 }
 
 }  // namespace
@@ -152,10 +175,15 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
   }
 
   // Report stamp and captions.
+  // The date and the time keep their places unless the text before them
+  // could reach them; then they move down so that none runs into the next.
   const int32_t stampX = truncated(g.X0 + g.XW + 1.1 * g.FH), stampY = truncated(g.Y0 + 0.05 * g.YH);
-  label("Reporting Date: ", stampX, stampY);
-  label(date, stampX, stampY + 7 * g.FH);
-  label(time, stampX, stampY + 12 * g.FH);
+  const char* stampCaption = "Reporting Date: ";
+  const int32_t dateY = stampY + std::max(7 * g.FH, reachOf(stampCaption, g.FH) + g.FH / 2);
+  const int32_t timeY = dateY + std::max(5 * g.FH, reachOf(date, g.FH) + g.FH);
+  label(stampCaption, stampX, stampY);
+  label(date, stampX, dateY);
+  label(time, stampX, timeY);
   const int32_t captionHeight = truncated(1.5 * g.FH);
   m.texts.push_back(
       {"E n e r g y  [  C h a n n e l  ]", {g.X0 - 2 * g.FH, truncated(g.Y0 + 0.4 * g.YH)}, captionHeight, true});

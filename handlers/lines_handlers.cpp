@@ -11,7 +11,17 @@ namespace tolvane {
 
 namespace {
 
-// Says why markers cannot be drawn, or which words name no element.
+// Whether the status field holds a message checkLines put there.
+bool isLinesMessage(const std::string& text) {
+  if (text.rfind(kLinesUnknownText, 0) == 0) return true;
+  for (const CalibrationError e :
+       {CalibrationError::NotCalibrated, CalibrationError::NotIncreasing, CalibrationError::NotFinite})
+    if (text == calibrationErrorText(e)) return true;
+  return false;
+}
+
+// Says why markers cannot be drawn, or which words name no element. Once
+// the field is right again its own message goes; another's stays.
 void checkLines(Session& s) {
   std::vector<std::string> unknown;
   parseElementList(s.Lines.Elements, &unknown);
@@ -19,9 +29,11 @@ void checkLines(Session& s) {
     s.Texts.Edit1 = kLinesUnknownText + unknown.front();
     return;
   }
-  if (!s.Lines.Shown) return;
   const CalibrationCheck check = lineCalibration(s);
-  if (check.error) s.Texts.Edit1 = calibrationErrorText(*check.error);
+  if (s.Lines.Shown && check.error)
+    s.Texts.Edit1 = calibrationErrorText(*check.error);
+  else if (isLinesMessage(s.Texts.Edit1))
+    s.Texts.Edit1.clear();
 }
 
 }  // namespace

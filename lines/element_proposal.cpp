@@ -14,6 +14,9 @@ constexpr double kLowestCheckedKev = 1.0;
 // Intensities across families ignore the detector's efficiency; a family
 // may be this much stronger or weaker than its production predicts.
 constexpr double kAcrossFamilies = 5.0;
+// An escape peak holds a few percent of its line at most; a peak there
+// larger than this share of the line's peak is a line of its own.
+constexpr double kEscapeAtMost = 0.1;
 
 struct Work {
   const std::vector<FoundPeak>& peaks;
@@ -137,6 +140,15 @@ void account(Work& w, const std::vector<XrayLine>& lines, LineFamily primary, in
     if (q < 0) continue;
     if (l.kind == LineKind::Sum) {
       w.settled[static_cast<size_t>(q)] = true;
+      continue;
+    }
+    if (l.kind == LineKind::Escape) {
+      // The detector's escape peak of a proposed line: its size depends on
+      // the detector more than the tables say, so a peak there is taken as
+      // explained while it is small beside the line that makes it.
+      const int parent = w.peakAt(l.energyKev + kSiEscapeKev);
+      if (parent >= 0 && w.peaks[static_cast<size_t>(q)].net <= kEscapeAtMost * w.peaks[static_cast<size_t>(parent)].net)
+        w.settled[static_cast<size_t>(q)] = true;
       continue;
     }
     take[static_cast<size_t>(q)] += scales[static_cast<size_t>(l.family)] * l.production;

@@ -319,6 +319,69 @@ std::vector<FoundPeak> fitAll(const int32_t* counts, int32_t size, const std::ve
   return peaks;
 }
 
+// Mean of `level` over channels lo .. hi (clamped to the spectrum), with
+// the number of channels taken.
+std::pair<double, int> meanOver(const std::vector<double>& level, double lo, double hi) {
+  const auto first = std::max<long>(0, std::lround(lo));
+  const auto last = std::min<long>(static_cast<long>(level.size()) - 1, std::lround(hi));
+  double sum = 0.0;
+  int n = 0;
+  for (long c = first; c <= last; ++c, ++n) sum += level[static_cast<size_t>(c)];
+  return {n > 0 ? sum / n : 0.0, n};
+}
+
+// The counts less the fitted Gaussians of `peaks` (all but `skip`).
+std::vector<double> withoutPeaks(const int32_t* counts, int32_t size, const std::vector<FoundPeak>& peaks,
+                                 const std::vector<bool>& take, size_t skip) {
+  std::vector<double> level(counts, counts + size);
+  for (size_t i = 0; i < peaks.size(); ++i) {
+    if (i == skip || !take[i]) continue;
+    const FoundPeak& p = peaks[i];
+    const double s = p.fwhmChannels / kFwhmPerSigma;
+    const double height = p.net / (s * kSqrtTwoPi);
+    const auto lo = std::max<long>(0, std::lround(p.channel - 6 * s));
+    const auto hi = std::min<long>(size - 1, std::lround(p.channel + 6 * s));
+    for (long c = lo; c <= hi; ++c) {
+      const double d = (c - p.channel) / s;
+      level[static_cast<size_t>(c)] -= height * std::exp(-0.5 * d * d);
+    }
+  }
+  return level;
+}
+
+// Whether a found peak rises above the counts on both of its sides, as a
+// peak does. The corner where the continuum starts (no counts below the
+// detector's threshold, a level above it) curves like a peak's flank and
+// passes the filter, but its top is no higher than the side above it.
+bool standsAboveBothSides(const std::vector<double>& level, const FoundPeak& p) {
+  const double s = std::max(p.fwhmChannels / kFwhmPerSigma, 1.0);
+  const auto [top, nTop] = meanOver(level, p.channel - 0.5 * s, p.channel + 0.5 * s);
+  const auto [left, nLeft] = meanOver(level, p.channel - 4.0 * s, p.channel - 2.5 * s);
+  const auto [right, nRight] = meanOver(level, p.channel + 2.5 * s, p.channel + 4.0 * s);
+  if (nTop == 0 || nLeft == 0 || nRight == 0) return true;  // at the spectrum's end: no test
+  const double higherSide = std::max(left, right);
+  const double noise = std::sqrt(std::max(top, 1.0) / nTop + std::max(higherSide, 1.0) / std::min(nLeft, nRight));
+  // Above the higher side by a real amount, and by a fair part of its
+  // height above the straight line between the sides (a step stands
+  // only on its lower side).
+  const double aboveLine = top - 0.5 * (left + right);
+  return top - higherSide > 1.5 * noise && top - higherSide > 0.3 * aboveLine;
+}
+
+// Drops the found peaks that are steps of the continuum. A peak on the
+// flank of a larger one is judged with the peaks that stand on their own
+// taken away.
+std::vector<FoundPeak> withoutSteps(const int32_t* counts, int32_t size, const std::vector<FoundPeak>& peaks) {
+  const std::vector<double> raw(counts, counts + size);
+  std::vector<bool> standing(peaks.size());
+  for (size_t i = 0; i < peaks.size(); ++i) standing[i] = standsAboveBothSides(raw, peaks[i]);
+  std::vector<FoundPeak> kept;
+  for (size_t i = 0; i < peaks.size(); ++i)
+    if (standing[i] || standsAboveBothSides(withoutPeaks(counts, size, peaks, standing, i), peaks[i]))
+      kept.push_back(peaks[i]);
+  return kept;
+}
+
 }  // namespace
 
 bool EnergyScale::valid() const { return std::isfinite(gain) && std::isfinite(offset) && gain > 0.0; }
@@ -370,6 +433,7 @@ PeakSearchResult searchPeaks(const int32_t* counts, int32_t size, const EnergySc
   }
   std::sort(result.peaks.begin(), result.peaks.end(),
             [](const FoundPeak& a, const FoundPeak& b) { return a.channel < b.channel; });
+  result.peaks = withoutSteps(counts, size, result.peaks);
   return result;
 }
 

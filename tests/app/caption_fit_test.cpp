@@ -21,8 +21,11 @@
 #include "app/about_dialog.h"
 #include "app/caption_fit_gui.h"
 #include "app/main_window.h"
+#include "app/xfit_batch_dialog.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
+#include "lines/line_data.h"
+#include "lines/peak_list_dialog.h"
 #include "xfit/standard_table.h"
 #include "xfit/standards_editor_dialog.h"
 
@@ -150,6 +153,22 @@ TEST_F(CaptionFit, EveryCaptionOfEveryDialogFits) {
   StandardTable table;
   TEditStd editor(table, nullptr);
   EXPECT_EQ(clippedUnder(&editor).join("\n").toStdString(), "");
+
+  // The peak list with a row of long candidate names and proposed elements.
+  SpectrumLinesResult peaks;
+  PeakIdentity mn;
+  mn.peak = {589.9, 5.899, 123456.0, 351.0, 14.5, 0.145, 80.0};
+  for (const XrayLine& l : emissionLines(25, kDefaultMaxKev).lines) mn.candidates.push_back({l, 0.0});
+  peaks.identification.peaks.push_back(mn);
+  peaks.identification.elements = {25, 26, 29};
+  PeakListDialog peakList(peaks);
+  peakList.show();
+  EXPECT_EQ(clippedUnder(&peakList).join("\n").toStdString(), "");
+
+  XfitWorkspace loaded;
+  XfitBatchDialog batch(loaded);
+  batch.show();
+  EXPECT_EQ(clippedUnder(&batch).join("\n").toStdString(), "");
 }
 
 }  // namespace

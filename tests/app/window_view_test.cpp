@@ -103,6 +103,12 @@ TEST(WindowStatusField, APathShowsAsItsFileNameWithTheWholePathInTheToolTip) {
   w.refresh();
   EXPECT_EQ(w.Edit1->text(), "Error ! ROI LowCh");
   EXPECT_TRUE(w.Edit1->toolTip().isEmpty());
+  // A message longer than the field shows from its start, whole in the tool tip.
+  const std::string longText = "earlier passes are kept; this scan's passes are saved from scan1_0012.dat";
+  w.session().Texts.Edit1 = longText;
+  w.refresh();
+  EXPECT_EQ(w.Edit1->cursorPosition(), 0);
+  EXPECT_EQ(w.Edit1->toolTip(), QString::fromStdString(longText));
 }
 
 }  // namespace

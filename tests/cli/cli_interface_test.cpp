@@ -126,6 +126,18 @@ TEST(CliHelp, EveryDocumentedCommandHasAWorkingHelp) {
     ++commands;
   }
   EXPECT_GE(commands, 11);
+
+  // And every command the tool lists has its section.
+  const testing::CliRun list = runCli({"--help"});
+  ASSERT_EQ(list.status, 0);
+  const std::regex listed("(^|\n)  ([a-z]+)[ \n]");
+  int listedCommands = 0;
+  for (auto it = std::sregex_iterator(list.out.begin(), list.out.end(), listed); it != std::sregex_iterator(); ++it) {
+    const std::string command = (*it)[2];
+    EXPECT_NE(doc.find("\n## `" + command + "`"), std::string::npos) << command << " has no section in docs/cli.md";
+    ++listedCommands;
+  }
+  EXPECT_GE(listedCommands, 18);
 }
 
 TEST(CliHelp, DrawingCommandsSayNothingAboutTheRuntimeFolder) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -106,6 +107,17 @@ TEST(CliOutputs, ScanNeedsASaveNameAndAFolderForIt) {
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_EQ(ok.out, "2\n");
   EXPECT_TRUE(readSpectrumPath(dir.path("m_0002.dat")).ok());
+  // With passes of an earlier scan there, a refused device is still one line:
+  // the note on where this scan starts comes only once it runs.
+  const testing::CliRun refused =
+      runCli({"scan", "--device=nosuch", "--fast", "--passes", "1", "--dwell", "0.5", "--save", dir.path("m")});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+  EXPECT_EQ(refused.err.find("earlier passes"), std::string::npos) << refused.err;
+  const testing::CliRun again =
+      runCli({"scan", "--device=sim", "--fast", "--passes", "1", "--dwell", "0.5", "--save", dir.path("m")});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.err.find("this scan saves from " + dir.path("m_0003.dat")), std::string::npos) << again.err;
 }
 
 TEST(CliOutputs, WritesGoThroughLinksAndIntoPipesAndStandardOutput) {

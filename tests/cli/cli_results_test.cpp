@@ -106,6 +106,11 @@ TEST(CliResults, InfoAsJsonAndRefusedFilesPrintNoHeader) {
   EXPECT_EQ(number(r.out, "real_time_s"), 5.0);
   EXPECT_EQ(number(r.out, "live_time_s"), 4.5);
   EXPECT_NE(r.out.find("\"calibration\": null"), std::string::npos);
+  // Tenths become seconds by a division: 594 tenths print as 59.4, not
+  // 59.400000000000006.
+  const testing::CliRun tenths = runCli({"info", writeCounts(dir, "t.dat", gaussian(1024, 300, 100, 4), 603, 594), "--json"});
+  EXPECT_NE(tenths.out.find("\"real_time_s\": 60.3,"), std::string::npos) << tenths.out;
+  EXPECT_NE(tenths.out.find("\"live_time_s\": 59.4,"), std::string::npos) << tenths.out;
 
   // A file whose header disagrees with its blocks: no header on stdout.
   std::vector<uint8_t> bytes = testing::readFileBytes(path);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/cli_runner.h"
 #include "files/spectrum_file.h"
 #include "test_support.h"
 #include "xfit/kratio_map.h"
@@ -156,11 +157,36 @@ TEST(XfitMap, AWrongFileCountOrSizeIsRefusedBeforeAnyWork) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+TEST(XfitMap, AFolderThatCannotTakeTheMapsIsRefusedBeforeAnyFit) {
+  Raster raster;
+  testing::writeFileBytes(raster.dir.path("plain"), {'x'});
+  std::vector<std::string> files;
+  std::istringstream names(raster.files);
+  for (std::string name; names >> name;) files.push_back(name);
+  for (const std::string& out : {raster.dir.path("plain"), raster.dir.path("plain/maps")}) {
+    std::vector<std::string> args{"xfit", "--batch", raster.dir.path("t.ref"), "--map", "5x4", "--out-dir", out};
+    args.insert(args.end(), files.begin(), files.end());
+    const testing::CliRun r = testing::runCli(args);
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_EQ(r.out, "") << out;  // no CSV header: nothing was fitted
+    EXPECT_EQ(r.err, "tolvane-cli: xfit: cannot write the maps into " + out + ": " + raster.dir.path("plain") +
+                         " is not a folder\n");
+  }
+}
+
 TEST(XfitMap, AnUnreadablePointIsAGapAndTheRunSaysSo) {
   Raster raster;
   testing::writeFileBytes(raster.dir.path("p01_02.dat"), std::vector<uint8_t>(100, 0));
+  std::filesystem::remove(raster.dir.path("p02_03.dat"));
   const std::string out = raster.dir.path("maps");
-  EXPECT_EQ(runStatus(raster.command("5x4", out)), 1);
+  std::vector<std::string> args{"xfit", "--batch", raster.dir.path("t.ref"), "--map", "5x4", "--out-dir", out};
+  std::istringstream names(raster.files);
+  for (std::string name; names >> name;) args.push_back(name);
+  const testing::CliRun run = testing::runCli(args);
+  EXPECT_EQ(run.status, 1);
+  // Each failed point says why.
+  EXPECT_NE(run.err.find(raster.dir.path("p01_02.dat") + ": not a spectrum"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(raster.dir.path("p02_03.dat") + ": cannot open: no such file"), std::string::npos) << run.err;
   const auto csv = readCsv(out + "/std01_Fe_kratio.csv");
   ASSERT_EQ(csv.size(), 4u);
   EXPECT_EQ(csv[1][2], "");

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "display/plot_renderer.h"
+#include "files/report_layout.h"
 #include "files/report_renderer.h"
 #include "handlers/view_handlers.h"
 #include "test_support.h"
@@ -65,6 +66,42 @@ TEST(ReportStamp, TextHeightIsTheCharacterCellNotTheEm) {
     EXPECT_LE(metrics.height(), height) << height;
     EXPECT_GT(metrics.height(), height * 0.85) << height;  // as large as the cell allows
   }
+}
+
+// The stamp's caption, date and time, measured with the report font, do
+// not run into each other, nor the time into the caption beside them.
+TEST(ReportStamp, CaptionDateAndTimeDoNotRunTogether) {
+  testing::SimRig rig(0);
+  Session& s = *rig.session;
+  testing::fillSpectrum(s, 1024, [](int c) { return c; });
+  testing::setView(s, 0, 1023);
+  const QLocale saved;
+  for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom),
+                                QLocale(QLocale::French, QLocale::France), QLocale(QLocale::Japanese, QLocale::Japan)}) {
+    QLocale::setDefault(locale);
+    for (int month = 1; month <= 12; ++month) {
+      const auto [date, time] = reportStamp(QDateTime(QDate(2026, month, 28), QTime(23, 58, 58)));
+      for (const auto& [pw, ph] : {std::pair{4800, 6600}, std::pair{4960, 7016}, std::pair{2550, 3300}}) {
+        const ReportModel m = buildReport(s, pw, ph, date, time);
+        const auto span = [&](const std::string& text) {
+          for (const ReportText& t : m.texts)
+            if (t.text == text && t.turned) {
+              const QFontMetricsF metrics(reportFont(t.height));
+              return std::pair{double(t.at.y), t.at.y + metrics.horizontalAdvance(QString::fromStdString(text))};
+            }
+          ADD_FAILURE() << "no text " << text;
+          return std::pair{0.0, 0.0};
+        };
+        const auto caption = span("Reporting Date: "), day = span(date), clock = span(time);
+        const auto company = span("V Q R N [  V e l q u a r i o n  C o . ,]");
+        const std::string what = locale.name().toStdString() + " " + date + " " + time;
+        EXPECT_LT(caption.second, day.first) << what;
+        EXPECT_LT(day.second + m.g.FH / 4, clock.first) << what;
+        EXPECT_LT(clock.second, company.first) << what;
+      }
+    }
+  }
+  QLocale::setDefault(saved);
 }
 
 TEST(HardCopy, ColoursSwapForPrintingAndComeBack) {

@@ -112,6 +112,26 @@ TEST(LineMarkers, OffWithoutAValidCalibrationAndTheStatusSaysWhy) {
   EXPECT_TRUE(r.s.Plot.LineMarkers.empty());
 }
 
+TEST(LinesHandlers, TheFieldsOwnMessageGoesOnceTheTextIsRightAndNoOtherMessage) {
+  LinesRig r;
+  LinesOnClick(r.s, true);
+  for (const char* typed : {"F", "Fe M", "Fe Mn"}) LinesTextChange(r.s, typed);  // "M" is no element
+  EXPECT_EQ(r.s.Texts.Edit1, "");
+  LinesTextChange(r.s, "Fe Qq");
+  EXPECT_EQ(r.s.Texts.Edit1, "Lines: unknown element Qq");
+  r.s.Calibration.Valid = 0;
+  LinesTextChange(r.s, "Fe");
+  EXPECT_EQ(r.s.Texts.Edit1, "Lines off: no energy calibration");
+  r.s.Calibration.Valid = 1;
+  LinesTextChange(r.s, "Fe Mn");
+  EXPECT_EQ(r.s.Texts.Edit1, "");
+  // Another handler's text is left as it is.
+  r.s.Texts.Edit1 = "File Write Error !";
+  LinesTextChange(r.s, "Fe");
+  LinesOnClick(r.s, false);
+  EXPECT_EQ(r.s.Texts.Edit1, "File Write Error !");
+}
+
 TEST(LinesHandlers, IdentifyAtTheCursor) {
   LinesRig r;
   r.s.Display.Cursor = 590;

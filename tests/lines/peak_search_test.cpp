@@ -71,6 +71,27 @@ TEST(PeakSearch, Fe55FindsMnLinesAndTheEscapePeak) {
     }
 }
 
+TEST(PeakSearch, TheContinuumsStepAtTheThresholdIsNoPeakAndTheEscapePeakNoElement) {
+  // The simulated Fe-55 source: Mn K lines, their escape peaks, and a
+  // continuum that jumps from nothing to its top at 0.3 keV. Whatever the
+  // calibration's offset, only Mn is proposed and nothing is found at the step.
+  for (const double offset : {0.0, 0.005}) {
+    for (const double continuum : {20.0, 300.0}) {
+      SyntheticSpectrum s(4096, {0.01, offset});
+      s.addElement(25, 200000);
+      s.addStepContinuum(continuum);
+      for (unsigned seed = 1; seed <= 3; ++seed) {
+        const Searched r = run(s, seed);
+        const std::string what = "offset " + std::to_string(offset) + ", continuum " + std::to_string(continuum) +
+                                 ", seed " + std::to_string(seed);
+        for (const FoundPeak& p : r.search.peaks) EXPECT_GT(p.energyKev, 1.0) << what;
+        EXPECT_NE(peakNear(r.search.peaks, 4.157), nullptr) << what;  // the escape peak is still a peak
+        EXPECT_EQ(r.elements(), std::vector<std::string>{"Mn"}) << what;
+      }
+    }
+  }
+}
+
 TEST(PeakSearch, NoiseAloneGivesNoPeaks) {
   // Poisson noise on a flat background and on the continuum's hump: no
   // significant curvature anywhere, over several seeds.

@@ -49,6 +49,17 @@ class SyntheticSpectrum {
     }
   }
 
+  // A continuum that starts with a step at the detector's threshold: no
+  // counts below `fromKev`, `perChannel` just above it, falling off with
+  // energy to a third of that, up to `toKev`.
+  void addStepContinuum(double perChannel, double fromKev = 0.3, double toKev = 6.5) {
+    for (int32_t c = 0; c < size(); ++c) {
+      const double e = scale_.energy(c);
+      if (e > fromKev && e < toKev)
+        mean_[static_cast<size_t>(c)] += perChannel * (0.3 + std::exp(-(e - fromKev) / 1.5)) / 1.3;
+    }
+  }
+
   std::vector<int32_t> draw(unsigned seed = 1) const {
     std::mt19937 random(seed);
     std::vector<int32_t> counts(mean_.size());
