@@ -365,7 +365,7 @@ bool standsAboveBothSides(const std::vector<double>& level, const FoundPeak& p) 
   // height above the straight line between the sides (a step stands
   // only on its lower side).
   const double aboveLine = top - 0.5 * (left + right);
-  return top - higherSide > 1.5 * noise && top - higherSide > 0.3 * aboveLine;
+  return top - higherSide > 1.5 * noise && top - higherSide > 0.5 * aboveLine;
 }
 
 // Drops the found peaks that are steps of the continuum. A peak on the

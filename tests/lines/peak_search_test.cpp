@@ -78,7 +78,14 @@ TEST(PeakSearch, TheContinuumsStepAtTheThresholdIsNoPeakAndTheEscapePeakNoElemen
   for (const double offset : {0.0, 0.005}) {
     for (const double continuum : {20.0, 300.0}) {
       SyntheticSpectrum s(4096, {0.01, offset});
-      s.addElement(25, 200000);
+      // Mn K lines only (Mn-55's K capture), with their escape peaks.
+      const ElementLines mn = emissionLines(25);
+      std::vector<XrayLine> k;
+      for (const XrayLine& l : mn.lines)
+        if (l.family == LineFamily::K) k.push_back(l);
+      for (const XrayLine& l : k) s.addLine(l.energyKev, 200000 * l.relative);
+      for (const XrayLine& l : detectorLines(k))
+        if (l.kind == LineKind::Escape) s.addLine(l.energyKev, 200000 * l.relative);
       s.addStepContinuum(continuum);
       for (unsigned seed = 1; seed <= 3; ++seed) {
         const Searched r = run(s, seed);
