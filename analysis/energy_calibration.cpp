@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
-#include "app/session.h"
+#include "app/shared_records.h"
 #include "app/text_number.h"
-#include "handlers/view_labels.h"
 
 namespace tolvane {
 
@@ -26,32 +26,31 @@ CalibrationLine computeCalibration(double lowChannel, double highChannel, double
   return line;
 }
 
-void EngCalibClick(Session& s) {
-  const CalibrationPageFields& page = s.CalibrationPage;
-  // The four fields in the order they are checked; the first that is not a
-  // number stops the calibration with its own message.
-  const std::pair<const std::string*, const char*> fields[] = {{&page.LowCh, kCalibLowChError},
-                                                               {&page.HiCh, kCalibHighChError},
-                                                               {&page.LoEng, kCalibLowEngError},
-                                                               {&page.HiEng, kCalibHighEngError}};
+CalibrationEntry calibrationFromTexts(std::string_view lowChannel, std::string_view highChannel,
+                                      std::string_view lowEnergy, std::string_view highEnergy) {
+  using Outcome = CalibrationEntry::Outcome;
+  const std::pair<std::string_view, Outcome> fields[] = {{lowChannel, Outcome::LowChannelNotNumber},
+                                                         {highChannel, Outcome::HighChannelNotNumber},
+                                                         {lowEnergy, Outcome::LowEnergyNotNumber},
+                                                         {highEnergy, Outcome::HighEnergyNotNumber}};
+  CalibrationEntry entry;
   float values[4];
   for (size_t i = 0; i < 4; ++i) {
-    const auto value = parseFloat(*fields[i].first);
+    const auto value = parseFloat(fields[i].first);
     if (!value) {
-      s.Texts.Edit1 = fields[i].second;
-      return;
+      entry.outcome = fields[i].second;
+      return entry;
     }
     values[i] = *value;
   }
-  const CalibrationLine line = computeCalibration(values[0], values[1], values[2], values[3]);
-  if (line.outcome != CalibrationLine::Outcome::Computed) {
-    // The old calibration stays.
-    s.Texts.Edit1 = kCalibSameChError;
-    return;
-  }
-  EnergyCalibration& cal = s.Calibration;
+  entry.line = computeCalibration(values[0], values[1], values[2], values[3]);
+  entry.outcome = entry.line.outcome == CalibrationLine::Outcome::Computed ? Outcome::Computed : Outcome::SameChannel;
+  return entry;
+}
+
+void storeCalibration(EnergyCalibration& cal, const CalibrationLine& line, std::string_view unitText) {
   cal.UnitText.fill('\0');
-  std::copy_n(page.ChKev.begin(), std::min<size_t>(page.ChKev.size(), cal.UnitText.size() - 1), cal.UnitText.begin());
+  std::copy_n(unitText.begin(), std::min<size_t>(unitText.size(), cal.UnitText.size() - 1), cal.UnitText.begin());
   cal.RefLowChannel = line.lowChannel;
   cal.RefHighChannel = line.highChannel;
   cal.RefLowEnergy = line.lowEnergy;
@@ -59,17 +58,8 @@ void EngCalibClick(Session& s) {
   cal.Gain = line.gain;
   cal.Offset = line.offset;
   cal.Valid = 1;
-  ShowCursorEnergy(s);
 }
 
-void LowChChange(Session& s, const std::string& text) {
-  s.CalibrationPage.LowCh = text;
-  if (!parseFloat(text)) s.Texts.Edit1 = kTypedLowChError;
-}
-
-void HiChChange(Session& s, const std::string& text) {
-  s.CalibrationPage.HiCh = text;
-  if (!parseFloat(text)) s.Texts.Edit1 = kTypedHiChError;
-}
+bool isChannelText(std::string_view text) { return parseFloat(text).has_value(); }
 
 }  // namespace tolvane

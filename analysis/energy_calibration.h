@@ -1,18 +1,11 @@
 #pragma once
-// The two-point energy calibration of the "Eng.Calib" page.
-#include <string>
+// The two-point energy calibration: the line E(c) = c x gain + offset
+// through two (channel, energy) reference points.
+#include <string_view>
 
 namespace tolvane {
 
-class Session;
-
-inline constexpr const char* kCalibLowChError = "Error ! Energy Calib LowCh";
-inline constexpr const char* kCalibHighChError = "Error ! Energy Calib HighCh";
-inline constexpr const char* kCalibLowEngError = "Error ! Energy Calib LowEng";
-inline constexpr const char* kCalibHighEngError = "Error ! Energy Calib HighEng";
-inline constexpr const char* kCalibSameChError = "Error ! Energy Calib same Ch";
-inline constexpr const char* kTypedLowChError = "Error ! EngCalib LowCh";
-inline constexpr const char* kTypedHiChError = "Error ! EngCalib HiCh";
+struct EnergyCalibration;
 
 // The line through two (channel, energy) points. The stored gain and
 // offset are single precision, formed from the four values rounded to
@@ -26,12 +19,29 @@ struct CalibrationLine {
 };
 CalibrationLine computeCalibration(double lowChannel, double highChannel, double lowEnergy, double highEnergy);
 
-// "Exec Calib": gain and offset of the line through the two reference
-// points on the page.
-void EngCalibClick(Session& session);
-// Typing checks of the two channel fields.
-void LowChChange(Session& session, const std::string& text);
-void HiChChange(Session& session, const std::string& text);
+// A calibration from the four texts of the calibration page, checked in
+// the order low channel, high channel, low energy, high energy: the first
+// that is not a number is the outcome; two equal channels give no line.
+struct CalibrationEntry {
+  enum class Outcome {
+    Computed,
+    LowChannelNotNumber,
+    HighChannelNotNumber,
+    LowEnergyNotNumber,
+    HighEnergyNotNumber,
+    SameChannel,
+  } outcome = Outcome::LowChannelNotNumber;
+  CalibrationLine line;  // when Computed
+};
+CalibrationEntry calibrationFromTexts(std::string_view lowChannel, std::string_view highChannel,
+                                      std::string_view lowEnergy, std::string_view highEnergy);
+
+// Stores a computed line with its unit text (cut to 7 characters) and
+// marks the calibration valid.
+void storeCalibration(EnergyCalibration& calibration, const CalibrationLine& line, std::string_view unitText);
+
+// Whether a typed channel field holds a number.
+bool isChannelText(std::string_view text);
 
 // E(c) = c x gain + offset, in single precision.
 float channelEnergy(float gain, float offset, float channel);

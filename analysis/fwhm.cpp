@@ -1,15 +1,12 @@
 #include "analysis/fwhm.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#include "app/session.h"
 
 namespace tolvane {
 
 FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_t hi) {
   FwhmResult result;
-  const PeakNearCursor peak = findPeakNearCursor(y, cursor);
+  const PeakNearCursor peak = result.peak = findPeakNearCursor(y, cursor);
   if (!peak.found) return result;
   result.centroid = peak.centroid;
   lo = std::clamp(lo, 0, y.size - 1);
@@ -37,25 +34,6 @@ FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_
   result.fwhm = static_cast<float>(right - left - 1) + fl + fr;
   result.outcome = FwhmResult::Outcome::Measured;
   return result;
-}
-
-void FWHMClick(Session& s) {
-  const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
-  switch (r.outcome) {
-    case FwhmResult::Outcome::NoPeak:
-      s.Texts.Edit1 = kNoPeakText;
-      return;
-    case FwhmResult::Outcome::PeakAtViewEdge:
-      s.Texts.Edit1 = kPeakAtEdgeText;
-      return;
-    case FwhmResult::Outcome::Measured:
-      break;
-  }
-  char text[48];
-  std::snprintf(text, sizeof text, "Peak %8.2f Ch.", static_cast<double>(r.centroid));
-  s.Texts.Edit1 = text;
-  std::snprintf(text, sizeof text, "%8.2f ch", static_cast<double>(r.fwhm));
-  s.Texts.FwhmVal = text;
 }
 
 }  // namespace tolvane

@@ -7,10 +7,9 @@
 
 namespace tolvane {
 
-class Session;
-
 struct FwhmResult {
   enum class Outcome { Measured, NoPeak, PeakAtViewEdge } outcome = Outcome::NoPeak;
+  PeakNearCursor peak;  // the peak the width was measured on
   float centroid = 0.0f;
   float fwhm = 0.0f;  // channels
 };
@@ -18,7 +17,5 @@ struct FwhmResult {
 // lo and hi are the displayed channels; the walks stay inside them and
 // inside the spectrum.
 FwhmResult measureFwhm(const SpectrumView& y, int32_t cursor, int32_t lo, int32_t hi);
-
-void FWHMClick(Session& session);
 
 }  // namespace tolvane

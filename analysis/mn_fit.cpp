@@ -5,10 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/session.h"
-#include "display/plot_geometry.h"
-#include "display/vfs_ladder.h"
-#include "handlers/plot_handlers.h"
+#include "app/shared_records.h"
 
 namespace tolvane {
 
@@ -44,47 +41,8 @@ int gridPass(const SpectrumView& y, int64_t first, int64_t last, MnFitResult& r,
   return best;
 }
 
-int32_t clampRow(int64_t row) { return static_cast<int32_t>(std::clamp<int64_t>(row, kTopmostRow, kPlotHeight - 1)); }
-
 int64_t truncated(float v) {
   return static_cast<int64_t>(std::clamp(std::trunc(static_cast<double>(v)), -9.0e18, 9.0e18));
-}
-
-// The four overlay curves as plot rows, into the top arrays of the Mem1,
-// Mem2, Mem3 and snapshot envelopes.
-void drawOverlay(Session& s, const SpectrumView& y, const MnFitResult& r) {
-  PlotModel& plot = s.Plot;
-  const int64_t W = kPlotWidth, H = kPlotHeight;
-  const int64_t V = std::max<int64_t>(vfsFullScale(s.Display.FullScaleIndex), 1);
-  const int64_t lo = s.Display.FirstShown, span = int64_t{s.Display.LastShown} - lo + 1;
-  const int64_t q = span > 0 ? span / W : 0;
-  const int64_t pixels = span > 0 && q == 0 ? W / span : W;
-  const auto g1 = [&](int64_t k) { return gaussianAt(r.a1, r.x1, k, r.g2); };
-  const auto g2 = [&](int64_t k) { return gaussianAt(r.a2, r.x2, k, r.g2); };
-  for (int64_t x = 0; x < W; ++x) {
-    int64_t z1, z2, rest;
-    if (q == 0) {
-      const int64_t k = lo + x / pixels;
-      z1 = truncated(static_cast<float>(H) * g1(k) / static_cast<float>(V));
-      z2 = truncated(static_cast<float>(H) * g2(k) / static_cast<float>(V));
-      rest = std::max<int64_t>(int64_t{y.at(k)} - truncated(g1(k)), 0);
-    } else {
-      int64_t m1 = 0, m2 = 0;
-      for (int64_t j = 0; j < q; ++j) {
-        const int64_t k = lo + q * x + j;
-        m1 = std::max(m1, truncated(g1(k)));
-        m2 = std::max(m2, truncated(g2(k)));
-      }
-      z1 = H * m1 / V;
-      z2 = H * m2 / V;
-      rest = std::max<int64_t>(int64_t{y.at(lo + q * x + q - 1)} - m1, 0);
-    }
-    const auto i = static_cast<size_t>(x);
-    plot.Mem1.top[i] = clampRow(H - z1);
-    plot.Mem2.top[i] = clampRow(H - z2);
-    plot.Mem3.top[i] = clampRow(H - (z1 + z2));
-    plot.Snapshot.top[i] = clampRow(H - H * rest / V);
-  }
 }
 
 }  // namespace
@@ -94,7 +52,7 @@ float gaussianAt(float a, float x, int64_t k, float g2) { return static_cast<flo
 MnFitResult fitMnKAlpha(const SpectrumView& y, int32_t cursor, int32_t lo, int32_t hi, float kAlpha1Ev,
                         float kAlpha2Ev) {
   MnFitResult r;
-  const PeakNearCursor peak = findPeakNearCursor(y, cursor);
+  const PeakNearCursor peak = r.peak = findPeakNearCursor(y, cursor);
   if (!peak.found || peak.centroid == 0.0f) return r;
   lo = std::clamp(lo, 0, y.size - 1);
   hi = std::clamp(hi, 0, y.size - 1);
@@ -149,31 +107,53 @@ MnFitResult fitMnKAlpha(const SpectrumView& y, int32_t cursor, int32_t lo, int32
   return r;
 }
 
-void MnKaFitClick(Session& s) {
-  MnFitState& state = s.MnFit;
-  if (state.OverlayShown == 1) {
-    state.OverlayShown = 0;
-    PaintBox1Paint(s);
-    return;
-  }
-  const SpectrumView y = workingSpectrum(s);
-  const MnFitResult r = fitMnKAlpha(y, s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown, state.KAlpha1Energy,
-                                    state.KAlpha2Energy);
-  if (r.outcome != MnFitResult::Outcome::Fitted) {
-    s.Texts.Edit1 = r.outcome == MnFitResult::Outcome::NoPeak ? kNoPeakText : kPeakAtEdgeText;
-    return;
-  }
-  char text[48];
-  std::snprintf(text, sizeof text, "%8.2f Ch.", static_cast<double>(r.centroid));
-  s.Texts.Edit1 = text;
-  std::snprintf(text, sizeof text, "%8.2f eV", static_cast<double>(r.fwhmEv));
-  s.Texts.FwhmVal = text;
+void recordMnFit(MnFitState& state, const MnFitResult& r) {
   state.EvPerChannel = r.evPerChannel;
   state.KAlpha1Position = r.lastTrialX1;
   state.KAlpha2Position = r.lastTrialX2;
-  drawOverlay(s, y, r);
-  state.OverlayShown = 1;
-  PaintBox1Paint(s);
+}
+
+MnFitOverlay mnFitOverlay(const SpectrumView& y, const MnFitResult& r, const OverlayFrame& frame) {
+  MnFitOverlay overlay;
+  const int64_t W = std::max(frame.width, 0), H = frame.height;
+  if (W == 0) return overlay;
+  const int64_t V = std::max<int64_t>(frame.fullScale, 1);
+  const int64_t lo = frame.firstShown, span = int64_t{frame.lastShown} - lo + 1;
+  const int64_t q = span > 0 ? span / W : 0;
+  const int64_t pixels = span > 0 && q == 0 ? W / span : W;
+  const auto g1 = [&](int64_t k) { return gaussianAt(r.a1, r.x1, k, r.g2); };
+  const auto g2 = [&](int64_t k) { return gaussianAt(r.a2, r.x2, k, r.g2); };
+  // Curves below the bottom edge lie on the bottom row.
+  const auto row = [&](int64_t v) {
+    return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(v, frame.topRow), H - 1));
+  };
+  for (auto* curve : {&overlay.kAlpha1, &overlay.kAlpha2, &overlay.sum, &overlay.residual})
+    curve->resize(static_cast<size_t>(W));
+  for (int64_t x = 0; x < W; ++x) {
+    int64_t z1, z2, rest;
+    if (q == 0) {
+      const int64_t k = lo + x / pixels;
+      z1 = truncated(static_cast<float>(H) * g1(k) / static_cast<float>(V));
+      z2 = truncated(static_cast<float>(H) * g2(k) / static_cast<float>(V));
+      rest = std::max<int64_t>(int64_t{y.at(k)} - truncated(g1(k)), 0);
+    } else {
+      int64_t m1 = 0, m2 = 0;
+      for (int64_t j = 0; j < q; ++j) {
+        const int64_t k = lo + q * x + j;
+        m1 = std::max(m1, truncated(g1(k)));
+        m2 = std::max(m2, truncated(g2(k)));
+      }
+      z1 = H * m1 / V;
+      z2 = H * m2 / V;
+      rest = std::max<int64_t>(int64_t{y.at(lo + q * x + q - 1)} - m1, 0);
+    }
+    const auto i = static_cast<size_t>(x);
+    overlay.kAlpha1[i] = row(H - z1);
+    overlay.kAlpha2[i] = row(H - z2);
+    overlay.sum[i] = row(H - (z1 + z2));
+    overlay.residual[i] = row(H - H * rest / V);
+  }
+  return overlay;
 }
 
 }  // namespace tolvane

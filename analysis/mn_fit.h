@@ -4,15 +4,17 @@
 // its intensity) whose common position is refined by a two-pass grid
 // search. The fitted curves become an overlay on the plot.
 #include <cstdint>
+#include <vector>
 
 #include "analysis/spectrum_view.h"
 
 namespace tolvane {
 
-class Session;
+struct MnFitState;
 
 struct MnFitResult {
   enum class Outcome { Fitted, NoPeak, PeakAtViewEdge } outcome = Outcome::NoPeak;
+  PeakNearCursor peak;  // the peak the fit started from
   float centroid = 0.0f;
   float fwhmCh = 0.0f;
   float fwhmEv = 0.0f;
@@ -30,8 +32,25 @@ MnFitResult fitMnKAlpha(const SpectrumView& y, int32_t cursor, int32_t lo, int32
 // to single precision.
 float gaussianAt(float a, float x, int64_t k, float g2);
 
-// Toggles the fit: hides the overlay when shown, otherwise fits the peak
-// at the cursor, shows its centroid and FWHM and draws the four curves.
-void MnKaFitClick(Session& session);
+// Keeps a fit's results in the fit state: the channel's width in eV and
+// the last trial positions of the search.
+void recordMnFit(MnFitState& state, const MnFitResult& result);
+
+// The plot the overlay is drawn for: its size in pixels, the full scale in
+// counts, the displayed channels, and the highest row a curve may take.
+struct OverlayFrame {
+  int32_t width = 0, height = 0;
+  int64_t fullScale = 1;
+  int32_t firstShown = 0, lastShown = 0;
+  int32_t topRow = 0;
+};
+
+// The four overlay curves as plot rows (0 at the top, at most height - 1),
+// one entry per pixel column: the K-alpha1 and K-alpha2 Gaussians, their
+// sum, and the counts less the K-alpha1 Gaussian (floored at 0).
+struct MnFitOverlay {
+  std::vector<int32_t> kAlpha1, kAlpha2, sum, residual;
+};
+MnFitOverlay mnFitOverlay(const SpectrumView& y, const MnFitResult& result, const OverlayFrame& frame);
 
 }  // namespace tolvane

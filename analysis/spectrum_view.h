@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/session.h"
+#include "app/engine_state.h"
 
 namespace tolvane {
 
@@ -15,13 +15,9 @@ struct SpectrumView {
   int32_t at(int64_t c) const { return has(c) ? counts[c] : 0; }
 };
 
-inline SpectrumView workingSpectrum(const Session& s) {
+inline SpectrumView workingSpectrum(const EngineState& s) {
   return {s.Working.Counts.data(), std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity())};
 }
-
-// What the peak analyses show in the status field instead of a number.
-inline constexpr const char* kNoPeakText = "No peak";
-inline constexpr const char* kPeakAtEdgeText = "Peak at view edge";
 
 // The peak next to the cursor: the channel with the largest count above
 // zero in cursor-5 .. cursor+5 (the lowest channel wins a tie), and the

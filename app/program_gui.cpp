@@ -19,7 +19,7 @@
 #include "app/main_window.h"
 #include "device/backend_factory.h"
 #include "device/clock.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 
 namespace {
 

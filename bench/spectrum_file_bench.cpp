@@ -8,7 +8,7 @@
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 
 namespace tolvane {
 namespace {

@@ -76,7 +76,8 @@ int runAcquire(const QStringList& arguments) {
   if (terminal) std::fputs("\n", stderr);
 
   // Whatever ended the run, what was counted is written.
-  if (!WriteSpectrumFile(session, out)) return fail(code::kOutput, "cannot write " + out);
+  if (writeWorkingSpectrum(session, out) != FileWriteOutcome::Written)
+    return fail(code::kOutput, "cannot write " + out);
   switch (end) {
     case RunEnd::PresetReached:
     case RunEnd::PrecisionReached:

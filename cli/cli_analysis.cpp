@@ -37,13 +37,12 @@ std::optional<int> prepare(const QCommandLineParser& parser, FileSession& f) {
 }
 
 // Refuses a "peak" that does not stand out from the displayed channels.
-bool peakIsThere(const Session& s) {
-  const SpectrumView y = workingSpectrum(s);
-  return peakStandsOut(y, findPeakNearCursor(y, s.Display.Cursor), s.Display.FirstShown, s.Display.LastShown);
+bool peakIsThere(const Session& s, const PeakNearCursor& peak) {
+  return peakStandsOut(workingSpectrum(s), peak, s.Display.FirstShown, s.Display.LastShown);
 }
 
 int noPeak(const Session& s) {
-  return fail(code::kNoPeak, std::string(kNoPeakText) + " near channel " + std::to_string(s.Display.Cursor) +
+  return fail(code::kNoPeak, "No peak near channel " + std::to_string(s.Display.Cursor) +
                                  ": the largest count does not stand out from the displayed channels");
 }
 
@@ -100,11 +99,10 @@ int runFwhm(const QStringList& arguments) {
   FileSession f;
   if (const auto stop = prepare(parser, f)) return *stop;
   const Session& s = f.session;
-  if (!peakIsThere(s)) return noPeak(s);
   const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
-  if (r.outcome == FwhmResult::Outcome::NoPeak) return noPeak(s);
+  if (r.outcome == FwhmResult::Outcome::NoPeak || !peakIsThere(s, r.peak)) return noPeak(s);
   if (r.outcome == FwhmResult::Outcome::PeakAtViewEdge)
-    return fail(code::kNoPeak, std::string(kPeakAtEdgeText) + ": widen --first/--last around the peak");
+    return fail(code::kNoPeak, "Peak at view edge: widen --first/--last around the peak");
   if (parser.isSet("json"))
     std::printf("%s\n", JsonObject().addNumber("centroid", r.centroid).addNumber("fwhm_ch", r.fwhm).text().c_str());
   else
@@ -120,13 +118,12 @@ int runMnfit(const QStringList& arguments) {
   FileSession f;
   if (const auto stop = prepare(parser, f)) return *stop;
   const Session& s = f.session;
-  if (!peakIsThere(s)) return noPeak(s);
   const SpectrumView y = workingSpectrum(s);
   const MnFitResult r = fitMnKAlpha(y, s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown,
                                     s.MnFit.KAlpha1Energy, s.MnFit.KAlpha2Energy);
-  if (r.outcome == MnFitResult::Outcome::NoPeak) return noPeak(s);
+  if (r.outcome == MnFitResult::Outcome::NoPeak || !peakIsThere(s, r.peak)) return noPeak(s);
   if (r.outcome == MnFitResult::Outcome::PeakAtViewEdge)
-    return fail(code::kNoPeak, std::string(kPeakAtEdgeText) + ": widen --first/--last around the peak");
+    return fail(code::kNoPeak, "Peak at view edge: widen --first/--last around the peak");
   if (parser.isSet("json")) {
     // fwhm_ch means what the fwhm command reports; the fit's own width (the
     // one converted to eV) is fit_width_ch.

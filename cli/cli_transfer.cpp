@@ -96,7 +96,7 @@ int runImport(const QStringList& arguments) {
   FileSession f;
   Session& s = f.session;
   const std::string in = parser.positionalArguments().front().toStdString();
-  const ImportOutcome o = ImportEmsaFile(s, in);
+  const ImportOutcome o = importEmsaPath(s, in);
   switch (o.kind) {
     case ImportOutcome::Kind::CannotOpen:
       return fail(code::kNotFound, "cannot open " + in + ": " + unreadableReason(in));
@@ -126,7 +126,7 @@ int runImport(const QStringList& arguments) {
                             .text()
                             .c_str());
   } else {
-    const std::string note = importStatusText(o);
+    const std::string note = importAdjustmentText(o);
     std::printf("%d channels%s%s\n", o.channels, note.empty() ? "" : ": ", note.c_str());
   }
   return kExitOk;

@@ -170,7 +170,7 @@ int runXfit(const QStringList& arguments) {
   if (!sample.ok()) return fail(code::kRefused, refusedSpectrumMessage(samplePath, sample));
   const StandardsCheck check = checkStandards(table);
   if (const auto stop = refuseStandards(table, check)) return *stop;
-  takeSpectrumFile(s, samplePath, sample);
+  takeSpectrumRead(s, samplePath, sample);
 
   // "MLSQ Fit" on the loaded table: the sample's first 4096 channels.
   TDmVQRN& module = s.DataModule;

@@ -22,7 +22,7 @@ bool readSpectrum(Session& session, const std::string& path) {
     return fail(code::kNotFound, "cannot open " + path + ": " + unreadableReason(path)) == 0;
   if (read.outcome == SpectrumFileRead::Outcome::Refused)
     return fail(code::kRefused, refusedSpectrumMessage(path, read)) == 0;
-  takeSpectrumFile(session, path, read);
+  takeSpectrumRead(session, path, read);
   return true;
 }
 

@@ -7,7 +7,6 @@
 #include "app/session.h"
 #include "files/atomic_file.h"
 #include "files/path_name.h"
-#include "files/spectrum_file.h"
 
 namespace tolvane {
 
@@ -48,15 +47,19 @@ std::string asciiDumpText(const Session& s) {
   return out;
 }
 
-bool WriteAsciiDump(Session& s, const std::string& path) {
+FileWriteOutcome writeAsciiDumpStream(std::ostream& out, const Session& s) {
+  const std::string text = asciiDumpText(s);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.flush();
+  return out ? FileWriteOutcome::Written : FileWriteOutcome::WriteFailed;
+}
+
+FileWriteOutcome writeAsciiDump(Session& s, const std::string& path) {
   s.LastPath = path.substr(0, Session::kMaxPathLength);
   s.Working.setName(fileNameOf(path));
   const std::string text = asciiDumpText(s);
-  if (!writeFileAtomically(path, text.data(), text.size())) {
-    s.Texts.Edit1 = kFileWriteErrorText;
-    return false;
-  }
-  return true;
+  return writeFileAtomically(path, text.data(), text.size()) ? FileWriteOutcome::Written
+                                                             : FileWriteOutcome::WriteFailed;
 }
 
 }  // namespace tolvane

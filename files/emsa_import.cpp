@@ -5,21 +5,11 @@
 
 #include "app/session.h"
 #include "files/path_name.h"
-#include "files/spectrum_file.h"
 
 namespace tolvane {
 
-std::string importStatusText(const ImportOutcome& o) {
-  switch (o.kind) {
-    case ImportOutcome::Kind::CannotOpen:
-      return kFileReadErrorText;
-    case ImportOutcome::Kind::TooLarge:
-      return "MSA file too large";
-    case ImportOutcome::Kind::Refused:
-      return "MSA " + describeEmsaRefusal(o.read);
-    case ImportOutcome::Kind::Loaded:
-      break;
-  }
+std::string importAdjustmentText(const ImportOutcome& o) {
+  if (o.kind != ImportOutcome::Kind::Loaded) return {};
   const int points = static_cast<int>(o.read.spectrum.counts.size());
   std::string text;
   if (o.read.spectrum.rounded) text = "Counts rounded";
@@ -30,7 +20,7 @@ std::string importStatusText(const ImportOutcome& o) {
   return text;
 }
 
-int loadEmsaSpectrum(Session& s, const EmsaSpectrum& e, const std::string& name) {
+SpectrumAdoption loadEmsaSpectrum(Session& s, const EmsaSpectrum& e, const std::string& name) {
   const int points = static_cast<int>(e.counts.size());
   const int channels =
       std::min((points + kFileBlockChannels - 1) / kFileBlockChannels * kFileBlockChannels, s.Working.capacity());
@@ -72,8 +62,7 @@ int loadEmsaSpectrum(Session& s, const EmsaSpectrum& e, const std::string& name)
   // The file states its energy unit; the readout names the unit the
   // calibration now holds.
   if (e.calibrated) s.Calibration.UnitText = {'k', 'e', 'V', '\0'};
-  adoptReadSpectrum(s, channels);
-  return channels;
+  return adoptSpectrum(s, channels);
 }
 
 ImportOutcome importEmsa(Session& s, std::string_view bytes, const std::string& name) {
@@ -83,11 +72,12 @@ ImportOutcome importEmsa(Session& s, std::string_view bytes, const std::string& 
     o.kind = ImportOutcome::Kind::Refused;
     return o;
   }
-  o.channels = loadEmsaSpectrum(s, o.read.spectrum, name);
+  o.adoption = loadEmsaSpectrum(s, o.read.spectrum, name);
+  o.channels = o.adoption.channels;
   return o;
 }
 
-ImportOutcome ImportEmsaFile(Session& s, const std::string& path) {
+ImportOutcome importEmsaPath(Session& s, const std::string& path) {
   ImportOutcome o;
   std::ifstream in(path, std::ios::binary);
   std::string bytes;
@@ -104,8 +94,6 @@ ImportOutcome ImportEmsaFile(Session& s, const std::string& path) {
     o = importEmsa(s, bytes, fileNameOf(path));
     if (o.kind == ImportOutcome::Kind::Loaded) s.LastPath = path.substr(0, Session::kMaxPathLength);
   }
-  const std::string status = importStatusText(o);
-  if (!status.empty()) s.Texts.Edit1 = status;
   return o;
 }
 

@@ -2,12 +2,13 @@
 // File > Import: an EMSA/MSA file loaded into the spectrum shown as File >
 // Read loads a spectrum file. Counts that are not whole numbers are
 // rounded, and a spectrum that is not a whole number of 512-count blocks
-// is padded with zero counts to the next block; the status field says
-// which. A refused file leaves every record as it was and names the line.
+// is padded with zero counts to the next block; the outcome says which. A
+// refused file leaves every record as it was and names the line.
 #include <string>
 #include <string_view>
 
 #include "files/emsa_reader.h"
+#include "files/spectrum_file.h"
 
 namespace tolvane {
 
@@ -15,25 +16,26 @@ class Session;
 
 struct ImportOutcome {
   enum class Kind { Loaded, CannotOpen, TooLarge, Refused } kind = Kind::Loaded;
-  EmsaReadOutcome read;  // the reader's verdict (Refused) and spectrum (Loaded)
-  int channels = 0;      // channels shown after padding (Loaded)
+  EmsaReadOutcome read;       // the reader's verdict (Refused) and spectrum (Loaded)
+  int channels = 0;           // channels shown after padding (Loaded)
+  SpectrumAdoption adoption;  // what the load did besides (Loaded)
 };
 
 inline constexpr size_t kEmsaMaxFileBytes = 64 * 1024 * 1024;
 
-// The status text for an import: the padding and rounding of a loaded
-// file ("" when there was neither), or why a file was refused.
-std::string importStatusText(const ImportOutcome& outcome);
+// What a loaded file needed: "Counts rounded", "Padded P -> N ch", both
+// joined by "; ", or "" when it needed neither (or was not loaded).
+std::string importAdjustmentText(const ImportOutcome& outcome);
 
 // Loads a read spectrum into the working record named `name`, as a read
-// of a spectrum file does; returns the channels shown.
-int loadEmsaSpectrum(Session& session, const EmsaSpectrum& spectrum, const std::string& name);
+// of a spectrum file does.
+SpectrumAdoption loadEmsaSpectrum(Session& session, const EmsaSpectrum& spectrum, const std::string& name);
 
 // Reads `bytes` and loads them when the reader accepts them.
 ImportOutcome importEmsa(Session& session, std::string_view bytes, const std::string& name);
 
-// File > Import once the path is chosen; the status field shows
-// importStatusText (or "File Read Error !" when the file cannot be read).
-ImportOutcome ImportEmsaFile(Session& session, const std::string& path);
+// Reads the file at `path` (at most kEmsaMaxFileBytes) and loads it, as
+// File > Import does once the path is chosen.
+ImportOutcome importEmsaPath(Session& session, const std::string& path);
 
 }  // namespace tolvane

@@ -5,7 +5,6 @@
 #include "files/csv_export.h"
 #include "files/path_name.h"
 #include "files/spec_export.h"
-#include "files/spectrum_file.h"
 
 namespace tolvane {
 
@@ -29,13 +28,9 @@ std::string exportText(const Session& s, ExportFormat format, const std::string&
   return {};
 }
 
-ExportOutcome ExportSpectrumFile(Session& s, const std::string& path, ExportFormat format, EmsaDataForm form) {
+ExportOutcome writeExportFile(const Session& s, const std::string& path, ExportFormat format, EmsaDataForm form) {
   const std::string text = exportText(s, format, path, form);
-  if (!writeFileAtomically(path, text.data(), text.size())) {
-    s.Texts.Edit1 = kFileWriteErrorText;
-    return ExportOutcome::WriteFailed;
-  }
-  return ExportOutcome::Written;
+  return writeFileAtomically(path, text.data(), text.size()) ? ExportOutcome::Written : ExportOutcome::WriteFailed;
 }
 
 }  // namespace tolvane

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/emsa_writer.h"
+#include "files/file_write_outcome.h"
 
 namespace tolvane {
 
@@ -20,12 +21,12 @@ std::optional<ExportFormat> exportFormatNamed(const std::string& name);
 std::string exportText(const Session& session, ExportFormat format, const std::string& path,
                        EmsaDataForm form = EmsaDataForm::Y);
 
-enum class ExportOutcome { Written, WriteFailed };
+using ExportOutcome = FileWriteOutcome;
 
-// Writes the spectrum shown to `path`. The spectrum keeps its name: an
-// export is a copy for another program, not the spectrum's own file. A
-// failure puts "File Write Error !" in the status field.
-ExportOutcome ExportSpectrumFile(Session& session, const std::string& path, ExportFormat format,
-                                 EmsaDataForm form = EmsaDataForm::Y);
+// Writes the spectrum shown to `path`, replacing the target in one step.
+// The spectrum keeps its name: an export is a copy for another program,
+// not the spectrum's own file.
+ExportOutcome writeExportFile(const Session& session, const std::string& path, ExportFormat format,
+                              EmsaDataForm form = EmsaDataForm::Y);
 
 }  // namespace tolvane

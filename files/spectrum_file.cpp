@@ -91,30 +91,36 @@ bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& heade
   return writeFileAtomically(path, bytes.data(), bytes.size());
 }
 
-bool WriteSpectrumFile(Session& s, const std::string& path) {
+FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader& header, const int32_t* counts,
+                                     int channels) {
+  const std::vector<uint8_t> bytes = encodeSpectrumFile(header, counts, channels);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  return out ? FileWriteOutcome::Written : FileWriteOutcome::WriteFailed;
+}
+
+FileWriteOutcome writeWorkingSpectrum(Session& s, const std::string& path) {
   s.LastPath = path.substr(0, Session::kMaxPathLength);
   s.Working.setName(fileNameOf(path));
   const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
   fillHeaderForWrite(s, s.Working.Header, n);
-  if (!writeSpectrumImage(path, s.Working.Header, s.Working.Counts.data(), n)) {
-    s.Texts.Edit1 = kFileWriteErrorText;
-    return false;
-  }
-  return true;
+  return writeSpectrumImage(path, s.Working.Header, s.Working.Counts.data(), n) ? FileWriteOutcome::Written
+                                                                                : FileWriteOutcome::WriteFailed;
 }
 
 namespace {
 
-void copyIntoSelectedMemory(Session& s, int channels) {
+// Copies the working spectrum into the memory the radio buttons select, as
+// much of it as the memory holds.
+void copyIntoSelectedMemory(Session& s, SpectrumAdoption& adoption) {
   if (s.SelectedMemory < 1 || s.SelectedMemory > 3) return;
   SpectrumRecord& memory = s.Memories[static_cast<size_t>(s.SelectedMemory - 1)];
-  const int kept = std::min(channels, memory.capacity());
+  const int kept = std::min(adoption.channels, memory.capacity());
   std::copy_n(s.Working.Counts.begin(), kept, memory.Counts.begin());
   memory.Header = s.Working.Header;
   memory.setName(s.Working.Name);
-  if (kept < channels)
-    s.Texts.Edit1 = "Mem" + std::to_string(s.SelectedMemory) + " keeps " + std::to_string(kept) + " of " +
-                    std::to_string(channels) + " ch";
+  adoption.memory = s.SelectedMemory;
+  adoption.memoryKept = kept;
 }
 
 }  // namespace
@@ -141,45 +147,33 @@ SpectrumFileRead readSpectrumPath(const std::string& path) {
   return readSpectrumStream(in);
 }
 
-std::string refusedReadText(int channels) { return "Refused: " + std::to_string(channels) + " ch"; }
-
-bool ReadSpectrumFile(Session& s, const std::string& path) { return takeSpectrumFile(s, path, readSpectrumPath(path)); }
-
-bool takeSpectrumFile(Session& s, const std::string& path, const SpectrumFileRead& read) {
-  if (read.outcome == SpectrumFileRead::Outcome::CannotOpen) {
-    // Keep the spectrum and its name: the plot must not show the old data
-    // under the name of a file that was never read.
-    s.Texts.Edit1 = kFileReadErrorText;
-    return false;
-  }
-  if (read.outcome == SpectrumFileRead::Outcome::Refused) {
-    // The spectrum on screen keeps its counts, header and name; only the
-    // status says what was wrong with the file.
-    s.Texts.Edit1 = refusedReadText(read.channels);
-    DrawLogFrame(s, true);
-    PaintBox1Paint(s);
-  } else {
-    s.LastPath = path.substr(0, Session::kMaxPathLength);
-    s.Working.setName(fileNameOf(path));
-    s.Working.Header = read.header;
-    std::copy(read.counts.begin(), read.counts.end(), s.Working.Counts.begin());
-    adoptReadSpectrum(s, read.channels);
-  }
-  return true;
+SpectrumFileTake takeSpectrumRead(Session& s, const std::string& path, const SpectrumFileRead& read) {
+  SpectrumFileTake take{read.outcome, read.channels, {}};
+  if (!read.ok()) return take;
+  s.LastPath = path.substr(0, Session::kMaxPathLength);
+  s.Working.setName(fileNameOf(path));
+  s.Working.Header = read.header;
+  const size_t kept = std::min(read.counts.size(), s.Working.Counts.size());
+  std::copy_n(read.counts.begin(), kept, s.Working.Counts.begin());
+  take.adoption = adoptSpectrum(s, read.channels);
+  return take;
 }
 
-void adoptReadSpectrum(Session& s, int m) {
+SpectrumFileTake readSpectrumInto(Session& s, const std::string& path) {
+  return takeSpectrumRead(s, path, readSpectrumPath(path));
+}
+
+SpectrumAdoption adoptSpectrum(Session& s, int m) {
+  SpectrumAdoption adoption;
+  adoption.channels = m;
   takeHeaderValues(s, s.Working.Header);
   s.Acquisition.ChannelCount = m;
   s.Display.FirstShown = 0;
   s.Display.LastShown = m - 1;
   s.Display.Cursor = m / 2;
-  s.Texts.Label1 = "0ch";
-  s.Texts.Label2 = std::to_string(m - 1) + "ch";
-  s.Texts.Label3 = std::to_string(m / 2);
-  copyIntoSelectedMemory(s, m);
-  DrawLogFrame(s, true);
-  PaintBox1Paint(s);
+  s.Display.LogScale = true;  // a spectrum read is shown in the log view
+  copyIntoSelectedMemory(s, adoption);
+  return adoption;
 }
 
 }  // namespace tolvane

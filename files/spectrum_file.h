@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "files/file_write_outcome.h"
 #include "files/spectrum_file_header.h"
 
 namespace tolvane {
@@ -17,8 +19,6 @@ class Session;
 
 inline constexpr int kFileBlockChannels = 512;
 inline constexpr int kFileMaxBlocks = 16;
-inline constexpr const char* kFileWriteErrorText = "File Write Error !";
-inline constexpr const char* kFileReadErrorText = "File Read Error !";
 
 // The bytes of a spectrum file.
 std::vector<uint8_t> encodeSpectrumFile(const SpectrumFileHeader& header, const int32_t* counts, int channels);
@@ -37,6 +37,14 @@ void fillHeaderForWrite(const Session& session, SpectrumFileHeader& header, int 
 void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
 // Writes a header and counts to `path`, replacing the file in one step.
 bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels);
+// The same bytes to a stream.
+FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader& header, const int32_t* counts,
+                                     int channels);
+
+// Writes the working spectrum to `path` once the path is chosen: names the
+// spectrum after the file, fills the header image from the run state,
+// calibration and ROI table, then replaces the file in one step.
+FileWriteOutcome writeWorkingSpectrum(Session& session, const std::string& path);
 
 // What reading a spectrum file gave: the spectrum, or why there is none.
 struct SpectrumFileRead {
@@ -56,28 +64,32 @@ SpectrumFileRead readSpectrumStream(std::istream& in);
 SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size);
 SpectrumFileRead readSpectrumPath(const std::string& path);
 
-// The status text of a refused read: "Refused: M ch".
-std::string refusedReadText(int channels);
-
-// Writes the working spectrum to `path` as File > Write does once the path
-// is chosen: fills the header image from the run state, calibration and ROI
-// table, then replaces the file in one step. Returns whether it was written;
-// a failure puts "File Write Error !" in the status field.
-bool WriteSpectrumFile(Session& session, const std::string& path);
-
-// Reads `path` into the working spectrum as File > Read does once the path
-// is chosen. A file that cannot be opened shows "File Read Error !"; a
-// refused file shows "Refused: M ch" (M the channels found in whole
-// blocks). Either way the working spectrum keeps its data and its name.
-// Returns whether the file could be opened.
-bool ReadSpectrumFile(Session& session, const std::string& path);
-// The same for a read already made; `path` names the spectrum.
-bool takeSpectrumFile(Session& session, const std::string& path, const SpectrumFileRead& read);
+// What taking a good spectrum into the working record did besides
+// showing it whole: the memory slot that received a copy (0 for none) and
+// how many of the channels it could keep (a memory holds 4096).
+struct SpectrumAdoption {
+  int channels = 0;
+  int memory = 0;
+  int memoryKept = 0;
+  bool memoryCut() const { return memory != 0 && memoryKept < channels; }
+};
 
 // The steps of a read that found a good spectrum of `channels` channels in
 // the working record (header image, counts and name already in place):
 // takes the header's times, calibration and ROI windows, shows the whole
-// spectrum, copies it into the selected memory, and redraws in the log view.
-void adoptReadSpectrum(Session& session, int channels);
+// spectrum in the log view and copies it into the selected memory.
+SpectrumAdoption adoptSpectrum(Session& session, int channels);
+
+// A read taken into the session. Only a spectrum that was read changes
+// anything: a file that could not be opened or was refused leaves the
+// working spectrum with its data and its name.
+struct SpectrumFileTake {
+  SpectrumFileRead::Outcome outcome = SpectrumFileRead::Outcome::CannotOpen;
+  int channels = 0;  // M: channels found in whole blocks
+  SpectrumAdoption adoption;
+};
+SpectrumFileTake takeSpectrumRead(Session& session, const std::string& path, const SpectrumFileRead& read);
+// Reads `path` and takes it, as File > Read does once the path is chosen.
+SpectrumFileTake readSpectrumInto(Session& session, const std::string& path);
 
 }  // namespace tolvane

@@ -1,6 +1,7 @@
-// Spectrum files from anywhere: the reader either refuses (the channel
-// count shown is the whole blocks found, the spectrum kept) or yields a spectrum of 512 ..
-// 8192 channels in whole blocks; reading then writing keeps the header.
+// Spectrum files from anywhere: the stream reader either refuses (the
+// spectrum in the session kept whole) or yields a spectrum of 512 .. 8192
+// channels in whole blocks; taking it keeps its header, and writing it
+// back gives the bytes that were read.
 #include <sstream>
 #include <string>
 
@@ -12,26 +13,41 @@
 using namespace tolvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  SpectrumFileHeader header;
-  std::vector<int32_t> counts(8192);
-  const int m = decodeSpectrumFile(in, header, counts.data(), 8192);
-  if (m % 512 != 0 || m < 0 || m > 8192) __builtin_trap();
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::istringstream in(bytes);
+  const SpectrumFileRead read = readSpectrumStream(in);
+  const int m = read.channels;
+  if (m % 512 != 0 || m < 0 || m > 8192 || static_cast<int>(read.counts.size()) != m) __builtin_trap();
   if (size >= 1024 && m != static_cast<int>(std::min<size_t>((size - 1024) / 2048, 16)) * 512) __builtin_trap();
+  if (read.outcome == SpectrumFileRead::Outcome::CannotOpen) __builtin_trap();
+  if (read.ok() != (m > 0 && read.header.channelCount() == m)) __builtin_trap();
 
-  // Through the session, as File > Read does (memory selected, so the
-  // copy into a 4096-channel memory is exercised too).
+  if (read.ok()) {
+    // A spectrum read writes back as the bytes it was read from.
+    std::ostringstream out;
+    if (writeSpectrumStream(out, read.header, read.counts.data(), m) != FileWriteOutcome::Written) __builtin_trap();
+    if (out.str() != bytes.substr(0, 1024 + 4 * static_cast<size_t>(m))) __builtin_trap();
+  }
+
+  // Into the session, as File > Read does (memory selected, so the copy
+  // into a 4096-channel memory is exercised too).
   static ManualClock clock;
   static SimFtdi bridge(clock);
   static Session session(bridge, clock);
   session.SelectedMemory = 1 + static_cast<int>(size % 3);
-  const SpectrumFileRead read = readSpectrumBytes(data, size);
-  if (read.channels != m || static_cast<int>(read.counts.size()) != m) __builtin_trap();
-  if (read.ok() && read.header != header) __builtin_trap();
-  session.Texts.Edit1.clear();
-  takeSpectrumFile(session, "fuzz.dat", read);
+  const SpectrumFileHeader before = session.Working.Header;
+  const int32_t channelsBefore = session.Acquisition.ChannelCount;
+  const SpectrumFileTake take = takeSpectrumRead(session, "fuzz.dat", read);
+  if (take.outcome != read.outcome || take.channels != m) __builtin_trap();
   const int32_t channels = session.Acquisition.ChannelCount;
   if (channels < 1 || channels > 8192) __builtin_trap();
-  if (read.ok() && session.Texts.Edit1.empty() && session.Working.Header != header) __builtin_trap();
+  if (read.ok()) {
+    if (session.Working.Header != read.header || channels != m) __builtin_trap();
+    const SpectrumAdoption& a = take.adoption;
+    if (a.channels != m || a.memory != session.SelectedMemory || a.memoryKept != std::min(m, 4096)) __builtin_trap();
+    if (session.Display.FirstShown != 0 || session.Display.LastShown != m - 1) __builtin_trap();
+  } else if (session.Working.Header != before || channels != channelsBefore) {
+    __builtin_trap();
+  }
   return 0;
 }

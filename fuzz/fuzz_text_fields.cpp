@@ -25,10 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static SimFtdi bridge(clock);
   static Session s(bridge, clock);
   const size_t cut = size / 2;
-  s.CalibrationPage = {text.substr(0, cut), text.substr(cut), "1", text, text};
-  EngCalibClick(s);
+  const CalibrationEntry entry = calibrationFromTexts(text.substr(0, cut), text.substr(cut), "1", text);
+  if (entry.outcome == CalibrationEntry::Outcome::Computed) storeCalibration(s.Calibration, entry.line, text);
   if (!std::isfinite(s.Calibration.Gain) || !std::isfinite(s.Calibration.Offset)) __builtin_trap();
-  LowChChange(s, text);
+  if (s.Calibration.UnitText.back() != '\0') __builtin_trap();
 
   const RoiSettings roi{parseInteger(text.substr(0, cut)), parseInteger(text.substr(cut)), text, kBlue};
   switchRoi(s.Rois, static_cast<int>(size % 18) - 1, true, roi);

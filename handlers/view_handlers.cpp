@@ -10,6 +10,7 @@
 #include "display/hard_copy.h"
 #include "display/plot_painter.h"
 #include "display/vfs_ladder.h"
+#include "handlers/analysis_handlers.h"
 #include "handlers/plot_handlers.h"
 #include "handlers/view_labels.h"
 

@@ -9,7 +9,7 @@
 #include "acquisition/save_raw_data.h"
 #include "device/mca_commands.h"
 #include "display/plot_model.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

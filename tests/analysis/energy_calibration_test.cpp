@@ -1,4 +1,4 @@
-#include "analysis/energy_calibration.h"
+#include "handlers/analysis_handlers.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "acquisition/run_control.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
+#include "handlers/analysis_handlers.h"
 #include "device/mca_commands.h"
 #include "test_support.h"
 

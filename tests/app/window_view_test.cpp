@@ -16,7 +16,7 @@
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "display/plot_widget.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -5,6 +5,7 @@
 
 #include "acquisition/run_control.h"
 #include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "handlers/memory_handlers.h"
 #include "handlers/plot_handlers.h"
 #include "handlers/view_handlers.h"

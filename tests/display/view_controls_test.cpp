@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "acquisition/run_control.h"
-#include "analysis/energy_calibration.h"
-#include "files/spectrum_file.h"
+#include "handlers/analysis_handlers.h"
+#include "handlers/file_handlers.h"
 #include "handlers/memory_handlers.h"
 #include "handlers/view_handlers.h"
 #include "test_support.h"

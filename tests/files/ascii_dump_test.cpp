@@ -1,4 +1,4 @@
-#include "files/ascii_dump.h"
+#include "handlers/file_handlers.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "files/ascii_dump.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "test_support.h"
 #include "xfit/standard_table.h"
 

@@ -9,7 +9,7 @@
 #include "files/emsa_reader.h"
 #include "files/emsa_writer.h"
 #include "files/export_file.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

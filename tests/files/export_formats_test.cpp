@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "files/export_file.h"
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -1,5 +1,5 @@
 // The binary spectrum file: layout, round trips, refusals, memories.
-#include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 
 #include <gtest/gtest.h>
 
