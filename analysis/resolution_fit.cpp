@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/spectrum_view.h"
+#include "app/session.h"
 
 namespace tolvane {
 
