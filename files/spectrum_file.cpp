@@ -11,7 +11,6 @@
 #include "files/atomic_file.h"
 #include "files/little_endian.h"
 #include "files/path_name.h"
-#include "handlers/plot_handlers.h"
 
 namespace tolvane {
 
