@@ -107,13 +107,14 @@ void Button10Click(Session& s, const std::function<bool(McaSetupFields&)>& runDi
   AcquisitionState& a = s.Acquisition;
   if (a.DeviceOpen == 1) {
     const std::string refusal = s.Texts.Edit1;
-    SetPresetTime(s, 0, s.Mca.PresetTime);
+    s.Texts.Edit1 = presetFrame(s.Mca.PresetTime);  // shown whether or not it is accepted
+    SetPresetTime(s.Transport, a, s.Mca.PresetTime);
     // A refused field keeps its message: the frame text would hide that
     // the old value was sent instead of the typed one.
     if (!taken) s.Texts.Edit1 = refusal;
     a.PresetTime = s.Mca.PresetTime;
     // 256 channels have no memory-size frame: nothing is sent for them.
-    if (SetMemorySize(s, 0, s.Mca.ChannelCount) == 1) a.ChannelCount = s.Mca.ChannelCount;
+    if (SetMemorySize(s.Transport, s.Mca.ChannelCount) == LinkOutcome::Done) a.ChannelCount = s.Mca.ChannelCount;
   }
   a.ChannelCount = s.Mca.ChannelCount;
   s.AcquisitionTemplate.setChannelCount(static_cast<int16_t>(a.ChannelCount));

@@ -1,22 +1,15 @@
-// One polling step of an MCA acquisition: fetch the spectrum and the status
-// block, take over the analyser's view, end the run at the preset time, and
-// turn the counters into count rate, live time and dead time.
-//
 // Float fields are stored as 32-bit floats between steps; each product or
 // difference is formed in double and rounded when stored, so the printed
 // digits match single-precision arithmetic.
+#include "acquisition/mca_tick.h"
+
 #include <cmath>
 
-#include "acquisition/precision_stop.h"
-#include "acquisition/run_control.h"
 #include "acquisition/view_from_status.h"
-#include "app/session.h"
-#include "device/mca_commands.h"
-#include "handlers/plot_handlers.h"
+#include "app/shared_records.h"
+#include "app/spectrum_record.h"
 
 namespace tolvane {
-
-namespace {
 
 int32_t liveTimeOf(int32_t realTime, int32_t eventCount, float deadTimePerEvent) {
   const double live =
@@ -24,38 +17,34 @@ int32_t liveTimeOf(int32_t realTime, int32_t eventCount, float deadTimePerEvent)
   return static_cast<int32_t>(std::trunc(live));
 }
 
-}  // namespace
-
-void McaTick(Session& s) {
-  AcquisitionState& a = s.Acquisition;
+McaTickResult McaStep(const McaTickRecords& r, const PrecisionCheck& precisionReached) {
+  AcquisitionState& a = r.Acquisition;
+  McaTickResult result;
   a.PrevRealSeconds = a.RealSeconds;
   a.PrevTotal = a.Total;
 
-  s.Timer1.Enabled = false;
   const float previousRate = a.CountRate;
   // Leaves the count total in CountRate when every block arrived.
-  const bool totalRead = ReadSpectrumBlocks(s) == SpectrumRead::Complete;
-  s.Timer1.Enabled = true;
+  result.Spectrum = ReadSpectrum(r.Link, a, r.Working);
+  const bool totalRead = result.Spectrum == SpectrumRead::Complete;
 
-  if (ReadStatus(s, 0) == 1) {
-    TakeViewFromStatus(s, true);
-    const bool presetReached = a.Status.realTimeTicks() / 10 >= s.Mca.PresetTime;
-    if (presetReached || PrecisionReached(s)) {
-      s.Timer1.Enabled = false;
-      ReadSpectrum(s, 0);
-      NoteRunEnd(s, presetReached ? StopReason::Preset : StopReason::Precision);
-      StopAcquisition(s, 0);
-      a.Running = 0;
-      // A stop that failed on the link has already said so; the run is
-      // over either way and the timer stays off.
-      s.Timer1.Enabled = false;
+  result.Status = ReadStatus(r.Link, a);
+  if (result.Status == LinkOutcome::Done) {
+    TakeViewFromStatus(a.Status, r.Display, true);
+    const bool presetReached = a.Status.realTimeTicks() / 10 >= r.Setup.PresetTime;
+    if (presetReached || (precisionReached && precisionReached())) {
+      result.Outcome = presetReached ? McaTickOutcome::PresetReached : McaTickOutcome::PrecisionReached;
+      result.FinalSpectrum = ReadSpectrum(r.Link, a, r.Working);
+      result.Stop = StopAcquisition(r.Link, a);
+      a.Running = 0;  // the run is over whatever the analyser answered
       a.RealTime = a.Status.realTimeTicks() / 10;
-      a.LiveTime = liveTimeOf(a.RealTime, a.Status.eventCount(), s.Mca.DeadTimePerEvent);
+      a.LiveTime = liveTimeOf(a.RealTime, a.Status.eventCount(), r.Setup.DeadTimePerEvent);
       // A precision stop keeps the real time it reached.
-      if (presetReached) a.RealTime = s.Mca.PresetTime;
-      PaintBox1Paint(s);
-      return;
+      if (presetReached) a.RealTime = r.Setup.PresetTime;
+      return result;
     }
+  } else {
+    result.Outcome = McaTickOutcome::StatusMissed;
   }
 
   const DeviceStatus& status = a.Status;  // the previous block if this read failed
@@ -75,10 +64,10 @@ void McaTick(Session& s) {
     a.CountRate = previousRate;
   }
   a.RealTime = status.realTimeTicks() / 10;
-  a.LiveTime = liveTimeOf(a.RealTime, status.eventCount(), s.Mca.DeadTimePerEvent);
-  a.DeadTimePerMille =
-      static_cast<int32_t>(std::trunc(static_cast<double>(a.CountRate) * static_cast<double>(s.Mca.DeadTimePerEvent)));
-  PaintBox1Paint(s);
+  a.LiveTime = liveTimeOf(a.RealTime, status.eventCount(), r.Setup.DeadTimePerEvent);
+  a.DeadTimePerMille = static_cast<int32_t>(
+      std::trunc(static_cast<double>(a.CountRate) * static_cast<double>(r.Setup.DeadTimePerEvent)));
+  return result;
 }
 
 }  // namespace tolvane

@@ -1,11 +1,12 @@
 #include "acquisition/sca_modes.h"
 
+#include "app/session.h"
 #include "device/mca_commands.h"
 
 namespace tolvane {
 
-void SCAGATEClick(Session& s) { SetOutputMode(s, 0, 'G'); }
-void SCAFASTClick(Session& s) { SetOutputMode(s, 0, 'S'); }
-void MCAClick(Session& s) { SetOutputMode(s, 0, 'M'); }
+void SCAGATEClick(Session& s) { SetOutputMode(s.Transport, 'G'); }
+void SCAFASTClick(Session& s) { SetOutputMode(s.Transport, 'S'); }
+void MCAClick(Session& s) { SetOutputMode(s.Transport, 'M'); }
 
 }  // namespace tolvane

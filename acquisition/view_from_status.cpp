@@ -1,22 +1,18 @@
 #include "acquisition/view_from_status.h"
 
-#include "app/session.h"
+#include "app/shared_records.h"
 
 namespace tolvane {
 
-void TakeViewFromStatus(Session& s, bool takeCursor) {
-  const DeviceStatus& status = s.Acquisition.Status;
-  s.Texts.Label1 = std::to_string(status.viewFirst()) + "ch";
-  s.Display.FirstShown = status.viewFirst();
-  s.Texts.Label2 = std::to_string(status.viewLast()) + "ch";
-  s.Display.LastShown = status.viewLast();
-  s.Texts.Label3 = std::to_string(status.viewCursor());
-  if (takeCursor) s.Display.Cursor = status.viewCursor();
+void TakeViewFromStatus(const DeviceStatus& status, DisplayState& display, bool takeCursor) {
+  display.FirstShown = status.viewFirst();
+  display.LastShown = status.viewLast();
+  if (takeCursor) display.Cursor = status.viewCursor();
   if (status.fullScaleCode() == 0) {
-    s.Display.LogScale = true;
+    display.LogScale = true;
   } else {
-    s.Display.LogScale = false;
-    s.Display.FullScaleIndex = status.fullScaleCode();
+    display.LogScale = false;
+    display.FullScaleIndex = status.fullScaleCode();
   }
 }
 

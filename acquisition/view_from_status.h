@@ -1,8 +1,9 @@
 #pragma once
 namespace tolvane {
-class Session;
-// Takes the analyser's view range into the display and the range labels,
-// and its full-scale code into the scale setting. The cursor is taken too
-// when `takeCursor` is set (the MCA tick); the mapping tick only shows it.
-void TakeViewFromStatus(Session& session, bool takeCursor);
+class DeviceStatus;
+struct DisplayState;
+// Takes the analyser's view range and its full-scale code into the display
+// settings. The cursor is taken too when `takeCursor` is set (the MCA
+// tick); the mapping tick only shows it.
+void TakeViewFromStatus(const DeviceStatus& status, DisplayState& display, bool takeCursor);
 }  // namespace tolvane

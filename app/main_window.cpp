@@ -21,7 +21,8 @@
 #include <algorithm>
 
 #include "acquisition/mca_setup_dialog.h"
-#include "acquisition/run_control.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "acquisition/sca_modes.h"
 #include "acquisition/scan_setup_dialog.h"
 #include "analysis/resolution_fit.h"
@@ -29,7 +30,6 @@
 #include "app/caption_fit_gui.h"
 #include "app/status_text.h"
 #include "app/xfit_batch_dialog.h"
-#include "device/mca_open_click.h"
 #include "display/plot_widget.h"
 #include "display/view_window.h"
 #include "files/print_gui.h"

@@ -9,13 +9,12 @@
 
 #include <memory>
 
-#include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/d2xx_backend.h"
 #include "device/libftdi_backend.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
+#include "handlers/mca_handlers.h"
 #include "tests/hardware/emulated_usb_bus.h"
 
 namespace tolvane::hw {
@@ -29,7 +28,7 @@ void runTicks(benchmark::State& state, FtdiApi& api, Clock& clock, FtdiChip& chi
     return;
   }
   session.Mca.PresetTime = 2'000'000'000;  // never reached while measuring
-  SetPresetTime(session, 0, session.Mca.PresetTime);
+  SetPresetTime(session.Transport, session.Acquisition, session.Mca.PresetTime);
   McaStartClick(session);
   for (auto _ : state) {
     chip.advanceAnalyserMillis(100);
@@ -55,8 +54,8 @@ BENCHMARK(BM_TickThroughLibftdi)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 void BM_TickThroughD2xx(benchmark::State& state) {
   void* standIn = ::dlopen("libftd2xx.so", RTLD_NOW | RTLD_LOCAL);
-  auto plug = standIn ? reinterpret_cast<FtdiChip* (*)(const char*, uint64_t)>(::dlsym(standIn, "standin_plug"))
-                      : nullptr;
+  auto plug =
+      standIn ? reinterpret_cast<FtdiChip* (*)(const char*, uint64_t)>(::dlsym(standIn, "standin_plug")) : nullptr;
   auto clear = standIn ? reinterpret_cast<void (*)()>(::dlsym(standIn, "standin_clear")) : nullptr;
   std::string error;
   auto api = plug ? loadD2xxBackend(error) : nullptr;

@@ -3,12 +3,11 @@
 // arithmetic. The paint is not attached.
 #include <benchmark/benchmark.h>
 
-#include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
+#include "handlers/mca_handlers.h"
 
 namespace tolvane {
 namespace {
@@ -22,7 +21,7 @@ void runTicks(benchmark::State& state, double inputRate) {
   Session session(bridge, clock);
   McaOpenClick(session);
   session.Mca.PresetTime = 2'000'000'000;  // never reached while measuring
-  SetPresetTime(session, 0, session.Mca.PresetTime);
+  SetPresetTime(session.Transport, session.Acquisition, session.Mca.PresetTime);
   McaStartClick(session);
   for (auto _ : state) {
     clock.advanceMillis(100);

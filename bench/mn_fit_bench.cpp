@@ -1,13 +1,12 @@
 // The Mn K-alpha fit on a 4096-channel simulated Fe-55 spectrum.
 #include <benchmark/benchmark.h>
 
-#include "acquisition/run_control.h"
 #include "analysis/mn_fit.h"
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
+#include "handlers/mca_handlers.h"
 
 namespace tolvane {
 namespace {
@@ -20,7 +19,7 @@ void BM_MnKAlphaFit4096(benchmark::State& state) {
   McaOpenClick(session);
   McaStartClick(session);
   clock.advanceMillis(60'000);
-  ReadSpectrum(session, 0);
+  ReadSpectrum(session.Transport, session.Acquisition, session.Working);
   const SpectrumView y = workingSpectrum(session);
   for (auto _ : state) {
     const MnFitResult r = fitMnKAlpha(y, 590, 0, 4095, 5899.0f, 5888.0f);

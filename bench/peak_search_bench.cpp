@@ -2,12 +2,11 @@
 // spectrum (one minute), and the identification at one energy.
 #include <benchmark/benchmark.h>
 
-#include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
+#include "handlers/mca_handlers.h"
 #include "lines/element_proposal.h"
 #include "lines/spectrum_lines.h"
 
@@ -20,7 +19,7 @@ struct Fe55 {
     McaOpenClick(session);
     McaStartClick(session);
     clock.advanceMillis(60'000);
-    ReadSpectrum(session, 0);
+    ReadSpectrum(session.Transport, session.Acquisition, session.Working);
   }
   ManualClock clock;
   SimFtdi bridge{clock};

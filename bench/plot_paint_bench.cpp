@@ -5,14 +5,13 @@
 #include <QColor>
 #include <random>
 
-#include "acquisition/run_control.h"
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
 #include "device/sim/sim_ftdi.h"
-#include "display/plot_renderer.h"
 #include "handlers/plot_handlers.h"
+#include "display/plot_renderer.h"
+#include "handlers/mca_handlers.h"
 
 namespace tolvane {
 namespace {
@@ -75,7 +74,7 @@ void BM_McaTickWithPaint4096(benchmark::State& state) {
   InitialiseState(session);
   McaOpenClick(session);
   session.Mca.PresetTime = 2'000'000'000;
-  SetPresetTime(session, 0, session.Mca.PresetTime);
+  SetPresetTime(session.Transport, session.Acquisition, session.Mca.PresetTime);
   McaStartClick(session);
   for (auto _ : state) {
     clock.advanceMillis(100);

@@ -1,40 +1,54 @@
 #include "cli/acquire_run.h"
 
-#include "acquisition/run_control.h"
+#include "acquisition/precision_stop.h"
 #include "device/device_link.h"
+#include "device/mca_commands.h"
 
 namespace tolvane::cli {
 
-int64_t runAllowanceMicros(const Session& s) {
+int64_t runAllowanceMicros(const Session&) {
   // The link's time-out for the last exchange, and two ticks for the
   // analyser's own clock to reach the preset.
-  return int64_t{kLinkTimeoutMillis} * 1000 + 2 * int64_t{s.Timer1.IntervalMs} * 1000;
+  return int64_t{kLinkTimeoutMillis} * 1000 + 2 * int64_t{kPollIntervalMillis} * 1000;
+}
+
+McaTickResult runOneTick(Session& s) {
+  const McaTickResult tick =
+      McaStep({s.Transport, s.Acquisition, s.Working, s.Display, s.Mca}, [&s] { return PrecisionReached(s); });
+  if (tick.runEnded())
+    NoteRunEnd(s, tick.Outcome == McaTickOutcome::PresetReached ? StopReason::Preset : StopReason::Precision);
+  return tick;
 }
 
 RunEnd runToPreset(Session& s, const Clock& clock, const RunHooks& hooks) {
   const int64_t deadline = clock.nowMicros() + int64_t{s.Mca.PresetTime} * 100000 + runAllowanceMicros(s);
-  while (s.Timer1.Enabled) {
+  if (s.Acquisition.Running != 1) return RunEnd::LinkFailed;  // the start was not acknowledged
+  for (;;) {
     if (hooks.interrupted()) {
       // One more tick reads the counts and the times that go with them;
       // then the analyser stops.
-      Timer1Timer(s);
-      McaStopClick(s);
+      runOneTick(s);
+      StopAcquisition(s.Transport, s.Acquisition);
       return RunEnd::Interrupted;
     }
     if (clock.nowMicros() > deadline) {
-      McaStopClick(s);
-      s.Timer1.Enabled = false;
+      StopAcquisition(s.Transport, s.Acquisition);
       s.Acquisition.Running = 0;
       return RunEnd::TimedOut;
     }
     hooks.waitOneTick();
-    Timer1Timer(s);
+    const McaTickResult tick = runOneTick(s);
     hooks.progress(s);
+    switch (tick.Outcome) {
+      case McaTickOutcome::PresetReached:
+        return RunEnd::PresetReached;
+      case McaTickOutcome::PrecisionReached:
+        return RunEnd::PrecisionReached;
+      case McaTickOutcome::Counting:
+      case McaTickOutcome::StatusMissed:
+        break;
+    }
   }
-  // The timer stops at the preset or at the precision target; stopped
-  // before either, the link failed.
-  if (s.Precision.StoppedBy == StopReason::Precision) return RunEnd::PrecisionReached;
-  return s.Acquisition.Status.realTimeTicks() / 10 >= s.Mca.PresetTime ? RunEnd::PresetReached : RunEnd::LinkFailed;
 }
 
 }  // namespace tolvane::cli

@@ -1,9 +1,10 @@
 #pragma once
-// The acquire command's run: Timer1's ticks until the preset ends it,
+// The acquire command's run: the MCA steps until the preset ends it,
 // bounded in time so that an analyser that stops answering cannot hold the
 // command forever, and ended early by an interrupt.
 #include <functional>
 
+#include "acquisition/mca_tick.h"
 #include "app/session.h"
 #include "device/clock.h"
 
@@ -22,6 +23,10 @@ struct RunHooks {
   std::function<bool()> interrupted = [] { return false; };
   std::function<void(const Session&)> progress = [](const Session&) {};
 };
+
+// One MCA step on `session` with the precision check, recording what ended
+// the run when it ended.
+McaTickResult runOneTick(Session& session);
 
 // Runs the started acquisition on `session` (whose clock is `clock`) until
 // it ends. On an interrupt or a time-out the analyser is told to stop; the

@@ -1,11 +1,11 @@
-// tolvane-cli acquire: the MCA page's Start, Timer1's ticks until the preset
-// ends the run, then File > Write, all through the same core operations.
+// tolvane-cli acquire: the MCA page's Start, the polling steps until the
+// preset ends the run, then File > Write, all through the same core operations.
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 
-#include "acquisition/run_control.h"
+#include "acquisition/mca_start.h"
 #include "app/session.h"
 #include "cli/acquire_run.h"
 #include "cli/cli_common.h"
@@ -59,14 +59,16 @@ int runAcquire(const QStringList& arguments) {
   const auto tenths = static_cast<int32_t>(std::trunc(*seconds * 10.0 + 0.001));
   session.Mca.PresetTime = tenths;
   session.Acquisition.PresetTime = tenths;
-  if (SetPresetTime(session, 0, tenths) != 1) return fail(code::kDevice, "the analyser refused the preset time");
+  if (SetPresetTime(session.Transport, session.Acquisition, tenths) != LinkOutcome::Done)
+    return fail(code::kDevice, "the analyser refused the preset time");
 
   if (const std::string usage = applyPrecisionOptions(parser, session); !usage.empty()) return usageError(usage);
 
   const bool json = parser.isSet("json");
   catchInterrupts();
-  McaStartClick(session);
-  if (session.Acquisition.Running != 1) return fail(code::kDevice, "the analyser did not start");
+  PrepareMcaRun(session);
+  if (StartMcaRun(session) != LinkOutcome::Done || session.Acquisition.Running != 1)
+    return fail(code::kDevice, "the analyser did not start");
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   RunHooks hooks;
   hooks.waitOneTick = [&] { analyser.waitOneTick(); };

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/mca_open_click.h"
+#include "device/device_link.h"
 
 namespace tolvane::cli {
 
@@ -125,7 +125,7 @@ LiveAnalyser::LiveAnalyser(const QCommandLineParser& parser) : fast_(parser.isSe
   api_ = openBackend(parser, clock);
   if (!api_) return;
   auto session = std::make_unique<Session>(*api_, clock);
-  McaOpenClick(*session);
+  OpenAnalyser(*api_, session->Link, session->Acquisition, 0);
   if (session->Acquisition.DeviceOpen != 1) {
     fail(code::kDevice,
          "no analyser could be opened via " + api_->backendName() + " (none attached, or it did not answer)");
@@ -138,8 +138,8 @@ const Clock& LiveAnalyser::clock() const {
   return fast_ ? static_cast<const Clock&>(manual_) : static_cast<const Clock&>(steady_);
 }
 
-void LiveAnalyser::waitOneTick() {
-  const int64_t interval = int64_t{session_->Timer1.IntervalMs} * 1000;
+void LiveAnalyser::waitOneTick(int intervalMs) {
+  const int64_t interval = int64_t{intervalMs} * 1000;
   if (fast_)
     manual_.advanceMicros(interval);
   else

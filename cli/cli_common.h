@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "acquisition/mca_tick.h"
 #include "app/session.h"
 #include "cli/cli_error.h"
 #include "device/backend_factory.h"
@@ -60,7 +61,7 @@ class LiveAnalyser {
   int exitCode() const { return exitCode_; }
   const Clock& clock() const;
   // Waits one tick of the session's timer.
-  void waitOneTick();
+  void waitOneTick(int intervalMs = kPollIntervalMillis);
 
  private:
   bool fast_ = false;

@@ -50,7 +50,7 @@ std::string applyPrecisionOptions(const QCommandLineParser& parser, Session& s) 
                                defined ? std::string(entry.ElementLabel.data()) : std::string(),
                                defined ? entry.Colour : kBlue};
     if (switchRoi(s.Rois, i, true, settings) == RoiSwitch::Shown && roiGoesToAnalyser(i))
-      SetRoiWindow(s, 0, i, entry.LowChannel, entry.HighChannel);
+      SetRoiWindow(s.Transport, i, entry.LowChannel, entry.HighChannel);
   }
   if (!parser.isSet("precision")) return {};
   double v[2];

@@ -1,17 +1,18 @@
 // tolvane-cli scan: a mapping scan through the ZORV page's operations:
 // SetUp, Start, the mapping ticks, Abort after N counted passes.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "acquisition/mapping_scan.h"
+#include "acquisition/mapping_tick.h"
 #include "acquisition/pass_files.h"
-#include "acquisition/run_control.h"
+#include "acquisition/pass_keeping.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
 #include "cli/interrupt.h"
 #include "device/clock.h"
-#include "device/mca_open_click.h"
 #include "files/output_path.h"
+#include "handlers/mapping_handlers.h"
 
 namespace tolvane::cli {
 
@@ -69,11 +70,14 @@ int runScan(const QStringList& arguments) {
   if (plan.firstNumber > 1) note("earlier passes are kept; this scan saves from " + firstPass);
   // Enough ticks for the passes with room to spare; a silent analyser ends
   // the loop instead of hanging it.
-  const int64_t tickLimit = (int64_t{*passes} + 2) * (tenths * 100 / session.Timer1.IntervalMs + 2) + 100;
+  const int interval = std::max(1, session.Scan.RefreshInterval);
+  const int64_t tickLimit = (int64_t{*passes} + 2) * (tenths * 100 / interval + 2) + 100;
   for (int64_t tick = 0; session.Acquisition.ScanCount < *passes && tick < tickLimit; ++tick) {
     if (interruptSignal() != 0) break;
-    analyser.waitOneTick();
-    Timer1Timer(session);
+    analyser.waitOneTick(interval);
+    const MappingTickResult step =
+        MappingStep(session.Transport, session.Acquisition, session.Working, session.Display, session.Scan);
+    if (step.passCounted()) KeepPass(session, step.Outcome);  // lost and unsaved passes are counted
   }
   ZorvStopClick(session);
   const int counted = session.Acquisition.ScanCount;

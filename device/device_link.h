@@ -20,9 +20,20 @@ struct DeviceLink {
 inline constexpr uint8_t kLatencyMillis = 6;
 inline constexpr uint32_t kLinkTimeoutMillis = 3000;
 
+enum class OpenOutcome {
+  Opened,         // listed, opened, reset and configured
+  ListFailed,     // the listing call failed: DeviceCount unchanged
+  NotListed,      // fewer analysers listed than the index asks for
+  OpenFailed,     // the open by serial number failed
+  ResetFailed,    // opened (the handle stays in the table) but not reset
+  LatencyFailed,  // opened and reset, but the latency could not be set
+};
+
 // Lists the analysers into `link` and opens the one at `index`. The listed
 // count goes to DeviceCount (unchanged when the listing itself fails), and
 // success sets DeviceOpen.
+OpenOutcome OpenAnalyser(FtdiApi& api, DeviceLink& link, AcquisitionState& state, int index);
+// OpenAnalyser, true when it Opened.
 bool OpenDevice(FtdiApi& api, DeviceLink& link, AcquisitionState& state, int index);
 
 }  // namespace tolvane

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/session.h"
+#include "app/shared_records.h"
+#include "app/spectrum_record.h"
 
 namespace tolvane {
 
@@ -18,15 +19,29 @@ std::string frameText(const char* format, Args... args) {
   return std::string(buffer, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof buffer) - 1)));
 }
 
-void clearCounts(Session& s, int from, int count) {
-  const int end = std::min(from + count, s.Working.capacity());
+void clearCounts(SpectrumRecord& working, int from, int count) {
+  const int end = std::min(from + count, working.capacity());
   if (from < 0 || from >= end) return;
-  std::fill(s.Working.Counts.begin() + from, s.Working.Counts.begin() + end, 0);
+  std::fill(working.Counts.begin() + from, working.Counts.begin() + end, 0);
+}
+
+LinkOutcome failureOf(const McaTransport& link) {
+  return link.lastWaitTimedOut() ? LinkOutcome::TimedOut : LinkOutcome::LinkFailed;
 }
 
 }  // namespace
 
-CommandResult SendCommand(Session& session, const std::string& frame) { return session.Transport.sendCommand(frame); }
+LinkOutcome SendCommand(McaTransport& link, std::string_view frame) {
+  switch (link.sendCommand(frame)) {
+    case CommandResult::Accepted:
+      return LinkOutcome::Done;
+    case CommandResult::Refused:
+      return LinkOutcome::Refused;
+    case CommandResult::LinkFailed:
+      break;
+  }
+  return failureOf(link);
+}
 
 std::string presetFrame(int32_t tenths) { return frameText("$P%d;", tenths); }
 
@@ -46,73 +61,55 @@ std::string cursorFrame(int32_t channel) { return frameText("$@C%04d;", channel)
 
 std::string roiWindowFrame(int roi, int32_t low, int32_t high) { return frameText("$@R%d,%04d,%04d;", roi, low, high); }
 
-int StartAcquisition(Session& s, int /*device*/) {
-  s.Acquisition.Mode = 1;
-  if (SendCommand(s, "$G;") != CommandResult::Accepted) {
-    s.Acquisition.Running = 0;
-    return 0;
+LinkOutcome StartAcquisition(McaTransport& link, AcquisitionState& a) {
+  a.Mode = 1;
+  const LinkOutcome outcome = SendCommand(link, "$G;");
+  a.Running = outcome == LinkOutcome::Done ? 1 : 0;
+  return outcome;
+}
+
+LinkOutcome StartScan(McaTransport& link, AcquisitionState& a) {
+  a.Mode = 0;
+  const LinkOutcome outcome = SendCommand(link, "$X;");
+  if (outcome != LinkOutcome::Done) {
+    a.Running = 0;
+    return outcome;
   }
-  s.Timer1.Enabled = true;
-  s.Acquisition.Running = 1;
-  return 1;
+  a.ScanCount = 0;
+  a.Running = 1;
+  return outcome;
 }
 
-int StartScan(Session& s, int /*device*/) {
-  s.Acquisition.Mode = 0;
-  if (SendCommand(s, "$X;") != CommandResult::Accepted) {
-    s.Acquisition.Running = 0;
-    return 0;
-  }
-  s.Timer1.IntervalMs = s.Scan.RefreshInterval;
-  s.Timer1.Enabled = true;
-  s.Acquisition.ScanCount = 0;
-  s.Acquisition.Running = 1;
-  return 1;
+LinkOutcome StopAcquisition(McaTransport& link, AcquisitionState& a) {
+  const LinkOutcome outcome = SendCommand(link, "$S;");
+  // A refusal means the analyser goes on counting; every other outcome ends
+  // the run as far as the program can tell.
+  if (outcome != LinkOutcome::Refused) a.Running = 0;
+  return outcome;
 }
 
-int StopAcquisition(Session& s, int /*device*/) {
-  switch (SendCommand(s, "$S;")) {
-    case CommandResult::Accepted:
-      s.Timer1.Enabled = false;
-      s.Acquisition.Running = 0;
-      return 1;
-    case CommandResult::Refused:
-      return 0;  // the analyser said no: the run goes on
-    case CommandResult::LinkFailed:
-      // The analyser cannot be reached: stop polling it so the user is
-      // not left with a run that can never be stopped.
-      s.Timer1.Enabled = false;
-      s.Acquisition.Running = 0;
-      s.Texts.Edit1 = kStopLinkFailedText;
-      return 0;
-  }
-  return 0;
+LinkOutcome ClearSpectrum(McaTransport& link, const AcquisitionState& a, SpectrumRecord& working) {
+  const LinkOutcome outcome = SendCommand(link, "$C;");
+  if (outcome == LinkOutcome::Done) clearCounts(working, 0, a.ChannelCount);
+  return outcome;
 }
 
-int ClearSpectrum(Session& s, int /*device*/) {
-  if (SendCommand(s, "$C;") != CommandResult::Accepted) return 0;
-  clearCounts(s, 0, s.Acquisition.ChannelCount);
-  return 1;
+LinkOutcome ClearScan(McaTransport& link, AcquisitionState& a, SpectrumRecord& working) {
+  a.ScanCount = 0;
+  clearCounts(working, 4096, a.ChannelCount);
+  const LinkOutcome outcome = SendCommand(link, "$CX;");
+  if (outcome == LinkOutcome::Done) clearCounts(working, 0, a.ChannelCount);
+  return outcome;
 }
 
-int ClearScan(Session& s, int /*device*/) {
-  s.Acquisition.ScanCount = 0;
-  clearCounts(s, 4096, s.Acquisition.ChannelCount);
-  if (SendCommand(s, "$CX;") != CommandResult::Accepted) return 0;
-  clearCounts(s, 0, s.Acquisition.ChannelCount);
-  return 1;
-}
-
-int ReadSpectrum(Session& s, int /*device*/) { return ReadSpectrumBlocks(s) == SpectrumRead::Failed ? 0 : 1; }
-
-SpectrumRead ReadSpectrumBlocks(Session& s) {
-  const int channels = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
+SpectrumRead ReadSpectrum(McaTransport& link, AcquisitionState& a, SpectrumRecord& working) {
+  const int channels = std::clamp(a.ChannelCount, 0, working.capacity());
   const int blockChannels = McaTransport::kBlockChannels;
   const int blocks = channels / blockChannels;
   bool missed = false;
   for (int k = 1; k <= blocks; ++k) {
-    int32_t* dest = s.Working.Counts.data() + static_cast<ptrdiff_t>(k - 1) * blockChannels;
-    const BlockResult result = s.Transport.readBlock(k, dest);
+    int32_t* dest = working.Counts.data() + static_cast<ptrdiff_t>(k - 1) * blockChannels;
+    const BlockResult result = link.readBlock(k, dest);
     if (result == BlockResult::PollFailed) {
       missed = true;  // this block keeps its old counts
       continue;
@@ -123,45 +120,45 @@ SpectrumRead ReadSpectrumBlocks(Session& s) {
   int32_t maximum = 0;
   uint32_t total = 0;
   for (int c = 0; c < channels; ++c) {
-    const int32_t v = s.Working.Counts[static_cast<size_t>(c)];
+    const int32_t v = working.Counts[static_cast<size_t>(c)];
     if (v > maximum) maximum = v;
     total += static_cast<uint32_t>(v);  // wraps modulo 2^32
   }
-  s.Acquisition.MaxCount = maximum;
-  s.Acquisition.CountRate = static_cast<float>(total);
+  a.MaxCount = maximum;
+  a.CountRate = static_cast<float>(total);
   return missed ? SpectrumRead::BlocksMissed : SpectrumRead::Complete;
 }
 
-int ReadStatus(Session& s, int /*device*/) { return s.Transport.readStatus(s.Acquisition.Status) ? 1 : 0; }
-
-int SetPresetTime(Session& s, int /*device*/, int32_t tenths) {
-  const std::string frame = presetFrame(tenths);
-  s.Texts.Edit1 = frame;
-  if (SendCommand(s, frame) != CommandResult::Accepted) return 0;
-  s.Acquisition.AnalyserPresetTime = tenths;
-  return 1;
+LinkOutcome ReadStatus(McaTransport& link, AcquisitionState& a) {
+  return link.readStatus(a.Status) ? LinkOutcome::Done : failureOf(link);
 }
 
-int SetMemorySize(Session& s, int /*device*/, int32_t channels) {
+LinkOutcome SetPresetTime(McaTransport& link, AcquisitionState& a, int32_t tenths) {
+  const LinkOutcome outcome = SendCommand(link, presetFrame(tenths));
+  if (outcome == LinkOutcome::Done) a.AnalyserPresetTime = tenths;
+  return outcome;
+}
+
+LinkOutcome SetMemorySize(McaTransport& link, int32_t channels) {
   const std::string frame = memorySizeFrame(channels);
-  if (frame.empty()) return 0;  // the protocol has no frame for this size
-  return SendCommand(s, frame) == CommandResult::Accepted ? 1 : 0;
+  if (frame.empty()) return LinkOutcome::NoFrame;
+  return SendCommand(link, frame);
 }
 
-int SetCursor(Session& s, int /*device*/, int32_t channel) {
-  if (channel < 0 || channel > 9999) return 0;
-  return SendCommand(s, cursorFrame(channel)) == CommandResult::Accepted ? 1 : 0;
+LinkOutcome SetCursor(McaTransport& link, int32_t channel) {
+  if (channel < 0 || channel > 9999) return LinkOutcome::NoFrame;
+  return SendCommand(link, cursorFrame(channel));
 }
 
-int SetRoiWindow(Session& s, int /*device*/, int roi, int32_t low, int32_t high) {
-  if (roi < 1 || roi > 4 || low < 0 || low > 9999 || high < 0 || high > 9999) return 0;
-  return SendCommand(s, roiWindowFrame(roi, low, high)) == CommandResult::Accepted ? 1 : 0;
+LinkOutcome SetRoiWindow(McaTransport& link, int roi, int32_t low, int32_t high) {
+  if (roi < 1 || roi > 4 || low < 0 || low > 9999 || high < 0 || high > 9999) return LinkOutcome::NoFrame;
+  return SendCommand(link, roiWindowFrame(roi, low, high));
 }
 
-int SetOutputMode(Session& s, int /*device*/, char mode) {
-  if (mode != 'G' && mode != 'S' && mode != 'M') return 0;
-  const std::string frame = std::string("$D") + mode + ";";
-  return SendCommand(s, frame) == CommandResult::Accepted ? 1 : 0;
+LinkOutcome SetOutputMode(McaTransport& link, char mode) {
+  if (mode != 'G' && mode != 'S' && mode != 'M') return LinkOutcome::NoFrame;
+  const char frame[] = {'$', 'D', mode, ';'};
+  return SendCommand(link, std::string_view(frame, sizeof frame));
 }
 
 }  // namespace tolvane

@@ -1,47 +1,68 @@
 #pragma once
-// The analyser commands and what each changes in the shared state. Every
-// operation returns 1 on success and 0 on failure and addresses analyser 0.
+// The analyser commands and what each changes in the records it is given.
+// Every command goes to analyser 0 through the transport and returns its
+// outcome: done, refused by the analyser, a link failure or a time-out.
+// None of them knows about the window: the callers turn outcomes into texts
+// and timer state.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "device/mca_transport.h"
 
 namespace tolvane {
 
-class Session;
+struct AcquisitionState;
+struct SpectrumRecord;
+
+enum class LinkOutcome {
+  Done,        // accepted (or, for a read, received whole)
+  Refused,     // the analyser answered with something other than "!"
+  LinkFailed,  // a write, queue poll or read failed
+  TimedOut,    // no whole reply within the link time-out
+  NoFrame,     // the value has no frame in the protocol: nothing was sent
+};
 
 // Runs one acknowledged command. Shared by the view controls, which build
 // their own frames.
-CommandResult SendCommand(Session& session, const std::string& frame);
+LinkOutcome SendCommand(McaTransport& link, std::string_view frame);
 
-int StartAcquisition(Session& session, int device);  // "$G;"
-int StartScan(Session& session, int device);         // "$X;"
-int StopAcquisition(Session& session, int device);   // "$S;"
-int ClearSpectrum(Session& session, int device);     // "$C;"
-int ClearScan(Session& session, int device);         // "$CX;"
-int ReadSpectrum(Session& session, int device);      // "$R1;" .. "$Rn;"
+// "$G;": Mode 1 before sending; Running 1 when accepted, else 0.
+LinkOutcome StartAcquisition(McaTransport& link, AcquisitionState& acquisition);
+// "$X;": Mode 0 before sending; ScanCount 0 and Running 1 when accepted,
+// else Running 0.
+LinkOutcome StartScan(McaTransport& link, AcquisitionState& acquisition);
+// "$S;": Running 0 when accepted. A stop that cannot reach the analyser
+// (link failure or time-out) also ends the run here, so the caller can stop
+// polling an analyser that will never answer; a refusal leaves it running.
+LinkOutcome StopAcquisition(McaTransport& link, AcquisitionState& acquisition);
+// "$C;": working counts 0 .. ChannelCount-1 cleared when accepted.
+LinkOutcome ClearSpectrum(McaTransport& link, const AcquisitionState& acquisition, SpectrumRecord& working);
+// "$CX;": ScanCount 0 and the second bank cleared before sending; the
+// working counts cleared when accepted.
+LinkOutcome ClearScan(McaTransport& link, AcquisitionState& acquisition, SpectrumRecord& working);
 
 enum class SpectrumRead {
   Complete,      // every block arrived
   BlocksMissed,  // a queue poll failed: those blocks kept their old counts
-  Failed,        // the link timed out; the blocks after it were not read
+  Failed,        // the link failed or timed out; the blocks after it were not read
 };
-// ReadSpectrum with its outcome (ReadSpectrum returns 0 only for Failed).
-SpectrumRead ReadSpectrumBlocks(Session& session);
-int ReadStatus(Session& session, int device);                                        // "$R0;"
-int SetPresetTime(Session& session, int device, int32_t tenths);                     // "$P<n>;"
-int SetMemorySize(Session& session, int device, int32_t channels);                   // "$M<n>;"
-int SetCursor(Session& session, int device, int32_t channel);                        // "$@Cnnnn;"
-int SetRoiWindow(Session& session, int device, int roi, int32_t low, int32_t high);  // "$@Rn,llll,hhhh;"
-int SetOutputMode(Session& session, int device, char mode);                          // "$DG;" "$DS;" "$DM;"
+// "$R1;" .. "$Rn;" into the working counts. Unless it Failed, MaxCount is
+// set and the count total is left in CountRate.
+SpectrumRead ReadSpectrum(McaTransport& link, AcquisitionState& acquisition, SpectrumRecord& working);
+// "$R0;" into acquisition.Status; the status is untouched unless Done.
+LinkOutcome ReadStatus(McaTransport& link, AcquisitionState& acquisition);
+// "$P<n>;": AnalyserPresetTime recorded when accepted.
+LinkOutcome SetPresetTime(McaTransport& link, AcquisitionState& acquisition, int32_t tenths);
+LinkOutcome SetMemorySize(McaTransport& link, int32_t channels);                   // "$M<n>;"
+LinkOutcome SetCursor(McaTransport& link, int32_t channel);                        // "$@Cnnnn;"
+LinkOutcome SetRoiWindow(McaTransport& link, int roi, int32_t low, int32_t high);  // "$@Rn,llll,hhhh;"
+LinkOutcome SetOutputMode(McaTransport& link, char mode);                          // "$DG;" "$DS;" "$DM;"
 
 // Frame texts, exposed for the handlers that show them and for tests.
 std::string presetFrame(int32_t tenths);
 std::string memorySizeFrame(int32_t channels);  // empty for a size with no frame
 std::string cursorFrame(int32_t channel);
 std::string roiWindowFrame(int roi, int32_t low, int32_t high);
-
-// Shown in the status field when a stop cannot reach the analyser.
-inline constexpr const char* kStopLinkFailedText = "Link error: polling stopped";
 
 }  // namespace tolvane

@@ -22,6 +22,7 @@ void McaTransport::discardWaiting() {
 }
 
 bool McaTransport::writeFrame(std::string_view frame) {
+  timedOut_ = false;
   if (unclean_) discardWaiting();
   unclean_ = true;  // until a reply has been taken whole
   uint32_t written = 0;
@@ -30,11 +31,15 @@ bool McaTransport::writeFrame(std::string_view frame) {
 
 McaTransport::Wait McaTransport::waitFor(uint32_t bytes, uint32_t& waiting) {
   const int64_t deadline = clock_.nowMicros() + kReplyTimeoutMicros;
+  timedOut_ = false;
   for (;;) {
     waiting = 0;
     if (api_.getQueueStatus(handle(), waiting) != FtOk) return Wait::PollFailed;
     if (waiting >= bytes) return Wait::Ready;
-    if (clock_.nowMicros() >= deadline) return Wait::TimedOut;
+    if (clock_.nowMicros() >= deadline) {
+      timedOut_ = true;
+      return Wait::TimedOut;
+    }
     clock_.sleepMicros(kPollIntervalMicros);
   }
 }

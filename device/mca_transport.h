@@ -36,6 +36,9 @@ class McaTransport {
   bool readStatus(DeviceStatus& status);
   // "$R<block>;" into the 128 counts at `dest`, stored as they came.
   BlockResult readBlock(int block, int32_t* dest);
+  // Whether the last exchange that failed ran out of time (rather than
+  // meeting an error from the bridge).
+  bool lastWaitTimedOut() const { return timedOut_; }
 
  private:
   enum class Wait { Ready, PollFailed, ReadFailed, TimedOut };
@@ -52,7 +55,8 @@ class McaTransport {
   FtdiApi& api_;
   DeviceLink& link_;
   Clock& clock_;
-  bool unclean_ = true;  // the last exchange may have left bytes behind
+  bool unclean_ = true;    // the last exchange may have left bytes behind
+  bool timedOut_ = false;  // the last wait ended at the time-out
 };
 
 }  // namespace tolvane

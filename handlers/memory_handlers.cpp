@@ -6,6 +6,8 @@
 #include "display/memory_slots.h"
 #include "handlers/plot_handlers.h"
 
+#include "handlers/mca_handlers.h"
+
 namespace tolvane {
 
 void MemSpecClick(Session& s, int memory) {
@@ -15,9 +17,10 @@ void MemSpecClick(Session& s, int memory) {
 void McaMemClick(Session& s) {
   showMcaSlot(s);
   if (s.Acquisition.DeviceOpen == 1) {
-    ReadSpectrum(s, 0);
-    if (ReadStatus(s, 0) == 1) {
-      TakeViewFromStatus(s, true);
+    ReadSpectrum(s.Transport, s.Acquisition, s.Working);
+    if (ReadStatus(s.Transport, s.Acquisition) == LinkOutcome::Done) {
+      TakeViewFromStatus(s.Acquisition.Status, s.Display, true);
+      ShowAnalyserView(s.Texts, s.Acquisition.Status);
       takeRunEndTimes(s);
     }
   }

@@ -53,7 +53,7 @@ void ROIOnCheckClick(Session& s) {
       return;
     case RoiSwitch::Shown: {
       const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
-      if (roiGoesToAnalyser(i)) SetRoiWindow(s, 0, i, roi.LowChannel, roi.HighChannel);
+      if (roiGoesToAnalyser(i)) SetRoiWindow(s.Transport, i, roi.LowChannel, roi.HighChannel);
       break;
     }
     case RoiSwitch::Hidden:

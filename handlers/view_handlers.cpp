@@ -18,7 +18,7 @@ namespace tolvane {
 
 namespace {
 
-bool accepted(Session& s, const std::string& frame) { return SendCommand(s, frame) == CommandResult::Accepted; }
+bool accepted(Session& s, const std::string& frame) { return SendCommand(s.Transport, frame) == LinkOutcome::Done; }
 
 void drawScaleFrame(Session& s) {
   if (s.Display.LogScale)
@@ -39,7 +39,7 @@ void showNewWindow(Session& s) {
 // Expand and Compress in analyser mode: the analyser took the command, so
 // its view is read back and the axis drawn from it.
 void showAnalyserWindow(Session& s) {
-  const bool read = ReadStatus(s, 0) == 1;
+  const bool read = ReadStatus(s.Transport, s.Acquisition) == LinkOutcome::Done;
   DrawChannelAxis(s, read ? &s.Acquisition.Status : nullptr);
 }
 
@@ -52,7 +52,7 @@ std::string fixed2(double value) {
 // The cursor has moved: tell the analyser (when one was listed), show the
 // channel, and its energy when a calibration is set.
 void cursorMoved(Session& s) {
-  if (s.Acquisition.DeviceCount != 0) SetCursor(s, 0, s.Display.Cursor);
+  if (s.Acquisition.DeviceCount != 0) SetCursor(s.Transport, s.Display.Cursor);
   s.Texts.Label3 = std::to_string(s.Display.Cursor);
   ShowCursorEnergy(s);
 }
@@ -130,7 +130,7 @@ void CompresClick(Session& s) {
 
 void ScrollBar1Scroll(Session& s, ScrollCode code, int32_t& position) {
   if (analyserMode(s)) {
-    SendCommand(s, scrollFrame(code));
+    SendCommand(s.Transport, scrollFrame(code));
     return;
   }
   scrollLocalView(s, code, position);

@@ -5,8 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "acquisition/run_control.h"
-#include "device/mca_open_click.h"
+#include "handlers/mca_handlers.h"
 
 namespace tolvane::testing {
 

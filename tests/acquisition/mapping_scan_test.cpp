@@ -5,11 +5,13 @@
 
 #include <filesystem>
 
-#include "acquisition/run_control.h"
 #include "acquisition/save_raw_data.h"
 #include "device/mca_commands.h"
 #include "display/plot_model.h"
 #include "handlers/file_handlers.h"
+#include "files/spectrum_file.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -88,7 +90,7 @@ TEST(MappingScan, TheScanDwellsForItsOwnPresetAfterAnMcaSetUp) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  ASSERT_EQ(SetPresetTime(s, 0, 300), 1);  // as MCA SetUp with 30 s leaves it
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 300), LinkOutcome::Done);  // as MCA SetUp with 30 s leaves it
   s.Scan.MemorySize = 1024;
   rig.analyser().clearFrameLog();
   ZorvStartClick(s);

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
 #include "acquisition/sca_modes.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

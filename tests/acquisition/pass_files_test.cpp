@@ -10,8 +10,9 @@
 #include <fstream>
 
 #include "acquisition/mapping_scan.h"
-#include "acquisition/run_control.h"
 #include "files/spectrum_file.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {

@@ -9,8 +9,8 @@
 #include <random>
 
 #include "acquisition/mca_setup.h"
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -110,7 +110,7 @@ testing::SimRig precisionRig(uint64_t seed, float targetPct, int32_t presetTenth
   Session& s = *rig.session;
   s.Mca.PresetTime = presetTenths;
   s.Acquisition.PresetTime = presetTenths;
-  SetPresetTime(s, 0, presetTenths);
+  SetPresetTime(s.Transport, s.Acquisition, presetTenths);
   s.Rois.Entries[1].LowChannel = kRoiLow;
   s.Rois.Entries[1].HighChannel = kRoiHigh;
   s.Precision.Enabled = true;

@@ -1,10 +1,10 @@
 // Start, Stop, Clear and the MCA tick against the simulated analyser on a
 // manual clock.
-#include "acquisition/run_control.h"
-
 #include <gtest/gtest.h>
 
 #include "device/mca_commands.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -211,8 +211,8 @@ TEST(RunControl, TheTickTakesTheAnalysersViewAndScale) {
   rig.open();
   Session& s = *rig.session;
   McaStartClick(s);
-  ASSERT_EQ(SendCommand(s, "$E;"), CommandResult::Accepted);
-  ASSERT_EQ(SendCommand(s, "$V5;"), CommandResult::Accepted);
+  ASSERT_EQ(SendCommand(s.Transport, "$E;"), LinkOutcome::Done);
+  ASSERT_EQ(SendCommand(s.Transport, "$V5;"), LinkOutcome::Done);
   rig.tick();
   EXPECT_EQ(s.Display.FirstShown, 1024);
   EXPECT_EQ(s.Display.LastShown, 3071);
@@ -221,7 +221,7 @@ TEST(RunControl, TheTickTakesTheAnalysersViewAndScale) {
   EXPECT_EQ(s.Texts.Label3, "2048");
   EXPECT_FALSE(s.Display.LogScale);
   EXPECT_EQ(s.Display.FullScaleIndex, 5);
-  ASSERT_EQ(SendCommand(s, "$O;"), CommandResult::Accepted);  // code 0 means log
+  ASSERT_EQ(SendCommand(s.Transport, "$O;"), LinkOutcome::Done);  // code 0 means log
   rig.tick();
   EXPECT_TRUE(s.Display.LogScale);
   EXPECT_EQ(s.Display.FullScaleIndex, 5);
@@ -251,9 +251,9 @@ TEST(RunControl, AMappingTickCountsEachReportedPassOnce) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  ASSERT_EQ(SetPresetTime(s, 0, 5), 1);  // 0.5 s per pass
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 5), LinkOutcome::Done);  // 0.5 s per pass
   s.Scan.PresetTime = 5;
-  ASSERT_EQ(StartScan(s, 0), 1);
+  ASSERT_EQ(StartScan(s.Transport, s.Acquisition), LinkOutcome::Done);
   for (int i = 0; i < 20; ++i) rig.tick();  // 2.0 s
   EXPECT_EQ(s.Acquisition.ScanCount, 4);
   EXPECT_EQ(s.Texts.Edit4, "4");

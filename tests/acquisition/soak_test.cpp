@@ -10,8 +10,9 @@
 #include <fstream>
 
 #include "acquisition/mapping_scan.h"
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -43,7 +44,8 @@ TEST(Soak, AcquisitionTicksKeepMemoryFlatAndCountersConsistent) {
   rig.open();
   Session& s = *rig.session;
   s.Mca.PresetTime = 2'000'000'000;
-  ASSERT_EQ(SetPresetTime(s, 0, s.Mca.PresetTime), 1);  // the analyser's own preset too
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, s.Mca.PresetTime),
+            LinkOutcome::Done);  // the analyser's own preset too
   McaStartClick(s);
   const long warmUp = std::min(ticks / 10, 2000L);
   long before = 0;

@@ -4,11 +4,11 @@
 
 #include <cmath>
 
-#include "acquisition/run_control.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
 #include "handlers/analysis_handlers.h"
 #include "device/mca_commands.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -134,7 +134,7 @@ TEST(MnFit, OnASimulatedFe55SpectrumTheWidthIsNearTheDetectorResolution) {
   Session& s = *rig.session;
   McaStartClick(s);
   rig.clock.advanceMillis(120'000);
-  ASSERT_EQ(ReadSpectrum(s, 0), 1);
+  ASSERT_NE(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
   s.Display.Cursor = 590;
   MnKaFitClick(s);
   ASSERT_EQ(s.MnFit.OverlayShown, 1);

@@ -8,8 +8,9 @@
 #include <functional>
 
 #include "acquisition/mapping_scan.h"
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -26,10 +27,24 @@ bool refused(SimFaultKind f) {
   return f == SimFaultKind::Refuse || f == SimFaultKind::Garbage || f == SimFaultKind::StrayThenLateReply;
 }
 int okCode(SimFaultKind f) { return accepted(f) ? 1 : 0; }
-// A command's three outcomes.
-CommandResult commandResult(SimFaultKind f) {
-  return accepted(f) ? CommandResult::Accepted : refused(f) ? CommandResult::Refused : CommandResult::LinkFailed;
+int code(LinkOutcome outcome) { return static_cast<int>(outcome); }
+int code(SpectrumRead outcome) { return static_cast<int>(outcome); }
+// An acknowledged command's outcome: an unplugged analyser is a link
+// failure, a reply that never comes whole within the time-out a time-out.
+int commandCode(SimFaultKind f) {
+  return code(accepted(f)                     ? LinkOutcome::Done
+              : refused(f)                    ? LinkOutcome::Refused
+              : f == SimFaultKind::Disconnect ? LinkOutcome::LinkFailed
+                                              : LinkOutcome::TimedOut);
 }
+// A read has no acknowledgement: a refusal or stray byte is a reply too
+// short for the block, which then times out.
+int statusCode(SimFaultKind f) {
+  return code(accepted(f)                     ? LinkOutcome::Done
+              : f == SimFaultKind::Disconnect ? LinkOutcome::LinkFailed
+                                              : LinkOutcome::TimedOut);
+}
+int spectrumCode(SimFaultKind f) { return code(accepted(f) ? SpectrumRead::Complete : SpectrumRead::Failed); }
 
 struct Transaction {
   const char* name;
@@ -65,19 +80,52 @@ std::vector<Transaction> transactions() {
   };
   const auto noCode = [](SimFaultKind) { return 0; };
   return {
-      {"$G; start", "$G;", opened, [](Session& s) { return StartAcquisition(s, 0); }, okCode,
+      {"$G; start", "$G;", opened, [](Session& s) { return code(StartAcquisition(s.Transport, s.Acquisition)); },
+       commandCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         return s.Acquisition.Running == okCode(f) && s.Acquisition.Mode == 1 && r.analyser().running() == executed(f);
+       }},
+      {"Start button", "$G;", opened,
+       [](Session& s) {
+         McaStartClick(s);
+         return 0;
+       },
+       noCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const Session& s = *r.session;
          return s.Acquisition.Running == okCode(f) && s.Timer1.Enabled == accepted(f) && s.Acquisition.Mode == 1 &&
                 r.analyser().running() == executed(f);
        }},
-      {"$X; scan", "$X;", opened, [](Session& s) { return StartScan(s, 0); }, okCode,
+      {"$X; scan", "$X;", opened, [](Session& s) { return code(StartScan(s.Transport, s.Acquisition)); }, commandCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         return s.Acquisition.Running == okCode(f) && s.Acquisition.Mode == 0 && r.analyser().scanning() == executed(f);
+       }},
+      {"ZORV Start", "$X;", opened,
+       [](Session& s) {
+         ZorvStartClick(s);
+         return 0;
+       },
+       noCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const Session& s = *r.session;
          return s.Acquisition.Running == okCode(f) && s.Timer1.Enabled == accepted(f) && s.Acquisition.Mode == 0 &&
                 r.analyser().scanning() == executed(f);
        }},
-      {"$S; stop", "$S;", running, [](Session& s) { return StopAcquisition(s, 0); }, okCode,
+      {"$S; stop", "$S;", running, [](Session& s) { return code(StopAcquisition(s.Transport, s.Acquisition)); },
+       commandCode,
+       [](testing::SimRig& r, SimFaultKind f) {
+         const Session& s = *r.session;
+         // A refusal leaves the run going; anything else ends it.
+         return (s.Acquisition.Running == 0) == !refused(f) && r.analyser().running() == !executed(f);
+       }},
+      {"Stop button", "$S;", running,
+       [](Session& s) {
+         McaStopClick(s);
+         return 0;
+       },
+       noCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const Session& s = *r.session;
          // A refusal leaves the run going; a link failure stops polling and says so.
@@ -86,42 +134,46 @@ std::vector<Transaction> transactions() {
          return (s.Acquisition.Running == 0) == stopped && s.Timer1.Enabled == !stopped &&
                 said == (stopped && !accepted(f)) && r.analyser().running() == !executed(f);
        }},
-      {"$C; clear", "$C;", withCounts, [](Session& s) { return ClearSpectrum(s, 0); }, okCode,
+      {"$C; clear", "$C;", withCounts,
+       [](Session& s) { return code(ClearSpectrum(s.Transport, s.Acquisition, s.Working)); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) { return r.session->Working.Counts[5] == (accepted(f) ? 0 : 7); }},
-      {"$CX; clear scan", "$CX;", withCounts, [](Session& s) { return ClearScan(s, 0); }, okCode,
+      {"$CX; clear scan", "$CX;", withCounts,
+       [](Session& s) { return code(ClearScan(s.Transport, s.Acquisition, s.Working)); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const Session& s = *r.session;
          return s.Acquisition.ScanCount == 0 && s.Working.Counts[4096 + 5] == 0 &&
                 s.Working.Counts[5] == (accepted(f) ? 0 : 7);
        }},
-      {"$P preset", "$P", opened, [](Session& s) { return SetPresetTime(s, 0, 50); }, okCode,
+      {"$P preset", "$P", opened, [](Session& s) { return code(SetPresetTime(s.Transport, s.Acquisition, 50)); },
+       commandCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const Session& s = *r.session;
-         return s.Texts.Edit1 == "$P50;" && s.Acquisition.AnalyserPresetTime == (accepted(f) ? 50 : 0) &&
+         return s.Acquisition.AnalyserPresetTime == (accepted(f) ? 50 : 0) &&
                 r.analyser().presetTenths() == (executed(f) ? 50 : 10000);
        }},
-      {"$M size", "$M", opened, [](Session& s) { return SetMemorySize(s, 0, 1024); }, okCode,
+      {"$M size", "$M", opened, [](Session& s) { return code(SetMemorySize(s.Transport, 1024)); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) { return r.analyser().channels() == (executed(f) ? 1024 : 4096); }},
-      {"$@C cursor", "$@C", opened, [](Session& s) { return SetCursor(s, 0, 100); }, okCode,
+      {"$@C cursor", "$@C", opened, [](Session& s) { return code(SetCursor(s.Transport, 100)); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) { return r.analyser().view().Cursor == (executed(f) ? 100 : 2048); }},
-      {"$@R window", "$@R", opened, [](Session& s) { return SetRoiWindow(s, 0, 1, 10, 20); }, okCode,
+      {"$@R window", "$@R", opened, [](Session& s) { return code(SetRoiWindow(s.Transport, 1, 10, 20)); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const ViewWindow w = r.analyser().roiWindow(1);
          return (w.First == 10 && w.Last == 20) == executed(f);
        }},
-      {"$D mode", "$D", opened, [](Session& s) { return SetOutputMode(s, 0, 'G'); }, okCode,
+      {"$D mode", "$D", opened, [](Session& s) { return code(SetOutputMode(s.Transport, 'G')); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) { return r.analyser().outputMode() == (executed(f) ? 'G' : 'M'); }},
-      {"view $E;", "$E;", running, [](Session& s) { return static_cast<int>(SendCommand(s, "$E;")); },
-       [](SimFaultKind f) { return static_cast<int>(commandResult(f)); },
+      {"view $E;", "$E;", running, [](Session& s) { return code(SendCommand(s.Transport, "$E;")); }, commandCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const ViewWindow v = r.analyser().view();
          return v.Last - v.First + 1 == (executed(f) ? 2048 : 4096);
        }},
-      {"$R0; status", "$R0;", opened, [](Session& s) { return ReadStatus(s, 0); }, okCode,
+      {"$R0; status", "$R0;", opened, [](Session& s) { return code(ReadStatus(s.Transport, s.Acquisition)); },
+       statusCode,
        [](testing::SimRig& r, SimFaultKind f) {
          return r.session->Acquisition.Status.viewLast() == (accepted(f) ? 4095 : 0);
        }},
-      {"$Rn; spectrum", "$R", withCounts, [](Session& s) { return ReadSpectrum(s, 0); }, okCode,
+      {"$Rn; spectrum", "$R", withCounts,
+       [](Session& s) { return code(ReadSpectrum(s.Transport, s.Acquisition, s.Working)); }, spectrumCode,
        [](testing::SimRig& r, SimFaultKind f) {
          const Session& s = *r.session;
          // A failed first block stops the read: nothing is taken.
@@ -184,9 +236,10 @@ TEST(FaultMatrix, EveryExchangeSurvivesEveryFault) {
       bool recovers = true;
       if (fault != SimFaultKind::Disconnect) {
         rig.clock.advanceMillis(5000);  // late replies have arrived and are stale
-        recovers = SendCommand(s, "$DM;") == CommandResult::Accepted && ReadStatus(s, 0) == 1;
+        recovers = SendCommand(s.Transport, "$DM;") == LinkOutcome::Done &&
+                   ReadStatus(s.Transport, s.Acquisition) == LinkOutcome::Done;
       } else {
-        recovers = SendCommand(s, "$DM;") == CommandResult::LinkFailed;  // and it says so
+        recovers = SendCommand(s.Transport, "$DM;") == LinkOutcome::LinkFailed;  // and it says so
       }
       const bool ok = bounded && codeRight && state && recovers;
       ++cells;

@@ -3,8 +3,8 @@
 // exchange works.
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -19,15 +19,15 @@ struct Stopwatch {
   int64_t start;
 };
 
-TEST(LinkFaults, NoReplyEndsAfterTheLinkTimeOutAsALinkFailure) {
+TEST(LinkFaults, NoReplyEndsAfterTheLinkTimeOutAsATimeOut) {
   testing::SimRig rig;
   rig.open();
   rig.analyser().addFault({SimFaultKind::NoReply, "$C;", 0, 1});
   Stopwatch watch(rig.clock);
-  EXPECT_EQ(SendCommand(*rig.session, "$C;"), CommandResult::LinkFailed);
+  EXPECT_EQ(SendCommand((*rig.session).Transport, "$C;"), LinkOutcome::TimedOut);
   EXPECT_GE(watch.elapsed(), kTimeout);
   EXPECT_LT(watch.elapsed(), kTimeout + 10'000);
-  EXPECT_EQ(SendCommand(*rig.session, "$C;"), CommandResult::Accepted);
+  EXPECT_EQ(SendCommand((*rig.session).Transport, "$C;"), LinkOutcome::Done);
 }
 
 TEST(LinkFaults, ExtraBytesAreDiscardedSoTheNextExchangeStartsClean) {
@@ -35,15 +35,16 @@ TEST(LinkFaults, ExtraBytesAreDiscardedSoTheNextExchangeStartsClean) {
   rig.open();
   Session& s = *rig.session;
   rig.analyser().addFault({SimFaultKind::ExtraBytes, "", 0, 3});
-  EXPECT_EQ(SendCommand(s, "$DM;"), CommandResult::Accepted);
-  EXPECT_EQ(ReadStatus(s, 0), 1);
+  EXPECT_EQ(SendCommand(s.Transport, "$DM;"), LinkOutcome::Done);
+  EXPECT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
   EXPECT_EQ(s.Acquisition.Status.viewLast(), 4095);
   rig.analyser().loadCounts(std::vector<uint32_t>(4096, 3));
-  EXPECT_EQ(ReadSpectrum(s, 0), 1);  // block 1 with extra bytes, the rest clean
+  EXPECT_NE(ReadSpectrum(s.Transport, s.Acquisition, s.Working),
+            SpectrumRead::Failed);  // block 1 with extra bytes, the rest clean
   EXPECT_EQ(s.Working.Counts[127], 3);
   EXPECT_EQ(s.Working.Counts[128], 3);
   EXPECT_EQ(s.Working.Counts[4095], 3);
-  EXPECT_EQ(SendCommand(s, "$DM;"), CommandResult::Accepted);
+  EXPECT_EQ(SendCommand(s.Transport, "$DM;"), LinkOutcome::Done);
 }
 
 TEST(LinkFaults, GarbageAndRefusalAreRefusalsAndStartLeavesTheRunStopped) {
@@ -62,15 +63,15 @@ TEST(LinkFaults, AShortStatusTimesOutAndKeepsThePreviousBlock) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  ASSERT_EQ(SetCursor(s, 0, 77), 1);
-  ASSERT_EQ(ReadStatus(s, 0), 1);
+  ASSERT_EQ(SetCursor(s.Transport, 77), LinkOutcome::Done);
+  ASSERT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
   rig.analyser().addFault({SimFaultKind::ShortReply, "$R0;", 0, 1});
-  ASSERT_EQ(SetCursor(s, 0, 88), 1);
+  ASSERT_EQ(SetCursor(s.Transport, 88), LinkOutcome::Done);
   Stopwatch watch(rig.clock);
-  EXPECT_EQ(ReadStatus(s, 0), 0);
+  EXPECT_NE(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
   EXPECT_LE(watch.elapsed(), kTimeout + 10'000);
   EXPECT_EQ(s.Acquisition.Status.viewCursor(), 77);
-  EXPECT_EQ(ReadStatus(s, 0), 1);  // the half block was discarded
+  EXPECT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);  // the half block was discarded
   EXPECT_EQ(s.Acquisition.Status.viewCursor(), 88);
 }
 
@@ -78,13 +79,13 @@ TEST(LinkFaults, ASlowReplyWithinTheTimeOutArrivesAndOneBeyondItFails) {
   testing::SimRig rig;
   rig.open();
   rig.analyser().addFault({SimFaultKind::SlowReply, "$DG;", 0, 1, 2'000'000});
-  EXPECT_EQ(SendCommand(*rig.session, "$DG;"), CommandResult::Accepted);
+  EXPECT_EQ(SendCommand((*rig.session).Transport, "$DG;"), LinkOutcome::Done);
   rig.analyser().addFault({SimFaultKind::SlowReply, "$DS;", 0, 1, 4'000'000});
-  EXPECT_EQ(SendCommand(*rig.session, "$DS;"), CommandResult::LinkFailed);
+  EXPECT_EQ(SendCommand((*rig.session).Transport, "$DS;"), LinkOutcome::TimedOut);
   // The late acknowledgement is stale by the next exchange and discarded.
   rig.clock.advanceMillis(2000);
   rig.analyser().addFault({SimFaultKind::Refuse, "$DM;", 0, 1});
-  EXPECT_EQ(SendCommand(*rig.session, "$DM;"), CommandResult::Refused);
+  EXPECT_EQ(SendCommand((*rig.session).Transport, "$DM;"), LinkOutcome::Refused);
 }
 
 TEST(LinkFaults, ASilentSpectrumCostsOneTimeOutAndKeepsTheBlocksReceived) {
@@ -94,7 +95,7 @@ TEST(LinkFaults, ASilentSpectrumCostsOneTimeOutAndKeepsTheBlocksReceived) {
   rig.analyser().loadCounts(std::vector<uint32_t>(4096, 9));
   rig.analyser().addFault({SimFaultKind::NoReply, "$R", 4});
   Stopwatch watch(rig.clock);
-  EXPECT_EQ(ReadSpectrum(s, 0), 0);
+  EXPECT_EQ(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
   EXPECT_LT(watch.elapsed(), 2 * kTimeout);
   EXPECT_EQ(s.Working.Counts[4 * 128 - 1], 9);    // blocks 1-4 arrived
   EXPECT_EQ(s.Working.Counts[4 * 128], 4 * 128);  // block 5 on keeps the ramp
@@ -107,12 +108,12 @@ TEST(LinkFaults, DisconnectMidSpectrumFailsAtOnce) {
   rig.analyser().loadCounts(std::vector<uint32_t>(4096, 2));
   rig.analyser().addFault({SimFaultKind::Disconnect, "$R", 10});
   Stopwatch watch(rig.clock);
-  EXPECT_EQ(ReadSpectrum(s, 0), 0);
+  EXPECT_EQ(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
   EXPECT_LE(watch.elapsed(), kTimeout);
   EXPECT_EQ(s.Working.Counts[10 * 128 - 1], 2);
   EXPECT_EQ(s.Working.Counts[10 * 128], 10 * 128);
-  EXPECT_EQ(ReadStatus(s, 0), 0);
-  EXPECT_EQ(SendCommand(s, "$C;"), CommandResult::LinkFailed);
+  EXPECT_NE(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
+  EXPECT_EQ(SendCommand(s.Transport, "$C;"), LinkOutcome::LinkFailed);
 }
 
 TEST(LinkFaults, AStopThatCannotReachTheAnalyserStillStopsPolling) {

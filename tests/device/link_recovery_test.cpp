@@ -13,7 +13,7 @@ namespace {
 // front would shift every field.
 void expectCleanStatus(Session& s) {
   s.Acquisition.Status = DeviceStatus{};
-  ASSERT_EQ(ReadStatus(s, 0), 1);
+  ASSERT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
   EXPECT_EQ(s.Acquisition.Status.viewFirst(), 0);
   EXPECT_EQ(s.Acquisition.Status.viewLast(), 4095);
   EXPECT_EQ(s.Acquisition.Status.viewCursor(), 2048);
@@ -29,13 +29,13 @@ TEST(LinkRecovery, ExtraBytesLeftAfterTheReadAreDrainedBeforeTheNextExchange) {
   SimFault fault{SimFaultKind::ExtraBytes, "$R1;", 0, 1};
   fault.extraBytes = 6000;
   rig.analyser().addFault(fault);
-  EXPECT_EQ(ReadSpectrumBlocks(s), SpectrumRead::Complete);
+  EXPECT_EQ(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Complete);
   EXPECT_EQ(s.Working.Counts[0], 3);
   EXPECT_EQ(s.Working.Counts[128], 3);  // block 2 is its own reply
   EXPECT_EQ(s.Working.Counts[4095], 3);
   rig.analyser().addFault(fault);
-  ASSERT_EQ(ReadSpectrum(s, 0), 1);
-  EXPECT_EQ(SendCommand(s, "$DM;"), CommandResult::Accepted);
+  ASSERT_NE(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
+  EXPECT_EQ(SendCommand(s.Transport, "$DM;"), LinkOutcome::Done);
   SimFault afterStatus{SimFaultKind::ExtraBytes, "$R0;", 0, 1};
   afterStatus.extraBytes = 5000;
   rig.analyser().addFault(afterStatus);
@@ -50,10 +50,10 @@ TEST(LinkRecovery, AStrayByteBeforeALateAcknowledgementIsAnsweredAsARefusalAndTh
   SimFault fault{SimFaultKind::StrayThenLateReply, "$DG;", 0, 1};
   fault.delayMicros = 200'000;
   rig.analyser().addFault(fault);
-  EXPECT_EQ(SendCommand(s, "$DG;"), CommandResult::Refused);
+  EXPECT_EQ(SendCommand(s.Transport, "$DG;"), LinkOutcome::Refused);
   rig.clock.advanceMillis(300);  // the real acknowledgement is now waiting
   expectCleanStatus(s);
-  EXPECT_EQ(SendCommand(s, "$DM;"), CommandResult::Accepted);
+  EXPECT_EQ(SendCommand(s.Transport, "$DM;"), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().outputMode(), 'M');
 }
 
@@ -66,14 +66,14 @@ TEST(LinkRecovery, AFailedQueuePollSkipsOnlyItsBlock) {
   rig.bridge.faults().failPollAfterFrame = "$R3;";
   rig.bridge.faults().failPollTimes = 1;
   rig.analyser().clearFrameLog();
-  EXPECT_EQ(ReadSpectrumBlocks(s), SpectrumRead::BlocksMissed);
+  EXPECT_EQ(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::BlocksMissed);
   EXPECT_EQ(s.Working.Counts[255], 3);
   for (const int c : {256, 300, 383}) EXPECT_EQ(s.Working.Counts[static_cast<size_t>(c)], -7) << c;
   EXPECT_EQ(s.Working.Counts[384], 3);  // block 4 is its own reply, not block 3's
   EXPECT_EQ(s.Working.Counts[4095], 3);
   EXPECT_EQ(rig.frames().size(), 32u);  // every block was asked for once
   expectCleanStatus(s);
-  EXPECT_EQ(ReadSpectrumBlocks(s), SpectrumRead::Complete);
+  EXPECT_EQ(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Complete);
   EXPECT_EQ(s.Working.Counts[300], 3);
 }
 

@@ -2,8 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -21,14 +22,16 @@ TEST(McaProtocol, SpectrumReadSendsOneDecimalBlockFramePerBlock) {
   testing::SimRig rig;
   rig.open();
   rig.analyser().clearFrameLog();
-  ASSERT_EQ(ReadSpectrum(*rig.session, 0), 1);
+  ASSERT_NE(ReadSpectrum((*rig.session).Transport, (*rig.session).Acquisition, (*rig.session).Working),
+            SpectrumRead::Failed);
   EXPECT_EQ(rig.frames(), blockFrames(32));
 
   // At 2048 channels: sixteen frames and no more.
   rig.session->Acquisition.ChannelCount = 2048;
-  ASSERT_EQ(SetMemorySize(*rig.session, 0, 2048), 1);
+  ASSERT_EQ(SetMemorySize((*rig.session).Transport, 2048), LinkOutcome::Done);
   rig.analyser().clearFrameLog();
-  ASSERT_EQ(ReadSpectrum(*rig.session, 0), 1);
+  ASSERT_NE(ReadSpectrum((*rig.session).Transport, (*rig.session).Acquisition, (*rig.session).Working),
+            SpectrumRead::Failed);
   EXPECT_EQ(rig.frames(), blockFrames(16));
 }
 
@@ -52,25 +55,25 @@ TEST(McaProtocol, CommandsReachTheAnalyserAndChangeItsState) {
   Session& s = *rig.session;
   rig.analyser().clearFrameLog();
 
-  EXPECT_EQ(SetPresetTime(s, 0, 10), 1);
-  EXPECT_EQ(s.Texts.Edit1, "$P10;");  // the frame is shown before it is sent
+  EXPECT_EQ(SetPresetTime(s.Transport, s.Acquisition, 10), LinkOutcome::Done);
+  EXPECT_EQ(s.Acquisition.AnalyserPresetTime, 10);
   EXPECT_EQ(rig.analyser().presetTenths(), 10);
-  EXPECT_EQ(SetCursor(s, 0, 7), 1);
+  EXPECT_EQ(SetCursor(s.Transport, 7), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().view().Cursor, 7);
-  EXPECT_EQ(SetRoiWindow(s, 0, 2, 50, 1234), 1);
+  EXPECT_EQ(SetRoiWindow(s.Transport, 2, 50, 1234), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().roiWindow(2).First, 50);
   EXPECT_EQ(rig.analyser().roiWindow(2).Last, 1234);
-  EXPECT_EQ(SetOutputMode(s, 0, 'S'), 1);
+  EXPECT_EQ(SetOutputMode(s.Transport, 'S'), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().outputMode(), 'S');
-  EXPECT_EQ(SetMemorySize(s, 0, 1024), 1);
+  EXPECT_EQ(SetMemorySize(s.Transport, 1024), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().channels(), 1024);
   EXPECT_THAT(rig.frames(), ElementsAreArray({"$P10;", "$@C0007;", "$@R2,0050,1234;", "$DS;", "$M8;"}));
 
   // Out-of-range arguments have no frame and send nothing.
   rig.analyser().clearFrameLog();
-  EXPECT_EQ(SetRoiWindow(s, 0, 5, 1, 2), 0);
-  EXPECT_EQ(SetCursor(s, 0, 10000), 0);
-  EXPECT_EQ(SetMemorySize(s, 0, 256), 0);
+  EXPECT_NE(SetRoiWindow(s.Transport, 5, 1, 2), LinkOutcome::Done);
+  EXPECT_NE(SetCursor(s.Transport, 10000), LinkOutcome::Done);
+  EXPECT_NE(SetMemorySize(s.Transport, 256), LinkOutcome::Done);
   EXPECT_TRUE(rig.frames().empty());
 }
 
@@ -79,12 +82,12 @@ TEST(McaProtocol, RefusedCommandsLeaveTheSharedStateUnchanged) {
   rig.open();
   Session& s = *rig.session;
   rig.analyser().addFault({SimFaultKind::Refuse, "$C;"});
-  EXPECT_EQ(ClearSpectrum(s, 0), 0);
+  EXPECT_NE(ClearSpectrum(s.Transport, s.Acquisition, s.Working), LinkOutcome::Done);
   EXPECT_EQ(s.Working.Counts[100], 100);  // the ramp is still there
 
   rig.analyser().addFault({SimFaultKind::Refuse, "$G;"});
   s.Acquisition.Running = 1;
-  EXPECT_EQ(StartAcquisition(s, 0), 0);
+  EXPECT_NE(StartAcquisition(s.Transport, s.Acquisition), LinkOutcome::Done);
   EXPECT_EQ(s.Acquisition.Running, 0);
   EXPECT_EQ(s.Acquisition.Mode, 1);
   EXPECT_FALSE(s.Timer1.Enabled);
@@ -92,7 +95,7 @@ TEST(McaProtocol, RefusedCommandsLeaveTheSharedStateUnchanged) {
   rig.analyser().addFault({SimFaultKind::Refuse, "$X;"});
   s.Timer1.IntervalMs = 100;
   s.Scan.RefreshInterval = 250;
-  EXPECT_EQ(StartScan(s, 0), 0);
+  EXPECT_NE(StartScan(s.Transport, s.Acquisition), LinkOutcome::Done);
   EXPECT_EQ(s.Acquisition.Mode, 0);  // set before the reply
   EXPECT_EQ(s.Timer1.IntervalMs, 100);
   EXPECT_FALSE(s.Timer1.Enabled);
@@ -104,15 +107,15 @@ TEST(McaProtocol, AcceptedStartsAndStopsDriveTheTimer) {
   Session& s = *rig.session;
   s.Scan.RefreshInterval = 250;
   s.Acquisition.ScanCount = 9;
-  ASSERT_EQ(StartScan(s, 0), 1);
+  ZorvStartClick(s);  // "$X;" accepted
   EXPECT_TRUE(s.Timer1.Enabled);
   EXPECT_EQ(s.Timer1.IntervalMs, 250);
   EXPECT_EQ(s.Acquisition.ScanCount, 0);
   EXPECT_EQ(s.Acquisition.Running, 1);
-  ASSERT_EQ(StopAcquisition(s, 0), 1);
+  McaStopClick(s);  // "$S;" accepted
   EXPECT_FALSE(s.Timer1.Enabled);
   EXPECT_EQ(s.Acquisition.Running, 0);
-  ASSERT_EQ(StartAcquisition(s, 0), 1);
+  McaStartClick(s);  // "$G;" accepted
   EXPECT_EQ(s.Acquisition.Mode, 1);
   EXPECT_TRUE(s.Timer1.Enabled);
 }
@@ -122,7 +125,7 @@ TEST(McaProtocol, AllOnesChannelsAreMinusOneWithMaxZeroAndAWrappingTotal) {
   rig.open();
   rig.analyser().loadCounts(std::vector<uint32_t>(4096, 0xFFFFFFFFu));
   Session& s = *rig.session;
-  ASSERT_EQ(ReadSpectrum(s, 0), 1);
+  ASSERT_NE(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
   EXPECT_EQ(s.Working.Counts[0], -1);
   EXPECT_EQ(s.Working.Counts[4095], -1);
   EXPECT_EQ(s.Acquisition.MaxCount, 0);
@@ -137,7 +140,7 @@ TEST(McaProtocol, ClearScanClearsBothBanksOfTheWorkingSpectrum) {
   s.Acquisition.ChannelCount = 1024;
   std::fill(s.Working.Counts.begin(), s.Working.Counts.end(), 5);
   s.Acquisition.ScanCount = 3;
-  ASSERT_EQ(ClearScan(s, 0), 1);
+  ASSERT_EQ(ClearScan(s.Transport, s.Acquisition, s.Working), LinkOutcome::Done);
   EXPECT_EQ(s.Acquisition.ScanCount, 0);
   EXPECT_EQ(s.Working.Counts[0], 0);
   EXPECT_EQ(s.Working.Counts[1023], 0);
@@ -152,8 +155,8 @@ TEST(McaProtocol, StatusBlockFieldsComeThroughLittleEndian) {
   rig.open();
   Session& s = *rig.session;
   rig.analyser().loadCounters(123456, 0x01020304);
-  ASSERT_EQ(SetCursor(s, 0, 1500), 1);
-  ASSERT_EQ(ReadStatus(s, 0), 1);
+  ASSERT_EQ(SetCursor(s.Transport, 1500), LinkOutcome::Done);
+  ASSERT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
   const DeviceStatus& status = s.Acquisition.Status;
   EXPECT_EQ(status.viewFirst(), 0);
   EXPECT_EQ(status.viewLast(), 4095);

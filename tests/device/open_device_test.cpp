@@ -1,9 +1,8 @@
 // Finding and opening the analyser through "OpenMCA" and the start buttons.
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
-#include "device/mca_open_click.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -32,7 +31,7 @@ TEST(OpenDevice, TwoAnalysersShowTwoAndOpenTheFirstListed) {
   rig.open();
   Session& s = *rig.session;
   EXPECT_EQ(s.Texts.Edit2, "2");
-  ASSERT_EQ(SetCursor(s, 0, 33), 1);
+  ASSERT_EQ(SetCursor(s.Transport, 33), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser(0).frameLog().back(), "$@C0033;");
   EXPECT_TRUE(rig.analyser(1).frameLog().empty());
 }
@@ -54,7 +53,7 @@ TEST(OpenDevice, ASecondPressAfterSuccessChangesNothingOnScreen) {
   rig.open();  // the bridge refuses a second open of the same analyser
   EXPECT_EQ(s.Texts.Edit2, "1");
   EXPECT_EQ(s.Link.Handles[0], first);  // the first handle stays in use
-  EXPECT_EQ(SetCursor(s, 0, 12), 1);
+  EXPECT_EQ(SetCursor(s.Transport, 12), LinkOutcome::Done);
 }
 
 TEST(OpenDevice, AFailedResetKeepsTheCountAndASecondPressIsSilent) {
@@ -103,7 +102,7 @@ TEST(OpenDevice, StartOpensTheAnalyserItselfAndReportsTheCountInTheStatusField) 
 
 TEST(OpenDevice, CommandsBeforeAnyOpenReachNoAnalyser) {
   testing::SimRig rig;
-  EXPECT_EQ(SetOutputMode(*rig.session, 0, 'S'), 0);
+  EXPECT_NE(SetOutputMode((*rig.session).Transport, 'S'), LinkOutcome::Done);
   EXPECT_TRUE(rig.analyser().frameLog().empty());
   EXPECT_EQ(rig.analyser().outputMode(), 'M');
 }

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "acquisition/run_control.h"
 #include "device/mca_commands.h"
 #include "device/sim/spectrum_model.h"
+#include "handlers/mca_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -29,7 +29,7 @@ TEST(SimulatedAnalyser, TheMnKAlphaPeakSitsWhereTheModelPutsIt) {
   Session& s = *rig.session;
   McaStartClick(s);
   rig.clock.advanceMillis(60'000);
-  ASSERT_EQ(ReadSpectrum(s, 0), 1);
+  ASSERT_NE(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
 
   // The K-alpha doublet: K-alpha2 at half the intensity of K-alpha1.
   const SpectrumModel& model = rig.analyser().model();
@@ -80,8 +80,8 @@ TEST(SimulatedAnalyser, StopsCountingAtItsPreset) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  ASSERT_EQ(SetPresetTime(s, 0, 20), 1);  // 2.0 s
-  ASSERT_EQ(StartAcquisition(s, 0), 1);
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 20), LinkOutcome::Done);  // 2.0 s
+  ASSERT_EQ(StartAcquisition(s.Transport, s.Acquisition), LinkOutcome::Done);
   rig.clock.advanceMillis(5000);
   rig.analyser().advance();
   EXPECT_FALSE(rig.analyser().running());
@@ -92,28 +92,28 @@ TEST(SimulatedAnalyser, ViewCommandsFollowTheZoomAndScrollRules) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  for (const char* frame : {"$E;", "$E;"}) ASSERT_EQ(SendCommand(s, frame), CommandResult::Accepted);
+  for (const char* frame : {"$E;", "$E;"}) ASSERT_EQ(SendCommand(s.Transport, frame), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().view().First, 1536);
   EXPECT_EQ(rig.analyser().view().Last, 2559);
-  ASSERT_EQ(SendCommand(s, "$r;"), CommandResult::Accepted);
+  ASSERT_EQ(SendCommand(s.Transport, "$r;"), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().view().First, 1546);
   EXPECT_EQ(rig.analyser().view().Cursor, 2058);
-  ASSERT_EQ(SendCommand(s, "$ ;"), CommandResult::Accepted);
-  ASSERT_EQ(SendCommand(s, "$e;"), CommandResult::Accepted);
+  ASSERT_EQ(SendCommand(s.Transport, "$ ;"), LinkOutcome::Done);
+  ASSERT_EQ(SendCommand(s.Transport, "$e;"), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().view().Last - rig.analyser().view().First + 1, 2048);
 
   EXPECT_EQ(rig.analyser().fullScaleCode(), 0);
-  ASSERT_EQ(SendCommand(s, "$V;"), CommandResult::Accepted);  // up from step 2
+  ASSERT_EQ(SendCommand(s.Transport, "$V;"), LinkOutcome::Done);  // up from step 2
   EXPECT_EQ(rig.analyser().fullScaleCode(), 1);
-  ASSERT_EQ(SendCommand(s, "$V;"), CommandResult::Accepted);  // no wrap below 1
+  ASSERT_EQ(SendCommand(s.Transport, "$V;"), LinkOutcome::Done);  // no wrap below 1
   EXPECT_EQ(rig.analyser().fullScaleCode(), 1);
-  ASSERT_EQ(SendCommand(s, "$VD;"), CommandResult::Accepted);  // 'D' is step 20
+  ASSERT_EQ(SendCommand(s.Transport, "$VD;"), LinkOutcome::Done);  // 'D' is step 20
   EXPECT_EQ(rig.analyser().fullScaleCode(), 20);
-  ASSERT_EQ(SendCommand(s, "$v;"), CommandResult::Accepted);
-  ASSERT_EQ(SendCommand(s, "$v;"), CommandResult::Accepted);
-  ASSERT_EQ(SendCommand(s, "$v;"), CommandResult::Accepted);
+  ASSERT_EQ(SendCommand(s.Transport, "$v;"), LinkOutcome::Done);
+  ASSERT_EQ(SendCommand(s.Transport, "$v;"), LinkOutcome::Done);
+  ASSERT_EQ(SendCommand(s.Transport, "$v;"), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().fullScaleCode(), 22);
-  ASSERT_EQ(SendCommand(s, "$O;"), CommandResult::Accepted);
+  ASSERT_EQ(SendCommand(s.Transport, "$O;"), LinkOutcome::Done);
   EXPECT_EQ(rig.analyser().fullScaleCode(), 0);
 }
 
@@ -122,25 +122,25 @@ TEST(SimulatedAnalyser, UnknownOrMalformedFramesAreRefused) {
   rig.open();
   Session& s = *rig.session;
   for (const char* frame : {"$Q;", "$@C12;", "$@R5,0001,0002;", "$M3;", "$V0;", "$Pabc;", "$R33;"})
-    EXPECT_EQ(SendCommand(s, frame), CommandResult::Refused) << frame;
-  EXPECT_EQ(SendCommand(s, "$DM;"), CommandResult::Accepted);
+    EXPECT_EQ(SendCommand(s.Transport, frame), LinkOutcome::Refused) << frame;
+  EXPECT_EQ(SendCommand(s.Transport, "$DM;"), LinkOutcome::Done);
 }
 
 TEST(SimulatedAnalyser, EachPassIsReportedInExactlyOneStatusBlock) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  ASSERT_EQ(SetPresetTime(s, 0, 10), 1);
-  ASSERT_EQ(StartScan(s, 0), 1);
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 10), LinkOutcome::Done);
+  ASSERT_EQ(StartScan(s.Transport, s.Acquisition), LinkOutcome::Done);
   rig.clock.advanceMillis(3500);  // three passes end while nobody asks
   int reported = 0;
   for (int i = 0; i < 6; ++i) {
-    ASSERT_EQ(ReadStatus(s, 0), 1);
+    ASSERT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
     reported += s.Acquisition.Status.scanDone() != 0;
   }
   EXPECT_EQ(reported, 3);
   // The finished pass is what the block reads return; the live bank is new.
-  ASSERT_EQ(ReadSpectrum(s, 0), 1);
+  ASSERT_NE(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Failed);
   uint64_t total = 0;
   for (int c = 0; c < 4096; ++c) total += static_cast<uint32_t>(s.Working.Counts[static_cast<size_t>(c)]);
   EXPECT_NEAR(static_cast<double>(total), 4955.0, 400.0);  // one 1.0 s pass
@@ -150,11 +150,11 @@ TEST(SimulatedAnalyser, MemorySizeResetsTheViewAndLimitsTheBlocks) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
-  ASSERT_EQ(SetMemorySize(s, 0, 512), 1);
-  ASSERT_EQ(ReadStatus(s, 0), 1);
+  ASSERT_EQ(SetMemorySize(s.Transport, 512), LinkOutcome::Done);
+  ASSERT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
   EXPECT_EQ(s.Acquisition.Status.viewLast(), 511);
   EXPECT_EQ(s.Acquisition.Status.viewCursor(), 256);
-  EXPECT_EQ(SendCommand(s, "$R5;"), CommandResult::Refused);
+  EXPECT_EQ(SendCommand(s.Transport, "$R5;"), LinkOutcome::Refused);
 }
 
 }  // namespace

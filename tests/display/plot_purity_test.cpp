@@ -6,7 +6,8 @@
 
 #include <utility>
 
-#include "acquisition/run_control.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
 #include "display/plot_model.h"
 #include "handlers/plot_handlers.h"
 #include "test_support.h"

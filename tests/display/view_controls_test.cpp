@@ -1,9 +1,12 @@
 // The view controls in local mode and against the simulated analyser.
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
 #include "handlers/analysis_handlers.h"
 #include "handlers/file_handlers.h"
+#include "handlers/mapping_handlers.h"
+#include "handlers/mca_handlers.h"
+#include "analysis/energy_calibration.h"
+#include "files/spectrum_file.h"
 #include "handlers/memory_handlers.h"
 #include "handlers/view_handlers.h"
 #include "test_support.h"

@@ -7,7 +7,7 @@
 
 #include "device/d2xx_backend.h"
 #include "device/device_survey.h"
-#include "device/mca_open_click.h"
+#include "handlers/mca_handlers.h"
 #include "tests/hardware/link_checks.h"
 
 namespace tolvane::hw {

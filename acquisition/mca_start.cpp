@@ -1,0 +1,25 @@
+#include "acquisition/mca_start.h"
+
+#include "app/session.h"
+
+namespace tolvane {
+
+void PrepareMcaRun(Session& s) {
+  s.McaSlotHeader.reset();  // a new run: the slot's header starts again from the template
+  s.Working.Header = s.AcquisitionTemplate;
+  const LocalDateTime now = s.LocalTime();
+  s.Working.Header.setStartTime({static_cast<int16_t>(now.Year), static_cast<int16_t>(now.Month),
+                                 static_cast<int16_t>(now.Day), static_cast<int16_t>(now.Hour),
+                                 static_cast<int16_t>(now.Minute), static_cast<int16_t>(now.Second)});
+  s.Working.setName("MCA");
+}
+
+LinkOutcome StartMcaRun(Session& s) {
+  // The analyser has one preset for both modes: a run would stop counting
+  // at a scan's dwell while the plot shows the MCA preset.
+  const int32_t sent = s.Acquisition.AnalyserPresetTime;
+  if (sent != 0 && sent != s.Mca.PresetTime) SetPresetTime(s.Transport, s.Acquisition, s.Mca.PresetTime);
+  return StartAcquisition(s.Transport, s.Acquisition);
+}
+
+}  // namespace tolvane

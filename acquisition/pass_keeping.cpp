@@ -1,0 +1,87 @@
+#include "acquisition/pass_keeping.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "acquisition/pass_files.h"
+#include "app/session.h"
+#include "files/spectrum_file.h"
+
+namespace tolvane {
+
+namespace {
+
+std::string labelText(const std::array<char, 32>& field) {
+  return std::string(field.data(), strnlen(field.data(), field.size()));
+}
+
+// The file the pass numbered `number` goes to. A file that appeared since
+// the scan started (or a save path changed during the scan) moves the
+// numbering on past it: a pass never replaces an existing file.
+std::string passPathFor(Session& s, int64_t& number) {
+  PassFiles& passes = s.Passes;
+  std::string path = passFilePath(passes.SavePath, number, passes.Digits);
+  std::error_code error;
+  if (passes.SavePath != s.Scan.SavePath || std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+    passes.SavePath = s.Scan.SavePath;
+    number = std::max(number, highestPassFile(passes.SavePath) + 1);
+    passes.Digits = std::max(passes.Digits, passFileDigits(number));
+    passes.NextNumber = number + 1;
+    path = passFilePath(passes.SavePath, number, passes.Digits);
+  }
+  return path;
+}
+
+// Writes the pass just fetched as a spectrum file of its own, stamped with
+// the time the pass ended. Its header starts from the MCA slot's, not from
+// whatever file was read last; its times are the dwell of one pass, its
+// live time that less the dead time of the counts the pass recorded, and it
+// carries the calibration and ROIs in force.
+bool savePass(Session& s, const std::string& path) {
+  const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
+  uint64_t total = 0;
+  for (int c = 0; c < n; ++c) total += static_cast<uint32_t>(s.Working.Counts[static_cast<size_t>(c)]);
+  SpectrumFileHeader header = s.AcquisitionTemplate;
+  fillHeaderForWrite(s, header, n);
+  // The labels the user gave acquisitions in the MCA setup, not those of
+  // a file read since.
+  header.setComment(labelText(s.Mca.Comment));
+  header.setSampleId(labelText(s.Mca.SampleId));
+  const LocalDateTime now = s.LocalTime();
+  header.setStartTime({static_cast<int16_t>(now.Year), static_cast<int16_t>(now.Month), static_cast<int16_t>(now.Day),
+                       static_cast<int16_t>(now.Hour), static_cast<int16_t>(now.Minute),
+                       static_cast<int16_t>(now.Second)});
+  const int32_t dwell = s.Scan.PresetTime;
+  header.setPresetTime(dwell);
+  header.setRealTime(dwell);
+  header.setLiveTime(static_cast<int32_t>(
+      std::trunc(static_cast<double>(dwell) -
+                 static_cast<double>(total) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001)));
+  if (!writeSpectrumImage(path, header, s.Working.Counts.data(), n)) {
+    ++s.Passes.UnsavedPasses;
+    return false;  // the scan goes on
+  }
+  return true;
+}
+
+}  // namespace
+
+KeptPass KeepPass(Session& s, MappingTickOutcome pass) {
+  int64_t number = s.Passes.NextNumber++;
+  if (pass == MappingTickOutcome::PassLost) {
+    ++s.Passes.LostPasses;
+    return {PassKeep::Lost, {}};
+  }
+  if (s.Scan.SavePath.empty()) return {PassKeep::NotSaving, {}};
+  std::string path = passPathFor(s, number);
+  // Past the last number a pass would get a name no later scan sees as
+  // taken: it is not saved.
+  if (number > kLastPassNumber) return {PassKeep::NumbersUsedUp, std::move(path)};
+  const bool saved = savePass(s, path);
+  return {saved ? PassKeep::Saved : PassKeep::WriteFailed, std::move(path)};
+}
+
+}  // namespace tolvane

@@ -1,0 +1,130 @@
+#include "handlers/mapping_handlers.h"
+
+#include "acquisition/mapping_tick.h"
+#include "acquisition/pass_keeping.h"
+#include "app/session.h"
+#include "device/mca_commands.h"
+#include "handlers/plot_handlers.h"
+#include "display/plot_model.h"
+#include "display/plot_painter.h"
+#include "files/path_name.h"
+#include "handlers/mca_handlers.h"
+
+namespace tolvane {
+
+namespace {
+
+// The analyser keeps one preset for both modes: a scan after an MCA setup
+// would otherwise dwell for the MCA preset while the plot shows the scan's.
+void sendScanPreset(Session& s) {
+  if (s.Acquisition.AnalyserPresetTime == s.Scan.PresetTime) return;
+  SetPresetTime(s.Transport, s.Acquisition, s.Scan.PresetTime);
+}
+
+// Numbers this scan's pass files on from the highest one already there.
+void planScanPassFiles(Session& s) {
+  PassFiles& passes = s.Passes;
+  passes = PassFiles{};
+  passes.SavePath = s.Scan.SavePath;
+  passes.Digits = passFileDigits(s.Scan.PlannedPasses);
+  if (passes.SavePath.empty()) return;
+  const PassFilePlan plan = planPassFiles(passes.SavePath, s.Scan.PlannedPasses);
+  passes.NextNumber = plan.firstNumber;
+  passes.Digits = plan.digits;
+  if (plan.error == PassPlanError::NoFolder)
+    s.Texts.Edit1 = "Cannot save passes: no folder " + folderOf(passes.SavePath);
+  else if (plan.error == PassPlanError::NotAFolder)
+    s.Texts.Edit1 = "Cannot save passes: not a folder " + folderOf(passes.SavePath);
+  else if (plan.error == PassPlanError::NumbersUsedUp)
+    s.Texts.Edit1 = kPassNumbersUsedUpText + lastPassFileName(passes.SavePath);
+  else
+    s.Texts.Edit1 = "Passes saved from " + fileNameOf(passFilePath(passes.SavePath, plan.firstNumber, plan.digits));
+}
+
+// Says in the status field why a pass was not saved; the scan goes on.
+void showKeptPass(Session& s, const KeptPass& kept) {
+  switch (kept.Outcome) {
+    case PassKeep::NotSaving:
+    case PassKeep::Saved:
+      return;
+    case PassKeep::Lost:
+      s.Texts.Edit1 = "Pass " + std::to_string(s.Acquisition.ScanCount) +
+                      (s.Scan.SavePath.empty() ? " lost" : " not saved") + ": transfer failed";
+      return;
+    case PassKeep::NumbersUsedUp:
+      s.Texts.Edit1 = kPassNumbersUsedUpText + lastPassFileName(s.Passes.SavePath);
+      return;
+    case PassKeep::WriteFailed:
+      s.Texts.Edit1 = "Cannot save " + fileNameOf(kept.Path);
+      return;
+  }
+}
+
+}  // namespace
+
+void ZorvStartClick(Session& s) {
+  if (s.Acquisition.Running == 1 && s.Acquisition.Mode == 1) {
+    s.Texts.Edit1 = kScanWhileMcaRunsText;
+    return;
+  }
+  OpenDeviceIfUnlisted(s);
+  sendScanPreset(s);
+  if (StartScan(s.Transport, s.Acquisition) == LinkOutcome::Done) {
+    s.Timer1.IntervalMs = s.Scan.RefreshInterval;
+    s.Timer1.Enabled = true;
+  }
+  if (s.Acquisition.Running == 1) planScanPassFiles(s);
+  DrawLogFrame(s, true);
+}
+
+void ZorvStopClick(Session& s) {
+  if (s.Acquisition.Running != 1) return;
+  ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition));
+  // The plot leaves the analyser's preview: it shows the spectrum again,
+  // with its name where the preview said the scan was running.
+  if (s.Acquisition.Running == 0) PaintBox1Paint(s);
+}
+
+void ZorvClearClick(Session& s) {
+  ClearScan(s.Transport, s.Acquisition, s.Working);
+  s.Texts.Edit4 = std::to_string(s.Acquisition.ScanCount);
+  PaintBox1Paint(s);
+}
+
+void Button7Click(Session& s, const std::function<bool(ScanSetupFields&)>& runDialog) {
+  if (s.Acquisition.ChannelCount > 2048) s.Scan.MemorySize = s.Acquisition.ChannelCount = 2048;
+  ScanSetupFields fields = LoadScanSetupFields(s);
+  if (!runDialog(fields)) return;
+  const bool taken = StoreScanSetupFields(s, fields);
+  const std::string refusal = s.Texts.Edit1;
+  // The frame is shown whether or not the analyser answers.
+  s.Texts.Edit1 = presetFrame(s.Scan.PresetTime);
+  SetPresetTime(s.Transport, s.Acquisition, s.Scan.PresetTime);
+  // A refused field keeps its message: the frame text would hide that the
+  // old value was sent instead of the typed one.
+  if (!taken) s.Texts.Edit1 = refusal;
+  if (SetMemorySize(s.Transport, s.Scan.MemorySize) == LinkOutcome::Done)
+    s.Acquisition.ChannelCount = s.Scan.MemorySize;
+  s.Timer1.IntervalMs = s.Scan.RefreshInterval;
+  PaintBox1Paint(s);
+}
+
+void MappingTick(Session& s) {
+  AcquisitionState& a = s.Acquisition;
+  const MappingTickResult tick = MappingStep(s.Transport, a, s.Working, s.Display, s.Scan);
+  if (tick.passCounted()) {
+    s.Texts.Edit4 = std::to_string(a.ScanCount);
+    showKeptPass(s, KeepPass(s, tick.Outcome));
+    // The timer was off around the transfer only.
+    s.Timer1.Enabled = true;
+  }
+  if (tick.Status == LinkOutcome::Done) {
+    ShowAnalyserView(s.Texts, a.Status);
+    s.Texts.Label7.assign(1, ' ');  // a single blank
+  }
+  // Drawn from this block, or from the previous one when the read failed.
+  buildMappingPreview(s, s.Plot);
+  if (s.Painter) s.Painter->drawMappingPreview(s.Plot);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,107 @@
+#include "handlers/mca_handlers.h"
+
+#include "acquisition/mca_start.h"
+#include "acquisition/mca_tick.h"
+#include "acquisition/precision_stop.h"
+#include "app/session.h"
+#include "device/device_link.h"
+#include "device/ftdi_api.h"
+#include "device/link_advice.h"
+#include "handlers/plot_handlers.h"
+#include "handlers/mapping_handlers.h"
+
+namespace tolvane {
+
+void McaOpenClick(Session& s) {
+  if (s.Acquisition.DeviceCount != 0) {
+    OpenAnalyser(s.api(), s.Link, s.Acquisition, 0);
+    return;
+  }
+  if (OpenAnalyser(s.api(), s.Link, s.Acquisition, 0) == OpenOutcome::Opened) {
+    s.Texts.Edit2 = std::to_string(s.Acquisition.DeviceCount);
+    s.RunButtonsEnabled = true;
+    s.Acquisition.DeviceOpen = 1;
+  } else {
+    s.Texts.Edit2 = "Error";
+    // A set-up problem the user can fix (permissions, a driver holding the
+    // device) is named in the status field with what to do.
+    if (const std::string advice = linkStatusText(s.api().lastProblem()); !advice.empty()) s.Texts.Edit1 = advice;
+  }
+}
+
+void OpenDeviceIfUnlisted(Session& s) {
+  if (s.Acquisition.DeviceCount != 0) return;
+  if (OpenAnalyser(s.api(), s.Link, s.Acquisition, 0) == OpenOutcome::Opened)
+    s.Texts.Edit1 = std::to_string(s.Acquisition.DeviceCount);
+}
+
+void ShowAnalyserView(WindowTexts& texts, const DeviceStatus& status) {
+  texts.Label1 = std::to_string(status.viewFirst()) + "ch";
+  texts.Label2 = std::to_string(status.viewLast()) + "ch";
+  texts.Label3 = std::to_string(status.viewCursor());
+}
+
+void ShowStopOutcome(Session& s, LinkOutcome stop) {
+  switch (stop) {
+    case LinkOutcome::Done:
+      s.Timer1.Enabled = false;
+      return;
+    case LinkOutcome::Refused:
+    case LinkOutcome::NoFrame:
+      return;  // the analyser said no: the run goes on
+    case LinkOutcome::LinkFailed:
+    case LinkOutcome::TimedOut:
+      // The analyser cannot be reached: stop polling it so the user is not
+      // left with a run that can never be stopped.
+      s.Timer1.Enabled = false;
+      s.Texts.Edit1 = kStopLinkFailedText;
+      return;
+  }
+}
+
+void McaStartClick(Session& s) {
+  PrepareMcaRun(s);
+  OpenDeviceIfUnlisted(s);
+  if (StartMcaRun(s) == LinkOutcome::Done) s.Timer1.Enabled = true;
+  DrawLogFrame(s, true);
+  PaintBox1Paint(s);
+}
+
+void McaStopClick(Session& s) {
+  ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition));
+  PaintBox1Paint(s);
+}
+
+void McaClearClick(Session& s) {
+  ClearSpectrum(s.Transport, s.Acquisition, s.Working);
+  PaintBox1Paint(s);
+}
+
+void McaTick(Session& s) {
+  const McaTickResult tick =
+      McaStep({s.Transport, s.Acquisition, s.Working, s.Display, s.Mca}, [&s] { return PrecisionReached(s); });
+  if (tick.Status == LinkOutcome::Done) ShowAnalyserView(s.Texts, s.Acquisition.Status);
+  if (tick.runEnded()) {
+    NoteRunEnd(s, tick.Outcome == McaTickOutcome::PresetReached ? StopReason::Preset : StopReason::Precision);
+    // A stop that failed on the link says so; the run is over either way
+    // and the timer stays off.
+    ShowStopOutcome(s, tick.Stop);
+    s.Timer1.Enabled = false;
+  } else {
+    // The timer was off around the transfer only.
+    s.Timer1.Enabled = true;
+  }
+  PaintBox1Paint(s);
+}
+
+void Timer1Timer(Session& s) {
+  if (s.Acquisition.Mode == 1)
+    McaTick(s);
+  else if (s.Acquisition.Mode == 0)
+    MappingTick(s);
+  // An unplugged analyser fails every exchange at once; say so rather than
+  // leave the user looking at a spectrum that no longer changes.
+  if (s.api().lastProblem().problem == LinkProblem::Disconnected) s.Texts.Edit1 = kDisconnectedText;
+}
+
+}  // namespace tolvane
