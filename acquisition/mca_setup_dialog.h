@@ -3,7 +3,7 @@
 // what the user left in them.
 #include <QDialog>
 
-#include "acquisition/mca_setup.h"
+#include "handlers/mca_setup_handlers.h"
 
 class QCheckBox;
 class QLineEdit;

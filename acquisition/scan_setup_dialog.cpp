@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "acquisition/save_raw_data.h"
+#include "handlers/save_raw_data.h"
 #include "app/caption_fit_gui.h"
 
 namespace tolvane {

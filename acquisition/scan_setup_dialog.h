@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 
 class QCheckBox;
 class QLineEdit;

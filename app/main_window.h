@@ -7,8 +7,8 @@
 #include <memory>
 #include <optional>
 
-#include "acquisition/mapping_scan.h"
-#include "acquisition/mca_setup.h"
+#include "handlers/scan_setup_handlers.h"
+#include "handlers/mca_setup_handlers.h"
 #include "app/session.h"
 #include "display/plot_renderer.h"
 #include "lines/spectrum_lines.h"

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "acquisition/mapping_scan.h"
-#include "acquisition/mca_setup.h"
+#include "handlers/scan_setup_handlers.h"
+#include "handlers/mca_setup_handlers.h"
 #include "analysis/energy_calibration.h"
 #include "app/session.h"
 #include "app/text_number.h"

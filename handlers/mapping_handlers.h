@@ -3,7 +3,7 @@
 // the polling timer's tick while a scan runs.
 #include <functional>
 
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 
 namespace tolvane {
 

@@ -1,6 +1,7 @@
 #include "handlers/mca_handlers.h"
 
 #include "acquisition/mca_start.h"
+#include "acquisition/mca_stop.h"
 #include "acquisition/mca_tick.h"
 #include "acquisition/precision_stop.h"
 #include "app/session.h"
@@ -68,7 +69,9 @@ void McaStartClick(Session& s) {
 }
 
 void McaStopClick(Session& s) {
-  ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition));
+  const McaStopResult stop = StopMcaRun({s.Transport, s.Acquisition, s.Working, s.Display, s.Mca});
+  ShowStopOutcome(s, stop.Stop);
+  if (stop.FinalRead && stop.FinalStatus == LinkOutcome::Done) ShowAnalyserView(s.Texts, s.Acquisition.Status);
   PaintBox1Paint(s);
 }
 

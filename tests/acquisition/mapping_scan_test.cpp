@@ -1,11 +1,11 @@
 // Mapping scans against the simulated analyser, and the preview picture.
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "acquisition/save_raw_data.h"
+#include "handlers/save_raw_data.h"
 #include "device/mca_commands.h"
 #include "display/plot_model.h"
 #include "handlers/file_handlers.h"

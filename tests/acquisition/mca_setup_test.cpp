@@ -1,5 +1,5 @@
 // The MCA setup dialog's logic and "SetUp" against the simulated analyser.
-#include "acquisition/mca_setup.h"
+#include "handlers/mca_setup_handlers.h"
 
 #include <gtest/gtest.h>
 

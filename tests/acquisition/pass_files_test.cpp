@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 #include "files/spectrum_file.h"
 #include "handlers/mapping_handlers.h"
 #include "handlers/mca_handlers.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <random>
 
-#include "acquisition/mca_setup.h"
+#include "handlers/mca_setup_handlers.h"
 #include "device/mca_commands.h"
 #include "handlers/mca_handlers.h"
 #include "test_support.h"

@@ -54,6 +54,52 @@ TEST(RunControl, StopAndClearAlwaysSendTheirFrames) {
   EXPECT_EQ(s.Working.Counts[100], 0);
 }
 
+TEST(RunControl, StopDuringARunTakesTheCountsAndTimesSinceTheLastPoll) {
+  testing::SimRig rig;  // counts at the simulator's input rate
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  rig.clock.advanceMillis(100);
+  Timer1Timer(s);
+  rig.clock.advanceMillis(70);  // counted after the last poll
+  rig.analyser().clearFrameLog();
+  McaStopClick(s);
+
+  const auto& f = rig.frames();
+  ASSERT_EQ(f.size(), 1u + 32 + 1);
+  EXPECT_EQ(f[0], "$S;");
+  EXPECT_EQ(f[1], "$R1;");
+  EXPECT_EQ(f.back(), "$R0;");
+  uint64_t held = 0, analyser = 0;
+  for (int ch = 0; ch < 4096; ++ch) {
+    held += static_cast<uint32_t>(s.Working.Counts[static_cast<size_t>(ch)]);
+    analyser += rig.analyser().count(ch);
+  }
+  EXPECT_GT(analyser, 0u);
+  EXPECT_EQ(held, analyser);
+  EXPECT_EQ(s.Acquisition.RealTime, rig.analyser().realTimeTicks() / 10);
+  EXPECT_FALSE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+}
+
+TEST(RunControl, StopRefusedReadsNothingAndTheRunGoesOn) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  rig.clock.advanceMillis(100);
+  Timer1Timer(s);
+  const std::vector<int32_t> before = s.Working.Counts;
+  rig.clock.advanceMillis(500);
+  rig.analyser().addFault({SimFaultKind::Refuse, "$S;", 0, 1});
+  rig.analyser().clearFrameLog();
+  McaStopClick(s);
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$S;"});
+  EXPECT_EQ(s.Working.Counts, before);
+  EXPECT_TRUE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 1);
+}
+
 TEST(RunControl, ClearDuringARunKeepsItRunning) {
   testing::SimRig rig;
   rig.open();

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 #include "device/mca_commands.h"
 #include "handlers/mapping_handlers.h"
 #include "handlers/mca_handlers.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 #include "device/mca_commands.h"
 #include "handlers/mapping_handlers.h"
 #include "handlers/mca_handlers.h"

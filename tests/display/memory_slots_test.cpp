@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "acquisition/run_control.h"
+#include "handlers/mca_handlers.h"
 #include "files/spectrum_file.h"
 #include "handlers/file_handlers.h"
 #include "handlers/memory_handlers.h"

@@ -1,4 +1,4 @@
-#include "acquisition/save_raw_data.h"
+#include "handlers/save_raw_data.h"
 
 namespace tolvane {
 

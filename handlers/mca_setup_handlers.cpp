@@ -1,4 +1,4 @@
-#include "acquisition/mca_setup.h"
+#include "handlers/mca_setup_handlers.h"
 
 #include <cmath>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "acquisition/mapping_scan.h"
+#include "handlers/scan_setup_handlers.h"
 
 #include "app/session.h"
 #include "app/text_number.h"
