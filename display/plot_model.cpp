@@ -13,7 +13,6 @@ namespace tolvane {
 
 namespace {
 
-constexpr Colour24 kMaroon = 0x000080;
 constexpr int32_t kMinimumStart = 16'000'000;
 
 std::string formatted(const char* format, double value) {
