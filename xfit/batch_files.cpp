@@ -4,14 +4,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <bit>
 #include <cerrno>
+#include <cstring>
 #include <thread>
 #include <utility>
 
 #include "files/little_endian.h"
 #include "files/spectrum_file_header.h"
+#include "xfit/fit_quality_plan.h"
 #include "xfit/xfit_batch.h"
 
 namespace tolvane {
@@ -99,6 +100,9 @@ BatchRunOutcome fitSpectrumFiles(const XfitWorkspace& loaded, const std::vector<
   // slots and fits those that were read as one group.
   const auto work = [&] {
     XfitBatch batch(loaded, options.path);
+    // What the assessment needs from the standards, made once per worker.
+    std::unique_ptr<FitQualityPlan> quality;
+    if (options.assessQuality) quality = std::make_unique<FitQualityPlan>(loaded);
     std::vector<SpectrumFileSlot> slots(lanes);
     std::vector<const int32_t*> counts(lanes);
     std::vector<int32_t> channels(lanes);
@@ -132,14 +136,10 @@ BatchRunOutcome fitSpectrumFiles(const XfitWorkspace& loaded, const std::vector<
         BatchFileResult& result = results[index[static_cast<size_t>(k)]];
         result.fit = fits[static_cast<size_t>(k)];
         result.status = result.fit.fitted ? BatchFileStatus::Fitted : BatchFileStatus::NotFitted;
-        if (options.assessQuality && result.fit.fitted) {
-          result.quality = assessFit(loaded, result.fit.coefficients, result.fit.errors,
-                                     counts[static_cast<size_t>(k)], channels[static_cast<size_t>(k)]);
-          // Many thousands of files: keep the figures, not the curve.
-          result.quality.channels = {};
-          result.quality.residual = {};
-          result.quality.sigma = {};
-        }
+        // Many thousands of files: keep the figures, not the curve.
+        if (quality && result.fit.fitted)
+          result.quality = quality->assess(result.fit.coefficients, result.fit.errors, counts[static_cast<size_t>(k)],
+                                           channels[static_cast<size_t>(k)], false);
       }
       if (options.done) options.done->fetch_add(last - first, std::memory_order_relaxed);
     }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <random>
 
+#include "xfit/fit_quality_plan.h"
+
 namespace tolvane {
 namespace {
 
@@ -49,7 +51,8 @@ struct Outcome {
 // sample drawn from `sampleLines` at the given K-ratios, fitted as the MLSQ
 // fit does and assessed.
 Outcome fitSeeded(const std::vector<Element>& standards, const std::vector<std::vector<Line>>& sampleLines,
-                  const std::vector<double>& ratios, uint64_t seed, double sampleShift = 0.0) {
+                  const std::vector<double>& ratios, uint64_t seed, double sampleShift = 0.0,
+                  bool generalProducts = false) {
   std::mt19937_64 random(seed);
   auto fit = std::make_unique<XfitWorkspace>();
   fit->FitCount = static_cast<int32_t>(standards.size());
@@ -78,7 +81,9 @@ Outcome fitSeeded(const std::vector<Element>& standards, const std::vector<std::
   TopHatVariance(fit->SampleCounts.data(), fit->SampleVariance.data(), kChannels);
   Outcome out;
   if (!solveMlsq(*fit, fit->FilteredSample.data(), fit->SampleVariance.data())) return out;
-  out.quality = assessFit(*fit, fit->FitCoefficients, fit->FitErrors, sample.data(), kChannels);
+  FitQualityPlan plan(*fit);
+  plan.useGeneralProducts(generalProducts);
+  out.quality = plan.assess(fit->FitCoefficients, fit->FitErrors, sample.data(), kChannels);
   for (int k = 0; k < fit->FitCount; ++k) {
     out.kratios[static_cast<size_t>(k)] = fit->FitCoefficients[static_cast<size_t>(k)] * 100;
     out.errors[static_cast<size_t>(k)] = fit->FitErrors[static_cast<size_t>(k)];
@@ -198,6 +203,41 @@ TEST(FitQuality, TextsOfTheFlagsAndTheLine) {
             "not detected: Cu");
   EXPECT_EQ(fitFlagText(q.flags[1], fit, q.chi2Reduced), "χ²ᵣ 4.20 > 3: a line in the sample is not in the standards");
   EXPECT_STREQ(fitFlagKindName(FitFlagKind::NegativeKratio), "negative_kratio");
+}
+
+// The model's share of the residual covariance, formed term by term where a
+// channel lies in one or two windows, gives the general matrix product's
+// bits: on separate, overlapping and spilling windows, at the spectrum's
+// ends, on a window narrower than the standards, and on a shifted sample.
+TEST(FitQuality, TermByTermProductsGiveTheGeneralProductsBits) {
+  const auto same = [](const FitQuality& a, const FitQuality& b) {
+    const auto bits = [](const std::vector<double>& v) {
+      return std::vector<uint64_t>(reinterpret_cast<const uint64_t*>(v.data()),
+                                   reinterpret_cast<const uint64_t*>(v.data() + v.size()));
+    };
+    bool flags = a.flags.size() == b.flags.size();
+    for (size_t i = 0; flags && i < a.flags.size(); ++i)
+      flags = a.flags[i].kind == b.flags[i].kind && a.flags[i].standard == b.flags[i].standard;
+    return flags && a.valid == b.valid &&
+           bits({a.chi2, a.chi2Reduced, a.dof}) == bits({b.chi2, b.chi2Reduced, b.dof}) &&
+           bits(a.residual) == bits(b.residual) && bits(a.sigma) == bits(b.sigma) && a.channels == b.channels;
+  };
+  const std::vector<Element> spilling = {{{{300, 3000}, {470, 900}}, 265, 335}, kSeparate[1], kSeparate[2]};
+  const std::vector<Element> overlapping = {
+      {{{300, 3000}}, 265, 335}, {{{330, 4000}}, 300, 370}, {{{660, 2500}}, 625, 695}};
+  const std::vector<Element> atTheEnds = {{{{20, 3000}}, 0, 50}, {{{1010, 4000}}, 990, 1100}, kSeparate[1]};
+  const std::vector<Element> narrow = {{{{300, 3000}}, 298, 301}, kSeparate[1]};
+  int valid = 0;
+  for (uint64_t seed = 1; seed <= 8; ++seed)
+    for (const auto* elements : {&kSeparate, &spilling, &overlapping, &atTheEnds, &narrow})
+      for (double shift : {0.0, 2.0}) {
+        const std::vector<double> ratios(elements->size(), 0.6);
+        const Outcome termByTerm = fitSeeded(*elements, linesOf(*elements), ratios, seed, shift);
+        const Outcome general = fitSeeded(*elements, linesOf(*elements), ratios, seed, shift, true);
+        EXPECT_TRUE(same(termByTerm.quality, general.quality)) << seed;
+        valid += termByTerm.quality.valid;
+      }
+  EXPECT_GT(valid, 60);
 }
 
 }  // namespace
