@@ -52,6 +52,13 @@ std::vector<uint16_t> kratioGreyLevels(const KratioMap& map) {
   return grey;
 }
 
+std::vector<uint8_t> kratioFittedMask(const KratioMap& map) {
+  std::vector<uint8_t> mask(map.kratioPct.size(), 0);
+  for (size_t i = 0; i < mask.size(); ++i)
+    if (std::isfinite(map.kratioPct[i])) mask[i] = kFittedMaskLevel;
+  return mask;
+}
+
 ColourRange colourRange(const KratioMap& map) {
   ColourRange range;
   bool any = false;

@@ -40,6 +40,12 @@ std::vector<KratioMap> kratioMaps(const XfitWorkspace& fit, MapSize size, const 
 inline constexpr double kGreyLevelsPerPercent = 100.0;
 std::vector<uint16_t> kratioGreyLevels(const KratioMap& map);
 
+// Which points have a value: the grey levels cannot tell a point not fitted
+// from a K-ratio of 0 (or below), so a mask goes with them, 255 where the
+// point was fitted and 0 where it was not.
+inline constexpr uint8_t kFittedMaskLevel = 255;
+std::vector<uint8_t> kratioFittedMask(const KratioMap& map);
+
 // The range the false colours span: the smallest and largest fitted value
 // (0 .. 0 when none was fitted).
 struct ColourRange {

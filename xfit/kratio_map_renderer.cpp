@@ -16,7 +16,20 @@ QImage kratioGreyImage(const KratioMap& map) {
       line[x] = grey[static_cast<size_t>(y) * static_cast<size_t>(map.size.width) + static_cast<size_t>(x)];
   }
   image.setText("Element", QString::fromStdString(map.element));
-  image.setText("Description", "K-ratio, one grey level per 0.01 %");
+  image.setText("Description", "K-ratio, one grey level per 0.01 %; 0 also where not fitted (see the mask)");
+  return image;
+}
+
+QImage kratioMaskImage(const KratioMap& map) {
+  QImage image(map.size.width, map.size.height, QImage::Format_Grayscale8);
+  const std::vector<uint8_t> mask = kratioFittedMask(map);
+  for (int y = 0; y < map.size.height; ++y) {
+    uchar* line = image.scanLine(y);
+    for (int x = 0; x < map.size.width; ++x)
+      line[x] = mask[static_cast<size_t>(y) * static_cast<size_t>(map.size.width) + static_cast<size_t>(x)];
+  }
+  image.setText("Element", QString::fromStdString(map.element));
+  image.setText("Description", "255 where the point was fitted, 0 where it was not");
   return image;
 }
 
@@ -58,7 +71,7 @@ KratioMapFiles kratioMapFiles(const KratioMap& map, const std::string& folder) {
   std::string base = folder;
   if (!base.empty() && base.back() != '/') base += '/';
   base += kratioMapStem(map);
-  return {base + "_kratio16.png", base + "_kratio_colour.png", base + "_kratio.csv"};
+  return {base + "_kratio16.png", base + "_kratio16_mask.png", base + "_kratio_colour.png", base + "_kratio.csv"};
 }
 
 namespace {
@@ -79,7 +92,8 @@ bool writePng(const QImage& image, const std::string& path, std::string* error) 
 bool writeKratioMapFiles(const KratioMap& map, const std::string& folder, std::string* error) {
   const KratioMapFiles files = kratioMapFiles(map, folder);
   const std::string csv = kratioMapCsv(map);
-  return writePng(kratioGreyImage(map), files.grey, error) && writePng(kratioColourImage(map), files.colour, error) &&
+  return writePng(kratioGreyImage(map), files.grey, error) && writePng(kratioMaskImage(map), files.mask, error) &&
+         writePng(kratioColourImage(map), files.colour, error) &&
          writeFileAtomically(files.csv, csv.data(), csv.size(), error);
 }
 

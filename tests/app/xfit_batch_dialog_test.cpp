@@ -82,7 +82,7 @@ TEST(XfitBatchDialog, ARunWritesTheMapsAndShowsTheChosenStandard) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !d->running(); }, 20000));
   EXPECT_EQ(d->Progress->value(), 9);
   EXPECT_TRUE(d->StatusText->text().startsWith("Maps written to")) << d->StatusText->text().toStdString();
-  EXPECT_EQ(rig.written(), 3u);
+  EXPECT_EQ(rig.written(), 4u);  // grey, mask, colours, CSV
   EXPECT_TRUE(std::filesystem::exists(rig.dir.path("maps/std03_Fe_kratio16.png")));
   ASSERT_EQ(d->StandardChoice->count(), 1);
   EXPECT_FALSE(d->MapPicture->pixmap().isNull());

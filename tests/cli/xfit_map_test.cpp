@@ -196,6 +196,33 @@ TEST(XfitMap, AnUnreadablePointIsAGapAndTheRunSaysSo) {
   EXPECT_EQ(colour.pixel(2 * layout.cell + 1, 1 * layout.cell + 1) & 0xFFFFFF, kNotFittedColour);
   const QImage grey(QString::fromStdString(out + "/std01_Fe_kratio16.png"));
   EXPECT_EQ(reinterpret_cast<const quint16*>(grey.constScanLine(1))[2], 0);
+  // The mask beside the grey map tells the gaps from the values, for every
+  // standard: 0 at the two failed points only.
+  for (const std::string stem : {"std01_Fe", "std04_Cu"}) {
+    const QImage mask(QString::fromStdString(out + "/" + stem + "_kratio16_mask.png"));
+    ASSERT_EQ(mask.format(), QImage::Format_Grayscale8) << stem;
+    ASSERT_EQ(mask.size(), QSize(5, 4));
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 5; ++x) {
+        const bool gap = (y == 1 && x == 2) || (y == 2 && x == 3);
+        EXPECT_EQ(mask.constScanLine(y)[x], gap ? 0 : kFittedMaskLevel) << stem << " " << x << "," << y;
+        EXPECT_EQ(csv[static_cast<size_t>(y)][static_cast<size_t>(x)].empty(), gap) << x << "," << y;
+      }
+  }
+}
+
+// A K-ratio of 0, or below 0, has grey level 0 as a gap has: the mask and
+// the CSV tell them apart.
+TEST(XfitMap, AZeroOrNegativeKRatioIsAValueAndAGapIsNot) {
+  const double gap = std::nan("");
+  const KratioMap map{{4, 1}, 0, "Fe", {0.0, -1.5, gap, 12.345}};
+  EXPECT_EQ(kratioGreyLevels(map), (std::vector<uint16_t>{0, 0, 0, 1235}));
+  EXPECT_EQ(kratioFittedMask(map), (std::vector<uint8_t>{255, 255, 0, 255}));
+  EXPECT_EQ(kratioMapCsv(map), "0,-1.5,,12.345\n");
+  const ColourRange range = colourRange(map);
+  EXPECT_EQ(range.low, -1.5);
+  EXPECT_EQ(mapColour(map.kratioPct[2], range), kNotFittedColour);
+  EXPECT_NE(mapColour(map.kratioPct[0], range), kNotFittedColour);
 }
 
 }  // namespace
