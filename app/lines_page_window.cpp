@@ -37,13 +37,15 @@ void TForm1::buildLinesPage() {
   PageControl1->addTab(page, "Lines");
 
   connect(LinesEdit, &QLineEdit::textEdited, this,
-          [this](const QString& text) { handle([&] { LinesTextChange(session_, text.toStdString()); }); });
-  connect(LinesOn, &QCheckBox::clicked, this, [this](bool on) { handle([&] { LinesOnClick(session_, on); }); });
+          [this](const QString& text) { handle([=, this] { LinesTextChange(session_, text.toStdString()); }); });
+  connect(LinesOn, &QCheckBox::clicked, this, [this](bool on) { handle([=, this] { LinesOnClick(session_, on); }); });
   connect(Identify, &QPushButton::clicked, this, [this] { identifyAtCursor(); });
   connect(Peaks, &QPushButton::clicked, this, [this] {
-    handle([this] { PeakSearchClick(session_); });
-    if (session_.Lines.LastPeaks.error || !runPeakList) return;
-    if (runPeakList(session_.Lines.LastPeaks)) handle([this] { UseProposedElements(session_); });
+    whenIdle([this] {
+      handle([this] { PeakSearchClick(session_); });
+      if (session_.Lines.LastPeaks.error || !runPeakList) return;
+      if (runPeakList(session_.Lines.LastPeaks)) handle([this] { UseProposedElements(session_); });
+    });
   });
   runPeakList = [this](const SpectrumLinesResult& result) {
     PeakListDialog dialog(result, this);
@@ -59,11 +61,13 @@ void TForm1::refreshLinesPage() {
 }
 
 void TForm1::identifyAtCursor() {
-  handle([this] { IdentifyClick(session_); });
-  const QString details = QString::fromStdString(session_.Lines.IdentifyDetails);
-  Edit1->setToolTip(details);
-  if (!details.isEmpty() && isVisible())
-    QToolTip::showText(PaintBox1->mapToGlobal(QPoint(PaintBox1->width() / 2, 20)), details, PaintBox1);
+  whenIdle([this] {
+    handle([this] { IdentifyClick(session_); });
+    const QString details = QString::fromStdString(session_.Lines.IdentifyDetails);
+    Edit1->setToolTip(details);
+    if (!details.isEmpty() && isVisible())
+      QToolTip::showText(PaintBox1->mapToGlobal(QPoint(PaintBox1->width() / 2, 20)), details, PaintBox1);
+  });
 }
 
 }  // namespace tolvane

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -28,6 +29,7 @@
 #include "analysis/resolution_fit.h"
 #include "app/about_dialog.h"
 #include "app/caption_fit_gui.h"
+#include "app/off_thread_run_gui.h"
 #include "app/status_text.h"
 #include "app/xfit_batch_dialog.h"
 #include "display/plot_widget.h"
@@ -287,15 +289,15 @@ void TForm1::buildPages() {
   buildLinesPage();
   PageControl1->setCurrentWidget(calicPlot);
 
-  connect(McaOpen, &QPushButton::clicked, this, [this] { handle([this] { McaOpenClick(session_); }); });
-  connect(McaStart, &QPushButton::clicked, this, [this] { handle([this] { McaStartClick(session_); }); });
-  connect(McaStop, &QPushButton::clicked, this, [this] { handle([this] { McaStopClick(session_); }); });
-  connect(McaClear, &QPushButton::clicked, this, [this] { handle([this] { McaClearClick(session_); }); });
+  connect(McaOpen, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaOpenClick(session_); }); });
+  connect(McaStart, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaStartClick(session_); }); });
+  connect(McaStop, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaStopClick(session_); }, true); });
+  connect(McaClear, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaClearClick(session_); }); });
   connect(Button10, &QPushButton::clicked, this,
           [this] { handle([this] { Button10Click(session_, runSetupDialog); }); });
-  connect(ZorvStart, &QPushButton::clicked, this, [this] { handle([this] { ZorvStartClick(session_); }); });
-  connect(ZorvStop, &QPushButton::clicked, this, [this] { handle([this] { ZorvStopClick(session_); }); });
-  connect(ZorvClear, &QPushButton::clicked, this, [this] { handle([this] { ZorvClearClick(session_); }); });
+  connect(ZorvStart, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvStartClick(session_); }); });
+  connect(ZorvStop, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvStopClick(session_); }, true); });
+  connect(ZorvClear, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvClearClick(session_); }); });
   connect(Button7, &QPushButton::clicked, this,
           [this] { handle([this] { Button7Click(session_, runScanSetupDialog); }); });
   connect(McaMem, &QRadioButton::clicked, this, [this] { handle([this] { McaMemClick(session_); }); });
@@ -357,12 +359,12 @@ void TForm1::connectViewControls() {
   // it there); an arrow hands the handler the position before the step.
   connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this](int action) {
     int32_t position = ScrollBar1->value();
-    handle([&] { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
+    handle([this, action, position]() mutable { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
   });
   PaintBox1->onMousePress = [this](Qt::MouseButton button, int x, int) {
     // The right button moves the cursor there and identifies the lines.
     const bool identify = button == Qt::RightButton;
-    handle([&] {
+    handle([this, button, identify, x] {
       PaintBox1MouseDown(session_, button == Qt::LeftButton || identify ? MouseButton::Left : MouseButton::Other, x);
     });
     if (identify) identifyAtCursor();
@@ -371,9 +373,8 @@ void TForm1::connectViewControls() {
 
 void TForm1::mousePressEvent(QMouseEvent* event) {
   const int x = event->position().toPoint().x();
-  handle([&] {
-    PaintBox1MouseDown(session_, event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Other, x);
-  });
+  const MouseButton button = event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Other;
+  handle([this, button, x] { PaintBox1MouseDown(session_, button, x); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -384,7 +385,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::connectRoiPage() {
   for (const auto& [name, colour] : kColourChoices) addColour(ROIColor, name, colour);
   connect(ROINoSelect, &QComboBox::activated, this,
-          [this](int index) { handle([&] { ROINoSelectChange(session_, index); }); });
+          [this](int index) { handle([=, this] { ROINoSelectChange(session_, index); }); });
   connect(ROIOnCheck, &QCheckBox::clicked, this, [this](bool on) {
     session_.RoiPage.On = on;
     handle([this] { ROIOnCheckClick(session_); });
@@ -394,10 +395,10 @@ void TForm1::connectRoiPage() {
   connect(Element, &QLineEdit::textEdited, this,
           [this](const QString& text) { session_.RoiPage.Element = text.toLocal8Bit().toStdString(); });
   connect(EditROILow, &QLineEdit::textEdited, this, [this](const QString& text) {
-    handle([&] { EditROILowChange(session_, text.toLocal8Bit().toStdString()); });
+    handle([=, this] { EditROILowChange(session_, text.toLocal8Bit().toStdString()); });
   });
   connect(EditROIHigh, &QLineEdit::textEdited, this, [this](const QString& text) {
-    handle([&] { EditROIHighChange(session_, text.toLocal8Bit().toStdString()); });
+    handle([=, this] { EditROIHighChange(session_, text.toLocal8Bit().toStdString()); });
   });
   connect(ROILowCh, &QCheckBox::clicked, this, [this] { handle([this] { ROILowChClick(session_); }); });
   connect(ROIHighCh, &QCheckBox::clicked, this, [this] { handle([this] { ROIHighChClick(session_); }); });
@@ -454,9 +455,9 @@ void TForm1::connectCalibrationPage() {
   connect(LengCh, &QCheckBox::clicked, this, [this] { handle([this] { LengChClick(session_); }); });
   connect(HengCh, &QCheckBox::clicked, this, [this] { handle([this] { HengChClick(session_); }); });
   connect(LowCh, &QLineEdit::textEdited, this,
-          [this](const QString& text) { handle([&] { LowChChange(session_, text.toLocal8Bit().toStdString()); }); });
+          [this](const QString& text) { handle([=, this] { LowChChange(session_, text.toLocal8Bit().toStdString()); }); });
   connect(HiCh, &QLineEdit::textEdited, this,
-          [this](const QString& text) { handle([&] { HiChChange(session_, text.toLocal8Bit().toStdString()); }); });
+          [this](const QString& text) { handle([=, this] { HiChChange(session_, text.toLocal8Bit().toStdString()); }); });
   const std::pair<QLineEdit*, std::string CalibrationPageFields::*> fields[] = {{LoEng, &CalibrationPageFields::LoEng},
                                                                                 {HiEng, &CalibrationPageFields::HiEng},
                                                                                 {ChKev, &CalibrationPageFields::ChKev}};
@@ -514,46 +515,109 @@ void TForm1::buildMenus() {
   connect(About1, &QAction::triggered, this, [this] { About1Click(); });
 }
 
-void TForm1::handle(const std::function<void()>& operation) {
-  operation();
+void TForm1::whenIdle(std::function<void()> operation) {
+  if (linkBusy_)
+    waitingOperations_.push_back(std::move(operation));
+  else
+    operation();
+}
+
+void TForm1::handle(std::function<void()> operation) {
+  whenIdle([this, operation = std::move(operation)] {
+    operation();
+    refresh();
+  });
+}
+
+void TForm1::handleOnLink(std::function<void()> operation, bool stops) {
+  if (linkBusy_) {
+    // Stop must not wait for a read on a silent analyser to time out.
+    if (stops) session_.Transport.cancelWaiting();
+    waitingOperations_.push_back(
+        [this, operation = std::move(operation), stops] { handleOnLink(operation, stops); });
+    return;
+  }
+  linkBusy_ = true;
+  // The renderer belongs to the window's thread: the operation's paints are
+  // kept and drawn here once it has finished.
+  PlotPainter* painter = session_.Painter;
+  session_.Painter = &recordedPaints_;
+  runOffThread(operation, [this] { session_.Transport.cancelWaiting(); });
+  session_.Painter = painter;
+  session_.Transport.resumeWaiting();
+  linkBusy_ = false;
+  if (painter) recordedPaints_.replayOn(*painter);
   refresh();
+  runWaitingOperations();
+}
+
+void TForm1::runWaitingOperations() {
+  if (closeWhenIdle_) {
+    waitingOperations_.clear();
+    Exit1Click();
+    return;
+  }
+  while (!waitingOperations_.empty() && !linkBusy_) {
+    const std::function<void()> next = std::move(waitingOperations_.front());
+    waitingOperations_.pop_front();
+    next();
+  }
 }
 
 void TForm1::onTimer1() {
-  handle([this] { Timer1Timer(session_); });
+  // The polling tick is skipped, not queued, while the last one still runs.
+  if (linkBusy_) return;
+  handleOnLink([this] { Timer1Timer(session_); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (linkBusy_) {
+    // Closed while a read waits: end the read, close once it has returned.
+    session_.Transport.cancelWaiting();
+    closeWhenIdle_ = true;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void TForm1::Read1Click() {
   const QString path = chooseReadPath();
   if (path.isEmpty()) return;
-  handle([&] { ReadSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { ReadSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
 }
 
 void TForm1::Write1Click() {
   const QString path = chooseWritePath();
   if (path.isEmpty()) return;
-  handle([&] { WriteSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { WriteSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
 }
 
 void TForm1::Write2Click() {
   const QString path = chooseDumpPath();
   if (path.isEmpty()) return;
-  handle([&] { WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });
 }
 
 void TForm1::Import1Click() {
   const QString path = chooseImportPath();
   if (path.isEmpty()) return;
-  handle([&] { ImportEmsaFile(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { ImportEmsaFile(session_, path.toLocal8Bit().toStdString()); });
 }
 
 void TForm1::Export1Click() {
   const auto choice = chooseExportPath();
   if (!choice || choice->path.isEmpty()) return;
-  handle([&] { ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format); });
+  handle([=, this] { ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format); });
 }
 
 void TForm1::Exit1Click() {
+  if (linkBusy_) {
+    session_.Transport.cancelWaiting();
+    closeWhenIdle_ = true;
+    return;
+  }
+  closeWhenIdle_ = false;
   // A running acquisition is left to the analyser: no stop is sent.
   renderer_.releaseImages();
   close();
@@ -564,6 +628,7 @@ void TForm1::About1Click() {
 }
 
 void TForm1::refresh() {
+  if (linkBusy_) return;  // the worker owns the Session until it finishes
   const WindowTexts& t = session_.Texts;
   const StatusText status = shortenStatusText(t.Edit1);
   Edit1->setText(fromText(status.shown));

@@ -3,6 +3,7 @@
 // out every control at its place, forwards each event to the core
 // operation, and then mirrors the Session into the widgets in one refresh.
 #include <QMainWindow>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "handlers/scan_setup_handlers.h"
 #include "handlers/mca_setup_handlers.h"
 #include "app/session.h"
+#include "display/painting_recorder.h"
 #include "display/plot_renderer.h"
 #include "lines/spectrum_lines.h"
 #include "files/export_file.h"
@@ -74,6 +76,9 @@ class TForm1 final : public QMainWindow {
   void refresh();
   // Timer1's tick.
   void onTimer1();
+  // Whether an exchange with the analyser is under way off the window's
+  // thread.
+  bool linkBusy() const { return linkBusy_; }
 
   // Controls, named as in the layout.
   QWidget* Client = nullptr;
@@ -129,12 +134,21 @@ class TForm1 final : public QMainWindow {
   void refreshLinesPage();
   void refreshPages();
   void refreshScrollBar();
-  // Runs a core operation, then refreshes the widgets.
-  void handle(const std::function<void()>& operation);
+  // Runs a core operation, then refreshes the widgets. While an exchange
+  // with the analyser is under way, the operation waits its turn.
+  void handle(std::function<void()> operation);
+  // Runs an operation that talks to the analyser on a worker thread; the
+  // window keeps handling events meanwhile and shows the result when it
+  // ends. `stops` (Stop) first ends a read that is still waiting.
+  void handleOnLink(std::function<void()> operation, bool stops = false);
+  void runWaitingOperations();
+  // Runs `operation` now, or after the exchange under way when there is one.
+  void whenIdle(std::function<void()> operation);
 
  protected:
   // A press on the window outside the plot acts like a press on the plot.
   void mousePressEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -148,6 +162,12 @@ class TForm1 final : public QMainWindow {
 
   PlotRenderer renderer_;
   Session session_;
+  // Off-thread exchanges: the paints they ask for, the operations that
+  // arrived meanwhile, and a close asked for meanwhile.
+  PaintingRecorder recordedPaints_;
+  std::deque<std::function<void()>> waitingOperations_;
+  bool linkBusy_ = false;
+  bool closeWhenIdle_ = false;
   TMcaAbout* about_ = nullptr;
 };
 

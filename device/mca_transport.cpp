@@ -23,6 +23,10 @@ void McaTransport::discardWaiting() {
 
 bool McaTransport::writeFrame(std::string_view frame) {
   timedOut_ = false;
+  if (cancelled_.load(std::memory_order_relaxed)) {
+    timedOut_ = true;
+    return false;
+  }
   if (unclean_) discardWaiting();
   unclean_ = true;  // until a reply has been taken whole
   uint32_t written = 0;
@@ -36,7 +40,7 @@ McaTransport::Wait McaTransport::waitFor(uint32_t bytes, uint32_t& waiting) {
     waiting = 0;
     if (api_.getQueueStatus(handle(), waiting) != FtOk) return Wait::PollFailed;
     if (waiting >= bytes) return Wait::Ready;
-    if (clock_.nowMicros() >= deadline) {
+    if (clock_.nowMicros() >= deadline || cancelled_.load(std::memory_order_relaxed)) {
       timedOut_ = true;
       return Wait::TimedOut;
     }

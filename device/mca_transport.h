@@ -6,6 +6,7 @@
 // length are read and discarded, and stale bytes left by an earlier
 // exchange are discarded before a new frame is written, so each exchange
 // starts clean.
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -40,6 +41,13 @@ class McaTransport {
   // meeting an error from the bridge).
   bool lastWaitTimedOut() const { return timedOut_; }
 
+  // Safe from another thread: ends a wait in progress at once, as a
+  // time-out, and fails every exchange after it without sending, until
+  // resumeWaiting(). Lets the window stop or close while a read waits on a
+  // silent analyser.
+  void cancelWaiting() { cancelled_.store(true, std::memory_order_relaxed); }
+  void resumeWaiting() { cancelled_.store(false, std::memory_order_relaxed); }
+
  private:
   enum class Wait { Ready, PollFailed, ReadFailed, TimedOut };
   static constexpr uint32_t kScratchBytes = 2048;
@@ -57,6 +65,7 @@ class McaTransport {
   Clock& clock_;
   bool unclean_ = true;    // the last exchange may have left bytes behind
   bool timedOut_ = false;  // the last wait ended at the time-out
+  std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace tolvane

@@ -9,6 +9,7 @@
 // change, renders its 256-point preview, and runs mapping passes into two
 // banks. Seeded, so a run is repeatable; faults can be injected for tests.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <random>
@@ -138,7 +139,8 @@ class SimulatedAnalyser {
   std::deque<Segment> segments_;
   std::vector<SimFault> faults_;
   std::deque<std::string> frameLog_;
-  uint64_t framesReceived_ = 0;
+  // Atomic: a test on the window's thread watches it while a worker talks.
+  std::atomic<uint64_t> framesReceived_{0};
   std::vector<uint8_t> reply_;  // reused for every reply
 
   int channels_ = 4096;

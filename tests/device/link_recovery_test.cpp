@@ -77,5 +77,25 @@ TEST(LinkRecovery, AFailedQueuePollSkipsOnlyItsBlock) {
   EXPECT_EQ(s.Working.Counts[300], 3);
 }
 
+// What the window relies on to stop or close while a read waits: a
+// cancelled link sends nothing and fails every exchange as a time-out, and
+// once resumed the next exchange reads its own reply, not a late one.
+TEST(LinkRecovery, ACancelledLinkSendsNothingAndResumesClean) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  rig.analyser().clearFrameLog();
+  s.Transport.cancelWaiting();
+  EXPECT_EQ(SendCommand(s.Transport, "$S;"), LinkOutcome::TimedOut);
+  EXPECT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::TimedOut);
+  EXPECT_TRUE(rig.frames().empty());
+
+  s.Transport.resumeWaiting();
+  rig.analyser().addFault({SimFaultKind::SlowReply, "$C;", 0, 1, 5'000'000});  // answers after the time-out
+  EXPECT_EQ(SendCommand(s.Transport, "$C;"), LinkOutcome::TimedOut);
+  rig.clock.advanceMillis(6000);  // the late acknowledgement arrives
+  expectCleanStatus(s);
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -1,0 +1,109 @@
+// The window while the analyser keeps it waiting: exchanges run off the
+// window's thread, so events are still handled, and Stop and Exit end a
+// read that waits on a silent analyser instead of sitting out its time-out.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/main_window.h"
+#include "device/clock.h"
+#include "device/sim/sim_ftdi.h"
+
+namespace tolvane {
+namespace {
+
+// Real time, so a silent analyser really keeps a read waiting.
+struct SteadyWindowRig {
+  SteadyWindowRig() {
+    bridge.attach();
+    window = std::make_unique<TForm1>(bridge, clock);
+    window->McaOpen->click();
+    window->McaStart->click();
+  }
+  SimulatedAnalyser& analyser() { return bridge.analyser(0); }
+  // The next tick's first block read gets no reply.
+  void silenceNextBlockRead() {
+    analyser().addFault({SimFaultKind::NoReply, "$R1;", 0, 1});
+    analyser().clearFrameLog();
+  }
+  SteadyClock clock;
+  SimFtdi bridge{clock};
+  std::unique_ptr<TForm1> window;
+};
+
+// Runs `duringWait` from the window's event loop once a tick is waiting on
+// the silent analyser (its first block read has been sent), then runs the
+// tick. Returns whether `duringWait` ran while the read was still waiting.
+bool tickWithEventDuringWait(SteadyWindowRig& rig, const std::function<void()>& duringWait) {
+  TForm1& w = *rig.window;
+  bool ranWhileWaiting = false;
+  QTimer probe;
+  probe.setInterval(1);
+  const uint64_t sent = rig.analyser().framesReceived();
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (!w.linkBusy() || rig.analyser().framesReceived() == sent) return;
+    probe.stop();
+    ranWhileWaiting = true;
+    duringWait();
+  });
+  probe.start();
+  rig.silenceNextBlockRead();
+  w.onTimer1();
+  return ranWhileWaiting;
+}
+
+TEST(LinkWorker, TheWindowHandlesEventsAndStopEndsAReadThatWaits) {
+  SteadyWindowRig rig;
+  TForm1& w = *rig.window;
+  ASSERT_TRUE(w.session().Display.LogScale);
+
+  EXPECT_TRUE(tickWithEventDuringWait(rig, [&] {
+    w.AutoVfs->click();  // an ordinary control: taken now, done when the tick is over
+    EXPECT_TRUE(w.session().Display.LogScale);
+    w.McaStop->click();
+  }));
+  EXPECT_FALSE(w.session().Display.LogScale);
+  // The waiting read gave up at once: the tick sent nothing more (no other
+  // block, no status). The controls then ran in the order they were used,
+  // and the stop read the final counts.
+  const std::vector<std::string> frames = rig.analyser().frameLog();
+  ASSERT_GE(frames.size(), 4u);
+  EXPECT_EQ(frames[0], "$R1;");
+  EXPECT_EQ(frames[1].substr(0, 2), "$V");  // the full-scale step
+  EXPECT_EQ(frames[2], "$S;");
+  EXPECT_EQ(frames[3], "$R1;");
+  EXPECT_EQ(frames.back(), "$R0;");
+  EXPECT_FALSE(rig.analyser().running());
+  EXPECT_EQ(w.session().Acquisition.Running, 0);
+  EXPECT_FALSE(w.Timer1->isActive());
+  EXPECT_FALSE(w.linkBusy());
+}
+
+TEST(LinkWorker, ExitWhileAReadWaitsClosesWithoutStoppingTheAnalyser) {
+  SteadyWindowRig rig;
+  TForm1& w = *rig.window;
+  w.show();
+  EXPECT_TRUE(tickWithEventDuringWait(rig, [&] {
+    w.Exit1->trigger();
+    EXPECT_TRUE(w.isVisible());  // not while the worker still holds the Session
+  }));
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(rig.analyser().frameLog(), std::vector<std::string>{"$R1;"});
+  EXPECT_TRUE(rig.analyser().running());  // a run is left to the analyser
+}
+
+TEST(LinkWorker, ClosingTheWindowWhileAReadWaitsWaitsForTheRead) {
+  SteadyWindowRig rig;
+  TForm1& w = *rig.window;
+  w.show();
+  EXPECT_TRUE(tickWithEventDuringWait(rig, [&] {
+    EXPECT_FALSE(w.close());  // refused for now
+  }));
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(rig.analyser().frameLog(), std::vector<std::string>{"$R1;"});
+}
+
+}  // namespace
+}  // namespace tolvane
