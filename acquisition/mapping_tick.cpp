@@ -1,8 +1,8 @@
 #include "acquisition/mapping_tick.h"
 
 #include "acquisition/view_from_status.h"
-#include "app/shared_records.h"
-#include "app/spectrum_record.h"
+#include "records/shared_records.h"
+#include "records/spectrum_record.h"
 
 namespace tolvane {
 

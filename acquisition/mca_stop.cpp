@@ -1,6 +1,7 @@
 #include "acquisition/mca_stop.h"
 
-#include "app/shared_records.h"
+#include "acquisition/view_from_status.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 
@@ -19,6 +20,7 @@ McaStopResult StopMcaRun(const McaTickRecords& r) {
   a.CountRate = rate;
   result.FinalStatus = ReadStatus(r.Link, a);
   if (result.FinalStatus == LinkOutcome::Done) {
+    TakeViewFromStatus(a.Status, r.Display, true);  // as a polling step does
     a.RealTime = a.Status.realTimeTicks() / 10;
     a.LiveTime = liveTimeOf(a.RealTime, a.Status.eventCount(), r.Setup.DeadTimePerEvent);
   }

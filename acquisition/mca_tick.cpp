@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "acquisition/view_from_status.h"
-#include "app/shared_records.h"
-#include "app/spectrum_record.h"
+#include "records/shared_records.h"
+#include "records/spectrum_record.h"
 
 namespace tolvane {
 

@@ -1,6 +1,6 @@
 #include "acquisition/view_from_status.h"
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

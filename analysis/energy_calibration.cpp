@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "app/shared_records.h"
-#include "app/text_number.h"
+#include "records/shared_records.h"
+#include "records/text_number.h"
 
 namespace tolvane {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

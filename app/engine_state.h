@@ -8,9 +8,9 @@
 #include <string>
 
 #include "acquisition/precision_stop.h"
-#include "app/local_time.h"
-#include "app/shared_records.h"
-#include "app/spectrum_record.h"
+#include "records/local_time.h"
+#include "records/shared_records.h"
+#include "records/spectrum_record.h"
 #include "device/device_link.h"
 #include "device/mca_transport.h"
 #include "lines/spectrum_lines.h"
@@ -56,7 +56,7 @@ class EngineState {
   RoiTable Rois;
   EnergyCalibration Calibration;
   MnFitState MnFit;
-  int32_t StandardsLoaded = 0;
+  bool StandardsLoaded = false;
   TDmVQRN DataModule;      // the standards table and the fit's storage
   FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
   LinesSetup Lines;        // element line markers and identification

@@ -30,7 +30,7 @@
 #include "app/about_dialog.h"
 #include "app/caption_fit_gui.h"
 #include "app/off_thread_run_gui.h"
-#include "app/status_text.h"
+#include "handlers/status_text.h"
 #include "app/xfit_batch_dialog.h"
 #include "display/plot_widget.h"
 #include "display/view_window.h"
@@ -300,14 +300,14 @@ void TForm1::buildPages() {
   connect(ZorvClear, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvClearClick(session_); }); });
   connect(Button7, &QPushButton::clicked, this,
           [this] { handle([this] { Button7Click(session_, runScanSetupDialog); }); });
-  connect(McaMem, &QRadioButton::clicked, this, [this] { handle([this] { McaMemClick(session_); }); });
-  connect(Mem1Spec, &QRadioButton::clicked, this, [this] { handle([this] { MemSpecClick(session_, 1); }); });
-  connect(Mem2Spec, &QRadioButton::clicked, this, [this] { handle([this] { MemSpecClick(session_, 2); }); });
-  connect(Mem3Spec, &QRadioButton::clicked, this, [this] { handle([this] { MemSpecClick(session_, 3); }); });
-  connect(OverLapON, &QPushButton::clicked, this, [this] { handle([this] { OverLapONClick(session_); }); });
-  connect(SCAGATE, &QRadioButton::clicked, this, [this] { handle([this] { SCAGATEClick(session_); }); });
-  connect(SCAFAST, &QRadioButton::clicked, this, [this] { handle([this] { SCAFASTClick(session_); }); });
-  connect(MCA, &QRadioButton::clicked, this, [this] { handle([this] { MCAClick(session_); }); });
+  connect(McaMem, &QRadioButton::clicked, this, [this] { handleOnLink([this] { McaMemClick(session_); }); });
+  connect(Mem1Spec, &QRadioButton::clicked, this, [this] { handleOnLink([this] { MemSpecClick(session_, 1); }); });
+  connect(Mem2Spec, &QRadioButton::clicked, this, [this] { handleOnLink([this] { MemSpecClick(session_, 2); }); });
+  connect(Mem3Spec, &QRadioButton::clicked, this, [this] { handleOnLink([this] { MemSpecClick(session_, 3); }); });
+  connect(OverLapON, &QPushButton::clicked, this, [this] { handleOnLink([this] { OverLapONClick(session_); }); });
+  connect(SCAGATE, &QRadioButton::clicked, this, [this] { handleOnLink([this] { SCAGATEClick(session_); }); });
+  connect(SCAFAST, &QRadioButton::clicked, this, [this] { handleOnLink([this] { SCAFASTClick(session_); }); });
+  connect(MCA, &QRadioButton::clicked, this, [this] { handleOnLink([this] { MCAClick(session_); }); });
 }
 
 namespace {
@@ -348,23 +348,23 @@ ScrollCode scrollCodeOf(int action) {
 }  // namespace
 
 void TForm1::connectViewControls() {
-  connect(LogDisp, &QPushButton::clicked, this, [this] { handle([this] { LogDispClick(session_); }); });
-  connect(AutoVfs, &QPushButton::clicked, this, [this] { handle([this] { AutoVfsClick(session_); }); });
-  connect(UpDown1Up, &QToolButton::clicked, this, [this] { handle([this] { UpDown1Click(session_, true); }); });
-  connect(UpDown1Down, &QToolButton::clicked, this, [this] { handle([this] { UpDown1Click(session_, false); }); });
-  connect(Expand, &QPushButton::clicked, this, [this] { handle([this] { ExpandClick(session_); }); });
-  connect(Compres, &QPushButton::clicked, this, [this] { handle([this] { CompresClick(session_); }); });
-  connect(SnapPeak, &QPushButton::clicked, this, [this] { handle([this] { SnapPeakClick(session_); }); });
+  connect(LogDisp, &QPushButton::clicked, this, [this] { handleOnLink([this] { LogDispClick(session_); }); });
+  connect(AutoVfs, &QPushButton::clicked, this, [this] { handleOnLink([this] { AutoVfsClick(session_); }); });
+  connect(UpDown1Up, &QToolButton::clicked, this, [this] { handleOnLink([this] { UpDown1Click(session_, true); }); });
+  connect(UpDown1Down, &QToolButton::clicked, this, [this] { handleOnLink([this] { UpDown1Click(session_, false); }); });
+  connect(Expand, &QPushButton::clicked, this, [this] { handleOnLink([this] { ExpandClick(session_); }); });
+  connect(Compres, &QPushButton::clicked, this, [this] { handleOnLink([this] { CompresClick(session_); }); });
+  connect(SnapPeak, &QPushButton::clicked, this, [this] { handleOnLink([this] { SnapPeakClick(session_); }); });
   // The thumb stands where the view stands in the memory (refresh() keeps
   // it there); an arrow hands the handler the position before the step.
   connect(ScrollBar1, &QScrollBar::actionTriggered, this, [this](int action) {
     int32_t position = ScrollBar1->value();
-    handle([this, action, position]() mutable { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
+    handleOnLink([this, action, position]() mutable { ScrollBar1Scroll(session_, scrollCodeOf(action), position); });
   });
   PaintBox1->onMousePress = [this](Qt::MouseButton button, int x, int) {
     // The right button moves the cursor there and identifies the lines.
     const bool identify = button == Qt::RightButton;
-    handle([this, button, identify, x] {
+    handleOnLink([this, button, identify, x] {
       PaintBox1MouseDown(session_, button == Qt::LeftButton || identify ? MouseButton::Left : MouseButton::Other, x);
     });
     if (identify) identifyAtCursor();
@@ -374,34 +374,41 @@ void TForm1::connectViewControls() {
 void TForm1::mousePressEvent(QMouseEvent* event) {
   const int x = event->position().toPoint().x();
   const MouseButton button = event->button() == Qt::LeftButton ? MouseButton::Left : MouseButton::Other;
-  handle([this, button, x] { PaintBox1MouseDown(session_, button, x); });
+  handleOnLink([this, button, x] { PaintBox1MouseDown(session_, button, x); });
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Edit1 && event->type() == QEvent::MouseButtonPress) handle([this] { Edit1Click(session_); });
+  if (watched == Edit1 && event->type() == QEvent::MouseButtonPress) handleOnLink([this] { Edit1Click(session_); });
   return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::connectRoiPage() {
   for (const auto& [name, colour] : kColourChoices) addColour(ROIColor, name, colour);
   connect(ROINoSelect, &QComboBox::activated, this,
-          [this](int index) { handle([=, this] { ROINoSelectChange(session_, index); }); });
+          [this](int index) { handleOnLink([=, this] { ROINoSelectChange(session_, index); }); });
+  // Field edits go through the queue as well, so that while the analyser is
+  // busy they still take effect in the order they were made.
   connect(ROIOnCheck, &QCheckBox::clicked, this, [this](bool on) {
-    session_.RoiPage.On = on;
-    handle([this] { ROIOnCheckClick(session_); });
+    handleOnLink([this, on] {
+      session_.RoiPage.On = on;
+      ROIOnCheckClick(session_);
+    });
   });
-  connect(ROIColor, &QComboBox::activated, this,
-          [this](int index) { session_.RoiPage.Colour = ROIColor->itemData(index).toUInt(); });
-  connect(Element, &QLineEdit::textEdited, this,
-          [this](const QString& text) { session_.RoiPage.Element = text.toLocal8Bit().toStdString(); });
+  connect(ROIColor, &QComboBox::activated, this, [this](int index) {
+    const Colour24 colour = ROIColor->itemData(index).toUInt();
+    whenIdle([this, colour] { session_.RoiPage.Colour = colour; });
+  });
+  connect(Element, &QLineEdit::textEdited, this, [this](const QString& text) {
+    whenIdle([this, element = text.toLocal8Bit().toStdString()] { session_.RoiPage.Element = element; });
+  });
   connect(EditROILow, &QLineEdit::textEdited, this, [this](const QString& text) {
     handle([=, this] { EditROILowChange(session_, text.toLocal8Bit().toStdString()); });
   });
   connect(EditROIHigh, &QLineEdit::textEdited, this, [this](const QString& text) {
     handle([=, this] { EditROIHighChange(session_, text.toLocal8Bit().toStdString()); });
   });
-  connect(ROILowCh, &QCheckBox::clicked, this, [this] { handle([this] { ROILowChClick(session_); }); });
-  connect(ROIHighCh, &QCheckBox::clicked, this, [this] { handle([this] { ROIHighChClick(session_); }); });
+  connect(ROILowCh, &QCheckBox::clicked, this, [this] { handleOnLink([this] { ROILowChClick(session_); }); });
+  connect(ROIHighCh, &QCheckBox::clicked, this, [this] { handleOnLink([this] { ROIHighChClick(session_); }); });
 }
 
 void TForm1::connectCalibrationPage() {
@@ -463,7 +470,7 @@ void TForm1::connectCalibrationPage() {
                                                                                 {ChKev, &CalibrationPageFields::ChKev}};
   for (const auto& [widget, field] : fields)
     connect(widget, &QLineEdit::textEdited, this, [this, field = field](const QString& text) {
-      session_.CalibrationPage.*field = text.toLocal8Bit().toStdString();
+      whenIdle([this, field, value = text.toLocal8Bit().toStdString()] { session_.CalibrationPage.*field = value; });
     });
 }
 
@@ -506,13 +513,13 @@ void TForm1::buildMenus() {
   help->setObjectName("Help1");
   About1 = help->addAction("&About");
 
-  connect(Read1, &QAction::triggered, this, [this] { Read1Click(); });
-  connect(Write1, &QAction::triggered, this, [this] { Write1Click(); });
-  connect(Write2, &QAction::triggered, this, [this] { Write2Click(); });
-  connect(Import1, &QAction::triggered, this, [this] { Import1Click(); });
-  connect(Export1, &QAction::triggered, this, [this] { Export1Click(); });
+  connect(Read1, &QAction::triggered, this, [this] { whenIdle([this] { Read1Click(); }); });
+  connect(Write1, &QAction::triggered, this, [this] { whenIdle([this] { Write1Click(); }); });
+  connect(Write2, &QAction::triggered, this, [this] { whenIdle([this] { Write2Click(); }); });
+  connect(Import1, &QAction::triggered, this, [this] { whenIdle([this] { Import1Click(); }); });
+  connect(Export1, &QAction::triggered, this, [this] { whenIdle([this] { Export1Click(); }); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
-  connect(About1, &QAction::triggered, this, [this] { About1Click(); });
+  connect(About1, &QAction::triggered, this, [this] { whenIdle([this] { About1Click(); }); });
 }
 
 void TForm1::whenIdle(std::function<void()> operation) {
@@ -542,26 +549,27 @@ void TForm1::handleOnLink(std::function<void()> operation, bool stops) {
   // kept and drawn here once it has finished.
   PlotPainter* painter = session_.Painter;
   session_.Painter = &recordedPaints_;
+  if (closeWhenIdle_) session_.Transport.cancelWaiting();  // leaving: do not sit out a silent analyser
   runOffThread(operation, [this] { session_.Transport.cancelWaiting(); });
   session_.Painter = painter;
   session_.Transport.resumeWaiting();
   linkBusy_ = false;
   if (painter) recordedPaints_.replayOn(*painter);
-  refresh();
+  // What the user did meanwhile runs now, in order, before the widgets show
+  // the Session (a refresh first would put back the text being typed).
   runWaitingOperations();
+  refresh();
 }
 
 void TForm1::runWaitingOperations() {
-  if (closeWhenIdle_) {
-    waitingOperations_.clear();
-    Exit1Click();
-    return;
-  }
   while (!waitingOperations_.empty() && !linkBusy_) {
     const std::function<void()> next = std::move(waitingOperations_.front());
     waitingOperations_.pop_front();
     next();
   }
+  // Exit asked for while the analyser was busy: what was asked before it
+  // (a Stop, say) has run.
+  if (closeWhenIdle_ && !linkBusy_ && waitingOperations_.empty()) Exit1Click();
 }
 
 void TForm1::onTimer1() {

@@ -4,7 +4,7 @@
 // keeps its widgets equal to these.
 #include <string>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

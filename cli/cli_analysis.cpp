@@ -6,7 +6,7 @@
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
 #include "analysis/peak_significance.h"
-#include "app/text_number.h"
+#include "records/text_number.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"

@@ -1,6 +1,6 @@
 #include "device/device_link.h"
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

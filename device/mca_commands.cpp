@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/shared_records.h"
-#include "app/spectrum_record.h"
+#include "records/shared_records.h"
+#include "records/spectrum_record.h"
 
 namespace tolvane {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "device/clock.h"
-#include "device/device_status.h"
-#include "files/little_endian.h"
+#include "records/device_status.h"
+#include "records/little_endian.h"
 
 namespace tolvane {
 
@@ -23,7 +23,7 @@ void McaTransport::discardWaiting() {
 
 bool McaTransport::writeFrame(std::string_view frame) {
   timedOut_ = false;
-  if (cancelled_.load(std::memory_order_relaxed)) {
+  if (abandoned_) {
     timedOut_ = true;
     return false;
   }
@@ -34,13 +34,17 @@ bool McaTransport::writeFrame(std::string_view frame) {
 }
 
 McaTransport::Wait McaTransport::waitFor(uint32_t bytes, uint32_t& waiting) {
-  const int64_t deadline = clock_.nowMicros() + kReplyTimeoutMicros;
+  const int64_t start = clock_.nowMicros();
+  const int64_t deadline = start + kReplyTimeoutMicros;
   timedOut_ = false;
   for (;;) {
     waiting = 0;
     if (api_.getQueueStatus(handle(), waiting) != FtOk) return Wait::PollFailed;
     if (waiting >= bytes) return Wait::Ready;
-    if (clock_.nowMicros() >= deadline || cancelled_.load(std::memory_order_relaxed)) {
+    const int64_t now = clock_.nowMicros();
+    const bool stalled = now - start >= kStalledMicros && cancelled_.load(std::memory_order_relaxed);
+    if (now >= deadline || stalled) {
+      abandoned_ = abandoned_ || stalled;
       timedOut_ = true;
       return Wait::TimedOut;
     }

@@ -41,12 +41,21 @@ class McaTransport {
   // meeting an error from the bridge).
   bool lastWaitTimedOut() const { return timedOut_; }
 
-  // Safe from another thread: ends a wait in progress at once, as a
-  // time-out, and fails every exchange after it without sending, until
-  // resumeWaiting(). Lets the window stop or close while a read waits on a
-  // silent analyser.
+  // Safe from another thread: asks the link to give up on a silent
+  // analyser, so the window can stop or close while a read waits. A wait
+  // that has already lasted kStalledMicros (or that reaches it) ends as a
+  // time-out, and every exchange after it fails without sending until
+  // resumeWaiting(); replies that come in time are still taken, so a Stop
+  // never cuts short a transfer that is going well.
   void cancelWaiting() { cancelled_.store(true, std::memory_order_relaxed); }
-  void resumeWaiting() { cancelled_.store(false, std::memory_order_relaxed); }
+  // Called once the exchanges that were asked to give up have returned.
+  void resumeWaiting() {
+    cancelled_.store(false, std::memory_order_relaxed);
+    abandoned_ = false;
+  }
+  // How long a reply may keep a cancelled exchange waiting: far beyond a
+  // healthy reply (a few latency periods), far below the time-out.
+  static constexpr int64_t kStalledMicros = 100'000;
 
  private:
   enum class Wait { Ready, PollFailed, ReadFailed, TimedOut };
@@ -66,6 +75,7 @@ class McaTransport {
   bool unclean_ = true;    // the last exchange may have left bytes behind
   bool timedOut_ = false;  // the last wait ended at the time-out
   std::atomic<bool> cancelled_{false};
+  bool abandoned_ = false;  // a cancelled wait ran out: send nothing more
 };
 
 }  // namespace tolvane

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 // The plot's colours for the screen (light on black) or for a hard copy

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 #include "display/plot_geometry.h"
 #include "display/plot_mapping.h"
 #include "lines/line_markers.h"

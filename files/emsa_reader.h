@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files/spectrum_file_header.h"
+#include "records/spectrum_file_header.h"
 
 namespace tolvane {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "files/spectrum_file_header.h"
+#include "records/spectrum_file_header.h"
 
 namespace tolvane {
 

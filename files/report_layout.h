@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

@@ -9,7 +9,7 @@
 
 #include "app/session.h"
 #include "files/atomic_file.h"
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 #include "files/path_name.h"
 
 namespace tolvane {

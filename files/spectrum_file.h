@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "files/file_write_outcome.h"
-#include "files/spectrum_file_header.h"
+#include "records/spectrum_file_header.h"
 
 namespace tolvane {
 

@@ -6,8 +6,8 @@
 // leave, and the counts stay inside the working spectrum.
 #include "acquisition/mapping_tick.h"
 #include "acquisition/mca_tick.h"
-#include "app/shared_records.h"
-#include "app/spectrum_record.h"
+#include "records/shared_records.h"
+#include "records/spectrum_record.h"
 #include "device/device_link.h"
 #include "device/mca_commands.h"
 #include "replay_bridge.h"

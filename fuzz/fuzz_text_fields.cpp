@@ -8,7 +8,7 @@
 #include "handlers/mca_setup_handlers.h"
 #include "analysis/energy_calibration.h"
 #include "app/session.h"
-#include "app/text_number.h"
+#include "records/text_number.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "roi/roi_page.h"

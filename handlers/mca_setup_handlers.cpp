@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/session.h"
-#include "app/text_number.h"
+#include "records/text_number.h"
 #include "device/mca_commands.h"
 #include "handlers/plot_handlers.h"
 

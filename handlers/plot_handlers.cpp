@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "app/session.h"
-#include "device/device_status.h"
+#include "records/device_status.h"
 #include "display/plot_geometry.h"
 #include "display/plot_model.h"
 #include "display/plot_painter.h"

@@ -1,7 +1,7 @@
 #include "handlers/roi_handlers.h"
 
 #include "app/session.h"
-#include "app/text_number.h"
+#include "records/text_number.h"
 #include "device/mca_commands.h"
 #include "handlers/plot_handlers.h"
 #include "roi/roi_page.h"

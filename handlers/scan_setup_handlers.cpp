@@ -1,7 +1,7 @@
 #include "handlers/scan_setup_handlers.h"
 
 #include "app/session.h"
-#include "app/text_number.h"
+#include "records/text_number.h"
 
 namespace tolvane {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 #include "lines/line_data.h"
 #include "lines/peak_search.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

@@ -3,7 +3,7 @@
 // copy of it (`RoiEntry::GrossSum`) for the entries the plot sums.
 #include <cstdint>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 

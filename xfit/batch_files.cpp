@@ -10,8 +10,8 @@
 #include <thread>
 #include <utility>
 
-#include "files/little_endian.h"
-#include "files/spectrum_file_header.h"
+#include "records/little_endian.h"
+#include "records/spectrum_file_header.h"
 #include "xfit/fit_quality_plan.h"
 #include "xfit/xfit_batch.h"
 

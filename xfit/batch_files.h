@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "files/spectrum_file_header.h"
+#include "records/spectrum_file_header.h"
 #include "xfit/batch_path.h"
 #include "xfit/batch_plan.h"
 #include "xfit/fit_quality.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 
 namespace tolvane {
 

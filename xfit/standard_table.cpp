@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "files/atomic_file.h"
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 #include "files/path_name.h"
 
 namespace tolvane {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/text_number.h"
+#include "records/text_number.h"
 #include "xfit/standard_table.h"
 
 namespace tolvane {

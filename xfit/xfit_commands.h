@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/shared_records.h"
+#include "records/shared_records.h"
 #include "xfit/mlsq_fit.h"
 
 namespace tolvane {

@@ -5,17 +5,22 @@
 #   cmake -DSOURCE=<repo> -P folder_pairs.cmake
 cmake_minimum_required(VERSION 3.25)
 set(FOLDERS app records handlers device acquisition display roi analysis files xfit lines cli)
-# Pairs still tangled while handlers move out of the subsystem folders into
-# handlers/ and the shared records out of app/: each entry goes when its
-# last include goes. A new pair fails the test.
+# Pairs still tangled because some engine routines take the whole Session
+# (app/session.h) rather than the records they need: each entry goes when
+# its last include goes. A new pair fails the test.
 set(ALLOWED
-  app:handlers app:device app:display app:files app:xfit app:lines acquisition:app acquisition:handlers
-  display:files display:lines analysis:app analysis:handlers files:lines)
+  app:handlers app:display app:lines acquisition:app display:files display:lines files:lines)
 
 foreach(from IN LISTS FOLDERS)
   set(uses_${from} "")
   file(GLOB_RECURSE sources "${SOURCE}/${from}/*.h" "${SOURCE}/${from}/*.cpp")
   foreach(source IN LISTS sources)
+    # Window and drawing files sit above the handlers whatever folder they
+    # are in; only the core's files are checked.
+    get_filename_component(name "${source}" NAME_WE)
+    if(name MATCHES "_(widget|dialog|renderer|window|gui)$")
+      continue()
+    endif()
     file(STRINGS "${source}" includes REGEX "^#include \"[a-z_]+/")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" to "${line}")

@@ -77,16 +77,26 @@ TEST(LinkRecovery, AFailedQueuePollSkipsOnlyItsBlock) {
   EXPECT_EQ(s.Working.Counts[300], 3);
 }
 
-// What the window relies on to stop or close while a read waits: a
-// cancelled link sends nothing and fails every exchange as a time-out, and
-// once resumed the next exchange reads its own reply, not a late one.
-TEST(LinkRecovery, ACancelledLinkSendsNothingAndResumesClean) {
+// What the window relies on to stop or close while a read waits: a cancel
+// leaves replies that come in time alone, ends a wait on a silent analyser
+// long before the time-out and then sends nothing more, and once resumed
+// the next exchange reads its own reply, not a late one.
+TEST(LinkRecovery, ACancelEndsOnlyAStalledWaitAndTheLinkResumesClean) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
   rig.analyser().clearFrameLog();
   s.Transport.cancelWaiting();
-  EXPECT_EQ(SendCommand(s.Transport, "$S;"), LinkOutcome::TimedOut);
+  EXPECT_EQ(SendCommand(s.Transport, "$S;"), LinkOutcome::Done);  // answered in time
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$S;"});
+
+  rig.analyser().addFault({SimFaultKind::NoReply, "$C;", 0, 1});
+  const int64_t before = rig.clock.nowMicros();
+  EXPECT_EQ(SendCommand(s.Transport, "$C;"), LinkOutcome::TimedOut);
+  const int64_t waited = rig.clock.nowMicros() - before;
+  EXPECT_GE(waited, McaTransport::kStalledMicros);
+  EXPECT_LT(waited, McaTransport::kReplyTimeoutMicros / 10);
+  rig.analyser().clearFrameLog();
   EXPECT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::TimedOut);
   EXPECT_TRUE(rig.frames().empty());
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 #include "test_support.h"
 
 namespace tolvane {

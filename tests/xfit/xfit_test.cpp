@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 #include "files/spectrum_file.h"
 #include "handlers/xfit_handlers.h"
 #include "test_support.h"

@@ -1,4 +1,4 @@
-#include "app/status_text.h"
+#include "handlers/status_text.h"
 
 #include "files/path_name.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "app/spectrum_record.h"
+#include "records/spectrum_record.h"
 
 namespace tolvane {
 

@@ -1,9 +1,9 @@
-#include "files/spectrum_file_header.h"
+#include "records/spectrum_file_header.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "files/little_endian.h"
+#include "records/little_endian.h"
 
 namespace tolvane {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "device/device_status.h"
+#include "records/device_status.h"
 
 namespace tolvane {
 
@@ -21,8 +21,8 @@ inline constexpr Colour24 kBlue = 0xFF0000;
 
 struct AcquisitionState {
   int32_t DeviceCount = 0;
-  int32_t DeviceOpen = 0;
-  int32_t Running = 0;
+  bool DeviceOpen = false;
+  bool Running = false;
   int32_t Mode = 1;  // 1 = MCA acquisition, 0 = mapping scan
   int32_t ChannelCount = 4096;
   int32_t BlockChannels = 128;
@@ -93,8 +93,8 @@ struct DisplayState {
 };
 
 struct RoiEntry {
-  int32_t Defined = 0;
-  int32_t Shown = 0;
+  bool Defined = false;
+  bool Shown = false;
   std::array<char, 8> ElementLabel{'X', 'x', '-', 'N', 'N', '\0'};
   int32_t LowChannel = 0;
   int32_t HighChannel = 0;
@@ -109,7 +109,7 @@ struct RoiTable {
 };
 
 struct EnergyCalibration {
-  int32_t Valid = 0;
+  bool Valid = false;
   std::array<char, 8> UnitText{};
   float RefLowChannel = 0.0f;
   float RefHighChannel = 0.0f;
@@ -120,7 +120,7 @@ struct EnergyCalibration {
 };
 
 struct MnFitState {
-  int32_t OverlayShown = 0;
+  bool OverlayShown = false;
   float KAlpha1Position = 0.0f;
   float KAlpha2Position = 0.0f;
   float EvPerChannel = 0.0f;
