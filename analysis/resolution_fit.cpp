@@ -105,6 +105,10 @@ Solution solve(const DoubletModel& model, VectorXd start) {
 ResolutionFit fitResolution(const ResolutionFitInput& in) {
   ResolutionFit out;
   if (!in.counts || in.channels < 8) return out;
+  if (in.cursorEnergyEv > 0 && std::fabs(in.cursorEnergyEv - kResolutionKAlpha1Ev) >= 0.1 * kResolutionKAlpha1Ev) {
+    out.outcome = ResolutionFitOutcome::NotMnKAlpha;
+    return out;
+  }
   const auto at = [&](int64_t c) { return c >= 0 && c < in.channels ? in.counts[c] : 0; };
 
   // The peak: the largest count within 5 channels of the cursor.
@@ -191,6 +195,7 @@ ResolutionFitInput resolutionInput(const Session& s, int32_t cursor) {
     const double scale = unit == "eV" ? 1.0 : unit == "keV" || unit.empty() ? 1000.0 : 0.0;
     // Used only when it puts the cursor near Mn K-alpha.
     const double atCursor = (static_cast<double>(cursor) * c.Gain + c.Offset) * scale;
+    if (scale > 0 && atCursor > 0) in.cursorEnergyEv = atCursor;
     if (scale > 0 && std::fabs(atCursor - kResolutionKAlpha1Ev) < 0.1 * kResolutionKAlpha1Ev)
       in.evPerChannel = static_cast<double>(c.Gain) * scale;
   }

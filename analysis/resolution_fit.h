@@ -19,9 +19,12 @@ struct ResolutionFitInput {
   int32_t channels = 0;
   int32_t cursor = 0;         // a channel on or near the peak
   double evPerChannel = 0.0;  // from a valid calibration; 0: 5899 eV / K-alpha1 position
+  // The cursor's energy by a valid calibration, eV; 0 without one. A cursor
+  // the calibration puts far from Mn K-alpha is not fitted as Mn K-alpha.
+  double cursorEnergyEv = 0.0;
 };
 
-enum class ResolutionFitOutcome { Fitted, NoPeak, TooFewChannels, NotConverged };
+enum class ResolutionFitOutcome { Fitted, NoPeak, TooFewChannels, NotConverged, NotMnKAlpha };
 
 struct ResolutionFit {
   ResolutionFitOutcome outcome = ResolutionFitOutcome::NoPeak;

@@ -420,6 +420,13 @@ void TForm1::connectCalibrationPage() {
     handle([this] {
       MLSQfitClick(
           session_, [this] { return chooseTablePath().toLocal8Bit().toStdString(); }, runEditor);
+      // The whole quality line where it can be read in full; the check box
+      // on the page has room for its head only.
+      if (session_.DataModule.Fit.FitCount > 0)
+        StatusBar1->showMessage(
+            QString::fromStdString(fitQualityLine(session_.XfitQuality, session_.DataModule.Fit)));
+      else
+        StatusBar1->clearMessage();
     });
   });
   // The batch uses the standards loaded by "Load Std", and loads a table

@@ -18,6 +18,8 @@ const char* outcomeText(ResolutionFitOutcome outcome) {
       return "too few channels around the peak";
     case ResolutionFitOutcome::NotConverged:
       return "the fit did not converge";
+    case ResolutionFitOutcome::NotMnKAlpha:
+      return "the calibration puts the cursor far from Mn K-alpha (5.9 keV): place it on the Mn K-alpha peak";
     case ResolutionFitOutcome::Fitted:
       break;
   }
@@ -68,7 +70,10 @@ int runResolution(const QStringList& arguments) {
   }
   const ResolutionFit fit = fitResolution(resolutionInput(s, cursor));
   if (fit.outcome != ResolutionFitOutcome::Fitted)
-    return fail(fit.outcome == ResolutionFitOutcome::NoPeak ? code::kNoPeak : code::kFit, outcomeText(fit.outcome));
+    return fail(fit.outcome == ResolutionFitOutcome::NoPeak || fit.outcome == ResolutionFitOutcome::NotMnKAlpha
+                    ? code::kNoPeak
+                    : code::kFit,
+                outcomeText(fit.outcome));
   if (json)
     std::printf("{\"fwhm_ev\": %.4f, \"fwhm_err_ev\": %.4f, \"centroid_ch\": %.4f, \"chi2_reduced\": %.4f}\n",
                 fit.fwhmEv, fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced);

@@ -7,6 +7,7 @@
 #include "app/engine_state.h"
 #include "display/vfs_ladder.h"
 #include "lines/plot_line_markers.h"
+#include "roi/roi_net.h"
 #include "roi/roi_sums.h"
 
 namespace tolvane {
@@ -66,17 +67,9 @@ void addRoiMarks(const EngineState& s, PlotModel& plot) {
     if (roi.Shown != 1) continue;
     const int32_t low = roi.LowChannel, high = roi.HighChannel;
 
-    // Sums and background in single precision; channels outside the
-    // spectrum count 0, the same for the gross sum and the background.
-    const float gross = roiGrossSum(spectrum.counts, spectrum.size, low, high);
-    const auto side = [&](int64_t a, int64_t b, int64_t c) {
-      const int64_t sum = int64_t{spectrum.orZero(a)} + spectrum.orZero(b) + spectrum.orZero(c);
-      return static_cast<float>(sum) * 0.33333f;
-    };
-    const float left = side(low, int64_t{low} - 1, int64_t{low} - 2);
-    const float right = side(high, int64_t{high} + 1, int64_t{high} + 2);
-    const float background = (left + right) * static_cast<float>(int64_t{high} - low) * 0.5f;
-    const float net = gross - background;
+    // The same sums the precision preset uses.
+    const RoiNetSums sums = roiNetSums(spectrum.counts, spectrum.size, low, high);
+    const float gross = sums.gross, net = sums.net;
 
     RoiMark mark;
     mark.index = i;

@@ -26,7 +26,8 @@ void McaOpenClick(Session& s) {
     s.Texts.Edit2 = "Error";
     // A set-up problem the user can fix (permissions, a driver holding the
     // device) is named in the status field with what to do.
-    if (const std::string advice = linkStatusText(s.api().lastProblem()); !advice.empty()) s.Texts.Edit1 = advice;
+    const std::string advice = linkStatusText(s.api().lastProblem());
+    s.Texts.Edit1 = advice.empty() ? kNoAnalyserText : advice;
   }
 }
 

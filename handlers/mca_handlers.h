@@ -14,6 +14,8 @@ struct WindowTexts;
 inline constexpr const char* kDisconnectedText = "Analyser disconnected";
 // Shown in the status field when a stop cannot reach the analyser.
 inline constexpr const char* kStopLinkFailedText = "Link error: polling stopped";
+// OpenMCA found nothing to open and the link names no set-up problem.
+inline constexpr const char* kNoAnalyserText = "No analyser found: check USB cable and power";
 
 // "OpenMCA": opens analyser 0 the first time; later presses repeat the open
 // sequence silently.

@@ -5,7 +5,7 @@
 // gross = sum of counts in low .. high-1 (n = high - low channels);
 // net = gross - (L + R) * n / 2, where L and R are a third of the three
 // counts at and below low and at and above high (channels outside the
-// spectrum are clamped to its ends). The net sum is a fixed linear
+// spectrum count 0), all in single precision as the plot adds them. The net sum is a fixed linear
 // combination of channel counts, so with Poisson counts its variance is
 // the sum of each count times its coefficient squared. Written out, with
 // S6 the sum of the six background counts, that is

@@ -40,18 +40,20 @@ std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double ch
 }
 
 std::string fitQualityLine(const FitQuality& q, const XfitWorkspace& fit) {
-  if (!q.valid) return "χ²ᵣ --";
-  char head[48];
-  std::snprintf(head, sizeof head, "χ²ᵣ %.2f, ", q.chi2Reduced);
-  std::string line = head;
-  if (q.flags.empty()) {
-    line += "no flags";
-  } else {
-    for (size_t i = 0; i < q.flags.size(); ++i) {
-      const FitFlag& f = q.flags[i];
-      line += i ? "; " : "";
-      line += f.kind == FitFlagKind::Chi2High ? "a line in the sample is not in the standards"
-                                              : fitFlagText(f, fit, q.chi2Reduced);
+  std::string line = "χ²ᵣ --";
+  if (q.valid) {
+    char head[48];
+    std::snprintf(head, sizeof head, "χ²ᵣ %.2f, ", q.chi2Reduced);
+    line = head;
+    if (q.flags.empty()) {
+      line += "no flags";
+    } else {
+      for (size_t i = 0; i < q.flags.size(); ++i) {
+        const FitFlag& f = q.flags[i];
+        line += i ? "; " : "";
+        line += f.kind == FitFlagKind::Chi2High ? "a line in the sample is not in the standards"
+                                                : fitFlagText(f, fit, q.chi2Reduced);
+      }
     }
   }
   std::string missing;

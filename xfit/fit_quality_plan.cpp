@@ -160,6 +160,11 @@ FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coeff
                                   int32_t channels, bool keepCurve) {
   FitQuality q;
   const int m = m_;
+  // Whether each standard was seen at all depends on its K-ratio and error
+  // only, so it holds even where the chi-square cannot be formed.
+  for (int k = 0; k < std::clamp(m, 0, kMaxStandards); ++k)
+    q.notDetected[static_cast<size_t>(k)] =
+        std::fabs(coefficients[static_cast<size_t>(k)] * 100.0) <= errors[static_cast<size_t>(k)];
   channels = std::clamp(channels, 0, kFitChannels);
   if (m <= 0 || channels == 0) return q;
 
@@ -249,7 +254,6 @@ FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coeff
     const int32_t index = fit_.SelectedIndex[static_cast<size_t>(k)];
     const double kratio = coefficients[static_cast<size_t>(k)] * 100.0;
     const double error = errors[static_cast<size_t>(k)];
-    q.notDetected[static_cast<size_t>(k)] = std::fabs(kratio) <= error;
     if (kratio < -error) q.flags.push_back({FitFlagKind::NegativeKratio, index, k});
 
     // The window's own share of the chi-square against its own

@@ -19,8 +19,8 @@ namespace {
 constexpr int32_t kRoiLow = 570, kRoiHigh = 610;  // Mn K-alpha at 4096 channels
 
 TEST(RoiNetSums, VarianceOfTheNetSumMatchesSeededPoissonSpectra) {
-  // A peak on a background, the ROI reaching the spectrum's first channel
-  // so that clamped background channels repeat.
+  // A peak on a background, one ROI reaching the spectrum's first channel
+  // so that background channels fall outside it (and count 0).
   const int size = 64;
   std::vector<double> mean(size);
   for (int c = 0; c < size; ++c)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -112,8 +114,17 @@ TEST(ResolutionFit, TheWindowsLineUsesTheWorkingSpectrumAndAKeVCalibration) {
   ASSERT_EQ(line.substr(0, 11), "Resolution ") << line;
   EXPECT_NEAR(std::stod(line.substr(11)), 150.0, 0.2) << line;
   EXPECT_NE(line.find(" eV at 5.9 keV (χ²ᵣ "), std::string::npos) << line;
-  EXPECT_EQ(resolutionInput(s, 1500).evPerChannel, 0.0);  // 15 keV: not Mn K-alpha, the calibration is not used
-  s.Display.Cursor = 3000;                                // nothing there
+  // A peak the calibration puts far from 5.9 keV (a Mn K-beta, an escape
+  // peak, the continuum) is not measured as Mn K-alpha.
+  std::vector<int32_t> shifted(mean.begin(), mean.end());
+  std::rotate(shifted.begin(), shifted.begin() + 90, shifted.end());  // the peak moves to 500: 5.0 keV
+  EXPECT_EQ(fitResolution(resolutionInput(s, 590)).outcome, ResolutionFitOutcome::Fitted);
+  std::copy(shifted.begin(), shifted.end(), s.Working.Counts.begin());
+  EXPECT_EQ(fitResolution(resolutionInput(s, 500)).outcome, ResolutionFitOutcome::NotMnKAlpha);
+  s.Calibration.Valid = 0;  // without a calibration the peak is taken for Mn K-alpha
+  EXPECT_EQ(fitResolution(resolutionInput(s, 500)).outcome, ResolutionFitOutcome::Fitted);
+  s.Calibration.Valid = 1;
+  s.Display.Cursor = 3000;  // nothing there
   EXPECT_EQ(resolutionLine(s), "");
 }
 

@@ -72,10 +72,11 @@ TEST(MainWindow, OpenMcaShowsTheCountAndEnablesTheSixRunButtonsOnce) {
   for (QPushButton* b : r.runButtons()) EXPECT_TRUE(b->isEnabled());
 }
 
-TEST(MainWindow, OpenMcaWithoutAnAnalyserShowsError) {
+TEST(MainWindow, OpenMcaWithoutAnAnalyserShowsErrorAndSaysWhatToCheck) {
   WindowRig r(0);
   r.window->McaOpen->click();
   EXPECT_EQ(r.window->Edit2->text(), "Error");
+  EXPECT_EQ(r.window->Edit1->text(), "No analyser found: check USB cable and power");
   EXPECT_FALSE(r.window->McaStart->isEnabled());
 }
 

@@ -38,7 +38,9 @@ std::vector<double> meanSpectrum(const std::vector<Line>& lines, double scale, d
 
 std::vector<int32_t> draw(const std::vector<double>& mean, std::mt19937_64& random) {
   std::vector<int32_t> counts(mean.size());
-  for (size_t c = 0; c < mean.size(); ++c) counts[c] = std::poisson_distribution<int32_t>(mean[c])(random);
+  // A dip below the continuum can ask for a negative mean: no counts there.
+  for (size_t c = 0; c < mean.size(); ++c)
+    counts[c] = mean[c] > 0 ? std::poisson_distribution<int32_t>(mean[c])(random) : 0;
   return counts;
 }
 
