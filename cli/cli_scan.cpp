@@ -1,5 +1,5 @@
-// tolvane-cli scan: a mapping scan through the ZORV page's operations:
-// SetUp, Start, the mapping ticks, Abort after N counted passes.
+// tolvane-cli scan: a mapping scan through the engine's mapping operations:
+// the setup sent, the start, the mapping ticks, the stop after N passes.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -7,12 +7,12 @@
 #include "acquisition/mapping_tick.h"
 #include "acquisition/pass_files.h"
 #include "acquisition/pass_keeping.h"
+#include "acquisition/scan_run.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
 #include "cli/interrupt.h"
 #include "device/clock.h"
 #include "files/output_path.h"
-#include "handlers/mapping_handlers.h"
 
 namespace tolvane::cli {
 
@@ -56,15 +56,15 @@ int runScan(const QStringList& arguments) {
   // Seconds on the command line; the setup stores tenths, truncated as the
   // dialog does.
   const auto tenths = static_cast<int64_t>(std::trunc(*dwell * 10.0 + 0.001));
-  session.Scan.PlannedPasses = *passes;  // sets the width of the pass numbers
-  Button7Click(session, [&](ScanSetupFields& f) {
-    f.MemorySize = memory;
-    f.ZORVPreSetTime = std::to_string(tenths);
-    f.SavePath = save;
-    return true;
-  });
+  ScanSetup& scan = session.Scan;
+  scan.PlannedPasses = *passes;  // sets the width of the pass numbers
+  scan.MemorySize = memory;
+  scan.PresetTime = static_cast<int32_t>(tenths);
+  scan.SavePath = save;
+  SendScanSetup(session.Transport, session.Acquisition, scan);
   catchInterrupts();
-  ZorvStartClick(session);
+  if (StartScanRun(session.Transport, session.Acquisition, scan) == LinkOutcome::Done)
+    PlanScanPassFiles(session.Passes, scan);
   if (session.Acquisition.Running != 1) return fail(code::kDevice, "the analyser did not start the scan");
   // Said only once the scan runs, so a refused command line stays one line.
   if (plan.firstNumber > 1) note("earlier passes are kept; this scan saves from " + firstPass);
@@ -79,7 +79,7 @@ int runScan(const QStringList& arguments) {
         MappingStep(session.Transport, session.Acquisition, session.Working, session.Display, session.Scan);
     if (step.passCounted()) KeepPass(session, step.Outcome);  // lost and unsaved passes are counted
   }
-  ZorvStopClick(session);
+  if (session.Acquisition.Running == 1) StopAcquisition(session.Transport, session.Acquisition);
   const int counted = session.Acquisition.ScanCount;
   std::printf("%d\n", counted);
   if (interruptSignal() != 0)

@@ -2,6 +2,7 @@
 
 #include "acquisition/mapping_tick.h"
 #include "acquisition/pass_keeping.h"
+#include "acquisition/scan_run.h"
 #include "app/session.h"
 #include "device/mca_commands.h"
 #include "handlers/plot_handlers.h"
@@ -14,23 +15,10 @@ namespace tolvane {
 
 namespace {
 
-// The analyser keeps one preset for both modes: a scan after an MCA setup
-// would otherwise dwell for the MCA preset while the plot shows the scan's.
-void sendScanPreset(Session& s) {
-  if (s.Acquisition.AnalyserPresetTime == s.Scan.PresetTime) return;
-  SetPresetTime(s.Transport, s.Acquisition, s.Scan.PresetTime);
-}
-
-// Numbers this scan's pass files on from the highest one already there.
-void planScanPassFiles(Session& s) {
-  PassFiles& passes = s.Passes;
-  passes = PassFiles{};
-  passes.SavePath = s.Scan.SavePath;
-  passes.Digits = passFileDigits(s.Scan.PlannedPasses);
+// Says where this scan's passes go, or why they cannot be saved.
+void showPassPlan(Session& s, const PassFilePlan& plan) {
+  const PassFiles& passes = s.Passes;
   if (passes.SavePath.empty()) return;
-  const PassFilePlan plan = planPassFiles(passes.SavePath, s.Scan.PlannedPasses);
-  passes.NextNumber = plan.firstNumber;
-  passes.Digits = plan.digits;
   if (plan.error == PassPlanError::NoFolder)
     s.Texts.Edit1 = "Cannot save passes: no folder " + folderOf(passes.SavePath);
   else if (plan.error == PassPlanError::NotAFolder)
@@ -68,12 +56,11 @@ void ZorvStartClick(Session& s) {
     return;
   }
   OpenDeviceIfUnlisted(s);
-  sendScanPreset(s);
-  if (StartScan(s.Transport, s.Acquisition) == LinkOutcome::Done) {
+  if (StartScanRun(s.Transport, s.Acquisition, s.Scan) == LinkOutcome::Done) {
     s.Timer1.IntervalMs = s.Scan.RefreshInterval;
     s.Timer1.Enabled = true;
   }
-  if (s.Acquisition.Running == 1) planScanPassFiles(s);
+  if (s.Acquisition.Running == 1) showPassPlan(s, PlanScanPassFiles(s.Passes, s.Scan));
   DrawLogFrame(s, true);
 }
 
