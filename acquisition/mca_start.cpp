@@ -14,6 +14,13 @@ void PrepareMcaRun(Session& s) {
   s.Working.setName("MCA");
 }
 
+void ForgetRunTimes(AcquisitionState& a) {
+  a.RealTime = a.LiveTime = a.DeadTimePerMille = 0;
+  a.RealSeconds = a.PrevRealSeconds = a.IntervalSeconds = 0.0f;
+  a.Total = a.PrevTotal = a.CountRate = 0.0f;
+  a.Status.clearCounters();
+}
+
 LinkOutcome StartMcaRun(Session& s) {
   // The analyser has one preset for both modes: a run would stop counting
   // at a scan's dwell while the plot shows the MCA preset.

@@ -77,7 +77,11 @@ void McaStopClick(Session& s) {
 }
 
 void McaClearClick(Session& s) {
-  ClearSpectrum(s.Transport, s.Acquisition, s.Working);
+  const bool counting = s.Acquisition.Running;
+  // A cleared spectrum that is not counting keeps no times of the run it
+  // held, so a file written after it does not claim them.
+  if (ClearSpectrum(s.Transport, s.Acquisition, s.Working) == LinkOutcome::Done && !counting)
+    ForgetRunTimes(s.Acquisition);
   PaintBox1Paint(s);
 }
 

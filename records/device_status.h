@@ -39,6 +39,11 @@ class DeviceStatus {
   void setViewFirst(int16_t v) { storeI16(&bytes_[kViewFirstOffset], v); }
   void setViewLast(int16_t v) { storeI16(&bytes_[kViewLastOffset], v); }
   void setViewCursor(int16_t v) { storeI16(&bytes_[kViewCursorOffset], v); }
+  // The analyser's counters as a clear leaves them: no time, no events.
+  void clearCounters() {
+    storeI32(&bytes_[kRealTimeTicksOffset], 0);
+    storeI32(&bytes_[kEventCountOffset], 0);
+  }
   void setFullScaleCode(int16_t v) { storeI16(&bytes_[kFullScaleCodeOffset], v); }
   void setRealTimeTicks(int32_t v) { storeI32(&bytes_[kRealTimeTicksOffset], v); }
   void setEventCount(int32_t v) { storeI32(&bytes_[kEventCountOffset], v); }

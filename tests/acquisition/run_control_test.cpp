@@ -100,6 +100,35 @@ TEST(RunControl, StopRefusedReadsNothingAndTheRunGoesOn) {
   EXPECT_EQ(s.Acquisition.Running, 1);
 }
 
+TEST(RunControl, ClearAfterARunForgetsItsTimesSoAWrittenFileDoesNotClaimThem) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  for (int i = 0; i < 20; ++i) {
+    rig.clock.advanceMillis(100);
+    Timer1Timer(s);
+  }
+  McaStopClick(s);
+  ASSERT_GT(s.Acquisition.RealTime, 0);
+  McaClearClick(s);
+  EXPECT_EQ(s.Acquisition.RealTime, 0);
+  EXPECT_EQ(s.Acquisition.LiveTime, 0);
+  EXPECT_EQ(s.Acquisition.Status.realTimeTicks(), 0);
+  EXPECT_EQ(s.Acquisition.Status.eventCount(), 0);
+  EXPECT_EQ(s.Acquisition.Status.viewLast(), 4095);  // the view stays
+  // A refused clear keeps the spectrum and so its times.
+  McaStartClick(s);
+  rig.clock.advanceMillis(500);
+  Timer1Timer(s);
+  McaStopClick(s);
+  const int32_t kept = s.Acquisition.RealTime;
+  ASSERT_GT(kept, 0);
+  rig.analyser().addFault({SimFaultKind::Refuse, "$C;", 0, 1});
+  McaClearClick(s);
+  EXPECT_EQ(s.Acquisition.RealTime, kept);
+}
+
 TEST(RunControl, ClearDuringARunKeepsItRunning) {
   testing::SimRig rig;
   rig.open();
