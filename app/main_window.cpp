@@ -561,7 +561,7 @@ void TForm1::handleOnLink(std::function<void()> operation, bool stops) {
   session_.Painter = painter;
   session_.Transport.resumeWaiting();
   linkBusy_ = false;
-  if (painter) recordedPaints_.replayOn(*painter);
+  recordedPaints_.replayOn(painter);
   // What the user did meanwhile runs now, in order, before the widgets show
   // the Session (a refresh first would put back the text being typed).
   runWaitingOperations();

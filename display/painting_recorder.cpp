@@ -26,8 +26,9 @@ void PaintingRecorder::setPlotBackground(uint32_t colour) {
   calls_.push_back([colour](PlotPainter& p) { p.setPlotBackground(colour); });
 }
 
-void PaintingRecorder::replayOn(PlotPainter& target) {
-  for (const auto& call : calls_) call(target);
+void PaintingRecorder::replayOn(PlotPainter* target) {
+  if (target)
+    for (const auto& call : calls_) call(*target);
   calls_.clear();
 }
 

@@ -18,9 +18,9 @@ class PaintingRecorder final : public PlotPainter {
   void drawMappingPreview(const PlotModel& plot) override;
   void setPlotBackground(uint32_t colour) override;
 
-  // Draws every kept call on `target` in order and forgets them.
-  void replayOn(PlotPainter& target);
-  bool empty() const { return calls_.empty(); }
+  // Draws every kept call on `target` (none: nowhere) in order and forgets
+  // them.
+  void replayOn(PlotPainter* target);
 
  private:
   std::vector<std::function<void(PlotPainter&)>> calls_;

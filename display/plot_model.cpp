@@ -134,7 +134,7 @@ void fillLiveEnvelope(const EngineState& s, TraceEnvelope& env, const ColumnMapp
   for (int32_t x = 0; x < width; ++x) {
     if (m.expanded()) {
       const int64_t c = int64_t{d.FirstShown} + x / m.p;
-      const int32_t r = row(spectrum.has(c) ? spectrum.at(c) : 0);
+      const int32_t r = row(spectrum.orZero(c));
       env.top[static_cast<size_t>(x)] = env.bottom[static_cast<size_t>(x)] = r;
       continue;
     }
@@ -144,7 +144,7 @@ void fillLiveEnvelope(const EngineState& s, TraceEnvelope& env, const ColumnMapp
     // a column beyond the end lies on the bottom row instead of keeping the
     // minimum's start value (a full-height bar).
     for (int64_t c = start; c < start + m.s; ++c) {
-      const int32_t v = spectrum.has(c) ? spectrum.at(c) : 0;
+      const int32_t v = spectrum.orZero(c);
       if (v >= maximum) maximum = v;
       if (v <= minimum) minimum = v;
     }
