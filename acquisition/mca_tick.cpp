@@ -24,6 +24,7 @@ McaTickResult McaStep(const McaTickRecords& r, const PrecisionCheck& precisionRe
   a.PrevTotal = a.Total;
 
   const float previousRate = a.CountRate;
+  const int32_t realTimeBefore = a.RealTime;
   // Leaves the count total in CountRate when every block arrived.
   result.Spectrum = ReadSpectrum(r.Link, a, r.Working);
   const bool totalRead = result.Spectrum == SpectrumRead::Complete;
@@ -39,8 +40,13 @@ McaTickResult McaStep(const McaTickRecords& r, const PrecisionCheck& precisionRe
       a.Running = 0;  // the run is over whatever the analyser answered
       a.RealTime = a.Status.realTimeTicks() / 10;
       a.LiveTime = liveTimeOf(a.RealTime, a.Status.eventCount(), r.Setup.DeadTimePerEvent);
-      // A precision stop keeps the real time it reached.
-      if (presetReached) a.RealTime = r.Setup.PresetTime;
+      // The final real time shows exactly the preset, where the analyser
+      // stops. A precision stop keeps the real time it reached, and so does
+      // a run that had already counted past the preset before this tick
+      // (the preset lowered after a stop or during the run): the preset
+      // would claim less time than the counts took, and less than the live
+      // time.
+      if (presetReached && realTimeBefore < r.Setup.PresetTime) a.RealTime = r.Setup.PresetTime;
       return result;
     }
   } else {

@@ -341,7 +341,14 @@ bool SimulatedAnalyser::execute(const std::string& body, std::vector<uint8_t>& r
   }
   if (b.size() >= 2 && b[0] == 'M' && parseNumber(b.substr(1), n)) {
     if (n != 4 && n != 8 && n != 16 && n != 32) return false;
-    setMemorySize(n * 128);
+    // The size it already has changes nothing. A new size lays the memory
+    // out afresh: its counts go, and with them the time and events they
+    // were counted in, so no spectrum claims time it holds no counts for.
+    if (n * 128 != channels_) {
+      setMemorySize(n * 128);
+      events_ = 0;
+      elapsedMicros_ = 0;
+    }
     return acknowledge();
   }
   if (b.size() == 6 && b.substr(0, 2) == "@C" && isFourDigits(b.substr(2))) {

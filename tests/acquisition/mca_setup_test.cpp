@@ -58,6 +58,47 @@ TEST(McaSetup, OkSendsPresetAndSizeAndTheLoopThenReadsFourBlocks) {
   EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$R1;", "$R2;", "$R3;", "$R4;", "$R0;"}));
 }
 
+// Counting for 3 s, stopping, lowering the preset to 1 s and starting again:
+// the run ends at once, with the counts it holds and the time they took.
+// The same memory size sent again keeps the counts; a new size clears the
+// counts and the time together.
+TEST(McaSetup, APresetLoweredBelowTheCountedTimeKeepsTheCountsAndTheirRealTime) {
+  testing::SimRig rig;  // counts at the simulator's input rate
+  rig.open();
+  Session& s = *rig.session;
+  McaStartClick(s);
+  for (int i = 0; i < 30; ++i) rig.tick();
+  McaStopClick(s);
+  const int32_t counted = s.Acquisition.RealTime;
+  ASSERT_GE(counted, 30);
+  int64_t total = 0;
+  for (int c = 0; c < 4096; ++c) total += s.Working.Counts[static_cast<size_t>(c)];
+  ASSERT_GT(total, 0);
+
+  Button10Click(s, dialog(true, [](McaSetupFields& f) { f.PresetRT = "1"; }));
+  EXPECT_EQ(rig.frames().back(), "$M32;");  // the size it has
+  McaStartClick(s);
+  rig.tick();
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_EQ(s.Acquisition.RealTime, counted);  // not the 1.0 s preset
+  EXPECT_LE(s.Acquisition.LiveTime, s.Acquisition.RealTime);
+  int64_t kept = 0;
+  for (int c = 0; c < 4096; ++c) kept += s.Working.Counts[static_cast<size_t>(c)];
+  EXPECT_EQ(kept, total);
+
+  // A new size: nothing counted, no time.
+  Button10Click(s, dialog(true, [](McaSetupFields& f) {
+                  f.PresetRT = "1";
+                  f.ChannelCount = 1024;
+                }));
+  EXPECT_EQ(rig.analyser().realTimeTicks(), 0);
+  EXPECT_EQ(rig.analyser().count(100), 0u);
+  McaStartClick(s);
+  for (int i = 0; i < 11; ++i) rig.tick();
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_EQ(s.Acquisition.RealTime, 10);  // ended at the preset, shown as the preset
+}
+
 TEST(McaSetup, CancelStoresTheFieldsButSendsNothing) {
   testing::SimRig rig;
   rig.open();
