@@ -294,12 +294,12 @@ void TForm1::buildPages() {
   connect(McaStop, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaStopClick(session_); }, true); });
   connect(McaClear, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaClearClick(session_); }); });
   connect(Button10, &QPushButton::clicked, this,
-          [this] { handle([this] { Button10Click(session_, runSetupDialog); }); });
+          [this] { handle([this] { mcaSetUp(); }); });
   connect(ZorvStart, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvStartClick(session_); }); });
   connect(ZorvStop, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvStopClick(session_); }, true); });
   connect(ZorvClear, &QPushButton::clicked, this, [this] { handleOnLink([this] { ZorvClearClick(session_); }); });
   connect(Button7, &QPushButton::clicked, this,
-          [this] { handle([this] { Button7Click(session_, runScanSetupDialog); }); });
+          [this] { handle([this] { scanSetUp(); }); });
   connect(McaMem, &QRadioButton::clicked, this, [this] { handleOnLink([this] { McaMemClick(session_); }); });
   connect(Mem1Spec, &QRadioButton::clicked, this, [this] { handleOnLink([this] { MemSpecClick(session_, 1); }); });
   connect(Mem2Spec, &QRadioButton::clicked, this, [this] { handleOnLink([this] { MemSpecClick(session_, 2); }); });
@@ -527,6 +527,19 @@ void TForm1::buildMenus() {
   connect(Export1, &QAction::triggered, this, [this] { whenIdle([this] { Export1Click(); }); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { whenIdle([this] { About1Click(); }); });
+}
+
+// The setup dialogs run here, on the window's thread; what they send to the
+// analyser runs on the worker, as the run buttons do.
+void TForm1::mcaSetUp() {
+  McaSetupFields fields = OpenMcaSetup(session_);
+  const bool ok = runSetupDialog(fields);
+  handleOnLink([this, fields, ok] { ApplyMcaSetup(session_, fields, ok); });
+}
+
+void TForm1::scanSetUp() {
+  ScanSetupFields fields = OpenScanSetup(session_);
+  if (runScanSetupDialog(fields)) handleOnLink([this, fields] { ApplyScanSetup(session_, fields); });
 }
 
 void TForm1::whenIdle(std::function<void()> operation) {

@@ -142,6 +142,9 @@ class TForm1 final : public QMainWindow {
   // ends. `stops` (Stop) first ends a read that is still waiting.
   void handleOnLink(std::function<void()> operation, bool stops = false);
   void runWaitingOperations();
+  // "SetUp" on the MCA and ZORV pages: the dialog here, its frames on the worker.
+  void mcaSetUp();
+  void scanSetUp();
   // Runs `operation` now, or after the exchange under way when there is one.
   void whenIdle(std::function<void()> operation);
 

@@ -79,9 +79,16 @@ void ZorvClearClick(Session& s) {
 }
 
 void Button7Click(Session& s, const std::function<bool(ScanSetupFields&)>& runDialog) {
+  ScanSetupFields fields = OpenScanSetup(s);
+  if (runDialog(fields)) ApplyScanSetup(s, fields);
+}
+
+ScanSetupFields OpenScanSetup(Session& s) {
   if (s.Acquisition.ChannelCount > 2048) s.Scan.MemorySize = s.Acquisition.ChannelCount = 2048;
-  ScanSetupFields fields = LoadScanSetupFields(s);
-  if (!runDialog(fields)) return;
+  return LoadScanSetupFields(s);
+}
+
+void ApplyScanSetup(Session& s, const ScanSetupFields& fields) {
   const bool taken = StoreScanSetupFields(s, fields);
   const std::string refusal = s.Texts.Edit1;
   // The frame is shown whether or not the analyser answers.

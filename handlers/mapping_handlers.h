@@ -19,6 +19,11 @@ void ZorvClearClick(Session& session);
 // "SetUp" on the ZORV page; `runDialog` shows the dialog and returns
 // whether it ended with OK.
 void Button7Click(Session& session, const std::function<bool(ScanSetupFields&)>& runDialog);
+// Its two halves, for a window that shows the dialog on its own thread and
+// talks to the analyser on another: the fields the dialog opens with, and
+// after OK, storing them and sending the dwell preset and memory size.
+ScanSetupFields OpenScanSetup(Session& session);
+void ApplyScanSetup(Session& session, const ScanSetupFields& fields);
 
 // The mapping tick: count and save each pass, show the view and scan
 // count, and draw the analyser's preview.

@@ -97,10 +97,18 @@ bool StoreSetupFields(Session& s, const McaSetupFields& f) {
 }
 
 void Button10Click(Session& s, const std::function<bool(McaSetupFields&)>& runDialog) {
+  McaSetupFields fields = OpenMcaSetup(s);
+  const bool ok = runDialog(fields);
+  ApplyMcaSetup(s, fields, ok);
+}
+
+McaSetupFields OpenMcaSetup(Session& s) {
   setText(s.Mca.Comment, s.Working.Header.comment());
   setText(s.Mca.SampleId, s.Working.Header.sampleId());
-  McaSetupFields fields = LoadSetupFields(s);
-  const bool ok = runDialog(fields);
+  return LoadSetupFields(s);
+}
+
+void ApplyMcaSetup(Session& s, const McaSetupFields& fields, bool ok) {
   const bool taken = StoreSetupFields(s, fields);  // on any close
   if (!ok) return;
 

@@ -38,5 +38,11 @@ bool StoreSetupFields(Session& session, const McaSetupFields& fields);
 // and returns whether it ended with OK; the fields it leaves are stored
 // either way.
 void Button10Click(Session& session, const std::function<bool(McaSetupFields&)>& runDialog);
+// Its two halves, for a window that shows the dialog on its own thread and
+// talks to the analyser on another: the fields the dialog opens with, and
+// what follows the dialog (storing the fields, and after OK sending the
+// preset and memory size).
+McaSetupFields OpenMcaSetup(Session& session);
+void ApplyMcaSetup(Session& session, const McaSetupFields& fields, bool ok);
 
 }  // namespace tolvane

@@ -81,6 +81,42 @@ TEST(LinkWorker, TheWindowHandlesEventsAndStopEndsAReadThatWaits) {
   EXPECT_FALSE(w.linkBusy());
 }
 
+// The setup dialog's OK sends the preset and memory size from the worker:
+// while the analyser keeps the preset's answer waiting, the window goes on
+// handling events, and a Stop ends the wait.
+TEST(LinkWorker, SetUpSendsItsFramesWhileTheWindowHandlesEvents) {
+  SteadyWindowRig rig;
+  TForm1& w = *rig.window;
+  w.McaStop->click();
+  ASSERT_FALSE(w.Timer1->isActive());
+  rig.analyser().addFault({SimFaultKind::NoReply, "$P25;", 0, 1});
+  rig.analyser().clearFrameLog();
+  w.runSetupDialog = [](McaSetupFields& f) {
+    f.PresetRT = "2.5";
+    return true;
+  };
+  bool ranWhileWaiting = false;
+  QTimer probe;
+  probe.setInterval(1);
+  const uint64_t sent = rig.analyser().framesReceived();
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (!w.linkBusy() || rig.analyser().framesReceived() == sent) return;
+    probe.stop();
+    ranWhileWaiting = true;
+    w.McaStop->click();
+  });
+  probe.start();
+  w.Button10->click();
+  EXPECT_TRUE(ranWhileWaiting);
+  EXPECT_FALSE(w.linkBusy());
+  // The waiting preset gave up; nothing more went out until the Stop.
+  const std::vector<std::string> frames = rig.analyser().frameLog();
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0], "$P25;");
+  EXPECT_EQ(frames[1], "$S;");
+  EXPECT_EQ(w.session().Mca.PresetTime, 25);
+}
+
 TEST(LinkWorker, ExitWhileAReadWaitsClosesWithoutStoppingTheAnalyser) {
   SteadyWindowRig rig;
   TForm1& w = *rig.window;
