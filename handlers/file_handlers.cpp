@@ -17,7 +17,10 @@ void redrawInLogView(Session& s) {
 std::string refusedReadText(int channels) { return "Refused: " + std::to_string(channels) + " ch"; }
 
 bool WriteSpectrumFile(Session& s, const std::string& path) {
-  if (writeWorkingSpectrum(s, path) == FileWriteOutcome::Written) return true;
+  if (writeWorkingSpectrum(s, path) == FileWriteOutcome::Written) {
+    PaintBox1Paint(s);  // the plot names the spectrum by the file it went to
+    return true;
+  }
   s.Texts.Edit1 = kFileWriteErrorText;
   return false;
 }

@@ -80,6 +80,24 @@ TEST(SpectrumFile, A1024ChannelSpectrumRoundTripsThroughA5120ByteFile) {
   EXPECT_TRUE(t.Display.LogScale);
 }
 
+// The plot shows the spectrum under the name of the file it was written
+// to as soon as it is written; a failed write leaves the name.
+TEST(SpectrumFile, AWrittenSpectrumShowsItsFileNameOnThePlotAtOnce) {
+  FileRig f;
+  Session& s = f.session();
+  testing::fillSpectrum(s, 1024, [](int c) { return c; });
+  s.Working.setName("MCA");
+  const auto shownName = [&] {
+    for (const PlotText& t : s.Plot.Readouts)
+      if (t.x == 50 && t.y == 5) return t.text;
+    return std::string("(none)");
+  };
+  ASSERT_TRUE(WriteSpectrumFile(s, f.dir.path("quartz.dat")));
+  EXPECT_EQ(shownName(), "quartz.dat");
+  EXPECT_FALSE(WriteSpectrumFile(s, f.dir.path("no-such-folder/x.dat")));
+  EXPECT_EQ(shownName(), "quartz.dat");
+}
+
 TEST(SpectrumFile, AnUncalibratedSpectrumIsWrittenWithMarkerOneAndLeavesTheCalibrationAlone) {
   FileRig f;
   Session& s = f.session();
