@@ -12,6 +12,9 @@ void PrepareMcaRun(Session& s) {
                                  static_cast<int16_t>(now.Day), static_cast<int16_t>(now.Hour),
                                  static_cast<int16_t>(now.Minute), static_cast<int16_t>(now.Second)});
   s.Working.setName("MCA");
+  // The run's preset is the one shown and written, not that of a file read
+  // or a scan's dwell since the setup.
+  s.Acquisition.PresetTime = s.Mca.PresetTime;
 }
 
 void ForgetRunTimes(AcquisitionState& a) {

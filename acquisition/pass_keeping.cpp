@@ -35,12 +35,12 @@ std::string passPathFor(Session& s, int64_t& number) {
   return path;
 }
 
-// Writes the pass just fetched as a spectrum file of its own, stamped with
-// the time the pass ended. Its header starts from the MCA slot's, not from
-// whatever file was read last; its times are the dwell of one pass, its
-// live time that less the dead time of the counts the pass recorded, and it
-// carries the calibration and ROIs in force.
-bool savePass(Session& s, const std::string& path) {
+// The header of the pass just fetched, stamped with the time the pass
+// ended. It starts from the MCA slot's, not from whatever file was read
+// last; its times are the dwell of one pass, its live time that less the
+// dead time of the counts the pass recorded, and it carries the
+// calibration and ROIs in force.
+SpectrumFileHeader passHeader(const Session& s) {
   const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
   uint64_t total = 0;
   for (int c = 0; c < n; ++c) total += static_cast<uint32_t>(s.Working.Counts[static_cast<size_t>(c)]);
@@ -60,11 +60,17 @@ bool savePass(Session& s, const std::string& path) {
   header.setLiveTime(static_cast<int32_t>(
       std::trunc(static_cast<double>(dwell) -
                  static_cast<double>(total) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001)));
-  if (!writeSpectrumImage(path, header, s.Working.Counts.data(), n)) {
-    ++s.Passes.UnsavedPasses;
-    return false;  // the scan goes on
-  }
-  return true;
+  return header;
+}
+
+// The working spectrum now holds the pass: its header and times become the
+// pass's, so the plot's readouts and a File > Write after the scan tell the
+// pass's times, not those of the run or file before the scan.
+void adoptPass(Session& s, const SpectrumFileHeader& header) {
+  s.Working.Header = header;
+  s.Acquisition.PresetTime = header.presetTime();
+  s.Acquisition.RealTime = header.realTime();
+  s.Acquisition.LiveTime = header.liveTime();
 }
 
 }  // namespace
@@ -75,12 +81,15 @@ KeptPass KeepPass(Session& s, MappingTickOutcome pass) {
     ++s.Passes.LostPasses;
     return {PassKeep::Lost, {}};
   }
+  const SpectrumFileHeader header = passHeader(s);
+  adoptPass(s, header);
   if (s.Scan.SavePath.empty()) return {PassKeep::NotSaving, {}};
   std::string path = passPathFor(s, number);
   // Past the last number a pass would get a name no later scan sees as
   // taken: it is not saved.
   if (number > kLastPassNumber) return {PassKeep::NumbersUsedUp, std::move(path)};
-  const bool saved = savePass(s, path);
+  const bool saved = writeSpectrumImage(path, header, s.Working.Counts.data(), header.channelCount());
+  if (!saved) ++s.Passes.UnsavedPasses;  // the scan goes on
   return {saved ? PassKeep::Saved : PassKeep::WriteFailed, std::move(path)};
 }
 

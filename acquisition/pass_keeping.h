@@ -1,8 +1,9 @@
 #pragma once
-// Keeps the pass a mapping step just counted: numbers it and, with "Save
-// Spectrum Data" chosen, writes its spectrum as a file of its own beside
+// Keeps the pass a mapping step just counted: numbers it, gives the working
+// spectrum the pass's header and times (the dwell), and with "Save
+// Spectrum Data" chosen writes its spectrum as a file of its own beside
 // the chosen one. A pass whose transfer did not complete holds blocks of
-// the pass before it: it is counted as lost, not saved.
+// the pass before it: it is counted as lost, not saved or adopted.
 #include <string>
 
 #include "acquisition/mapping_tick.h"

@@ -195,6 +195,52 @@ TEST(MappingScan, SavedPassesAreOneReadableFilePerCountedPass) {
   EXPECT_EQ(s.Acquisition.ScanCount, 4);
 }
 
+// After a scan the working spectrum is the last pass: a file written from
+// it carries the pass's dwell as its times and the setup's labels, not the
+// times and name of the file read before the scan; an MCA run afterwards
+// shows and writes its own preset again.
+TEST(MappingScan, TheLastPassIsWrittenWithItsOwnTimesNotThoseOfTheFileBefore) {
+  testing::SimRig rig;
+  testing::TempDir dir;
+  rig.open();
+  Session& s = *rig.session;
+  testing::fillSpectrum(s, 1024, [](int c) { return c; });
+  s.Acquisition.PresetTime = s.Acquisition.RealTime = 6000;
+  s.Acquisition.LiveTime = 5900;
+  s.Working.Header.setComment("quartz");
+  ASSERT_TRUE(WriteSpectrumFile(s, dir.path("quartz.dat")));
+  ASSERT_TRUE(ReadSpectrumFile(s, dir.path("quartz.dat")));
+  s.Mca.Comment.fill('\0');
+  const std::string grid = "grid";
+  std::copy(grid.begin(), grid.end(), s.Mca.Comment.begin());
+
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) {
+                 f.MemorySize = 1024;
+                 f.ZORVPreSetTime = "5";
+               }));
+  ZorvStartClick(s);
+  for (int i = 0; i < 12; ++i) rig.tick();
+  ZorvStopClick(s);
+  ASSERT_EQ(s.Acquisition.ScanCount, 2);
+  EXPECT_EQ(s.Working.Name, "ZORV");
+  ASSERT_TRUE(WriteSpectrumFile(s, dir.path("pass.dat")));
+
+  testing::SimRig reader(0);
+  ASSERT_TRUE(ReadSpectrumFile(*reader.session, dir.path("pass.dat")));
+  const Session& r = *reader.session;
+  EXPECT_EQ(r.Acquisition.PresetTime, 5);
+  EXPECT_EQ(r.Acquisition.RealTime, 5);
+  EXPECT_LE(r.Acquisition.LiveTime, 5);
+  EXPECT_EQ(r.Working.Header.comment(), "grid");
+  int64_t total = 0;
+  for (int c = 0; c < 1024; ++c) total += r.Working.Counts[static_cast<size_t>(c)];
+  EXPECT_GT(total, 0);
+
+  s.Mca.PresetTime = 30;
+  McaStartClick(s);
+  EXPECT_EQ(s.Acquisition.PresetTime, 30);
+}
+
 TEST(MappingPreview, GeometryOfThePreviewPointsAndTheCursor) {
   testing::SimRig rig(0);
   Session& s = *rig.session;
