@@ -19,6 +19,40 @@ struct Vectors {
   typedef int64_t I __attribute__((vector_size(8 * W), may_alias));
 };
 
+// The running sums of the counts of `len` channels from c0 on, for four
+// samples side by side, into out[1..len] (out[0] is 0). Four channels at a
+// time: each sample's four counts are loaded together and turned into four
+// vectors of one channel each, which are widened and added on. Integer
+// sums, so the same values as summing sample by sample. Every sample must
+// hold all those channels.
+[[gnu::always_inline]] inline void columnPrefixSums4(const int32_t* const* counts, int32_t c0, int32_t len,
+                                                     Vectors<4>::I* out) {
+  using I = Vectors<4>::I;
+  typedef int32_t Words __attribute__((vector_size(16)));
+  I sum = {};
+  out[0] = sum;
+  int32_t k = 0;
+  for (; k + 4 <= len; k += 4) {
+    Words r0, r1, r2, r3;
+    std::memcpy(&r0, counts[0] + c0 + k, sizeof r0);
+    std::memcpy(&r1, counts[1] + c0 + k, sizeof r1);
+    std::memcpy(&r2, counts[2] + c0 + k, sizeof r2);
+    std::memcpy(&r3, counts[3] + c0 + k, sizeof r3);
+    const Words t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
+    const Words t1 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
+    const Words t2 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+    const Words t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+    out[k + 1] = sum += __builtin_convertvector(__builtin_shufflevector(t0, t2, 0, 1, 4, 5), I);
+    out[k + 2] = sum += __builtin_convertvector(__builtin_shufflevector(t0, t2, 2, 3, 6, 7), I);
+    out[k + 3] = sum += __builtin_convertvector(__builtin_shufflevector(t1, t3, 0, 1, 4, 5), I);
+    out[k + 4] = sum += __builtin_convertvector(__builtin_shufflevector(t1, t3, 2, 3, 6, 7), I);
+  }
+  for (; k < len; ++k) {
+    const I column = {counts[0][c0 + k], counts[1][c0 + k], counts[2][c0 + k], counts[3][c0 + k]};
+    out[k + 1] = sum += column;
+  }
+}
+
 size_t scratchVectors(const BatchPlanView& plan) {
   return static_cast<size_t>(plan.packed) + 34 * static_cast<size_t>(plan.runCount) +
          2 * static_cast<size_t>(plan.packed) + static_cast<size_t>(kMaxStandards) * 2 * kMaxStandards + kMaxStandards;
@@ -54,12 +88,25 @@ template <int W>
   // The filter and its variance on the window channels, run by run, from
   // prefix sums of the counts from 17 channels before the run to 16 after
   // it: whole numbers, so the same values as the single fit's filter.
-  // The sums are formed sample by sample (each a run of plain loads and
-  // adds) for every run first, and read back as vectors afterwards.
+  // The sums are formed for every run first, across the samples a few
+  // channels at a time, and read back as vectors afterwards.
+  int32_t fewest = n[0];
+  for (int l = 1; l < W; ++l) fewest = fewest < n[l] ? fewest : static_cast<int32_t>(n[l]);
   I* runPrefix = prefix;
   for (int32_t r = 0; r < plan.runCount; ++r) {
     const BatchRun run = plan.runs[r];
     const int32_t c0 = run.first - 17, len = run.last - run.first + 34;
+    // With four lanes (AVX2) the sums go across the samples; otherwise, and
+    // for a run reaching past either end of some sample's channels, lane by
+    // lane (the channels a sample lacks count as 0). Two lanes gain nothing
+    // from going across: without SSE4.1 the widening costs more than it saves.
+    if constexpr (W == 4) {
+      if (c0 >= 0 && c0 + len <= fewest) {
+        columnPrefixSums4(counts, c0, len, runPrefix);
+        runPrefix += len + 1;
+        continue;
+      }
+    }
     auto* sums = reinterpret_cast<int64_t*>(runPrefix);
     for (int l = 0; l < W; ++l) {
       const int32_t* in = counts[l];
