@@ -15,12 +15,14 @@ void PrepareMcaRun(Session& s) {
   // The run's preset is the one shown and written, not that of a file read
   // or a scan's dwell since the setup.
   s.Acquisition.PresetTime = s.Mca.PresetTime;
+  s.Acquisition.EndedAtPreset = 0;
 }
 
 void ForgetRunTimes(AcquisitionState& a) {
   a.RealTime = a.LiveTime = a.DeadTimePerMille = 0;
   a.RealSeconds = a.PrevRealSeconds = a.IntervalSeconds = 0.0f;
   a.Total = a.PrevTotal = a.CountRate = 0.0f;
+  a.EndedAtPreset = 0;
   a.Status.clearCounters();
 }
 

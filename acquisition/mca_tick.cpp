@@ -24,7 +24,9 @@ McaTickResult McaStep(const McaTickRecords& r, const PrecisionCheck& precisionRe
   a.PrevTotal = a.Total;
 
   const float previousRate = a.CountRate;
-  const int32_t realTimeBefore = a.RealTime;
+  // The analyser's real time as last read (at the last tick, or at the Stop
+  // before this run), not the shown one, which a file or memory may have set.
+  const int32_t realTimeBefore = a.Status.realTimeTicks() / 10;
   // Leaves the count total in CountRate when every block arrived.
   result.Spectrum = ReadSpectrum(r.Link, a, r.Working);
   const bool totalRead = result.Spectrum == SpectrumRead::Complete;
@@ -46,7 +48,7 @@ McaTickResult McaStep(const McaTickRecords& r, const PrecisionCheck& precisionRe
       // (the preset lowered after a stop or during the run): the preset
       // would claim less time than the counts took, and less than the live
       // time.
-      if (presetReached && realTimeBefore < r.Setup.PresetTime) a.RealTime = r.Setup.PresetTime;
+      if (presetReached && realTimeBefore < r.Setup.PresetTime) a.RealTime = a.EndedAtPreset = r.Setup.PresetTime;
       return result;
     }
   } else {

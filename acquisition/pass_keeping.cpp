@@ -63,10 +63,12 @@ SpectrumFileHeader passHeader(const Session& s) {
   return header;
 }
 
-// The working spectrum now holds the pass: its header and times become the
-// pass's, so the plot's readouts and a File > Write after the scan tell the
-// pass's times, not those of the run or file before the scan.
+// The working spectrum now holds the pass: it is named after the scan, and
+// its header and times become the pass's, so the plot's readouts and a
+// File > Write after the scan tell the pass's times, not those of the run
+// or file before the scan.
 void adoptPass(Session& s, const SpectrumFileHeader& header) {
+  s.Working.setName("ZORV");
   s.Working.Header = header;
   s.Acquisition.PresetTime = header.presetTime();
   s.Acquisition.RealTime = header.realTime();

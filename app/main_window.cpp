@@ -534,7 +534,10 @@ void TForm1::buildMenus() {
 void TForm1::mcaSetUp() {
   McaSetupFields fields = OpenMcaSetup(session_);
   const bool ok = runSetupDialog(fields);
-  handleOnLink([this, fields, ok] { ApplyMcaSetup(session_, fields, ok); });
+  if (ok)
+    handleOnLink([this, fields] { ApplyMcaSetup(session_, fields, true); });
+  else
+    ApplyMcaSetup(session_, fields, false);  // stores the fields, sends nothing
 }
 
 void TForm1::scanSetUp() {

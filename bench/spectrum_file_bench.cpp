@@ -8,7 +8,7 @@
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
-#include "handlers/file_handlers.h"
+#include "files/spectrum_file.h"
 
 namespace tolvane {
 namespace {
@@ -20,7 +20,9 @@ void BM_SpectrumFileWriteRead4096(benchmark::State& state) {
   const std::string path =
       (std::filesystem::temp_directory_path() / ("tolvane-bench-" + std::to_string(::getpid()) + ".dat")).string();
   for (auto _ : state) {
-    if (!WriteSpectrumFile(session, path) || !ReadSpectrumFile(session, path)) state.SkipWithError("file I/O failed");
+    if (writeWorkingSpectrum(session, path) != FileWriteOutcome::Written ||
+        readSpectrumPath(path).outcome != SpectrumFileRead::Outcome::Read)
+      state.SkipWithError("file I/O failed");
     benchmark::DoNotOptimize(session.Working.Counts[4095]);
   }
   std::filesystem::remove(path);

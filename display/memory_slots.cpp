@@ -58,9 +58,10 @@ void takeRunEndTimes(EngineState& s) {
   a.LiveTime = static_cast<int32_t>(
       std::trunc(static_cast<double>(a.RealTime) -
                  static_cast<double>(a.Status.eventCount()) * static_cast<double>(s.Mca.DeadTimePerEvent) * 0.00001));
-  // A run that reached its preset shows the preset; one stopped before it
-  // keeps the real time it counted.
-  if (a.RealTime >= s.Mca.PresetTime) a.RealTime = s.Mca.PresetTime;
+  // A run that ended at its preset shows that preset; any other (stopped,
+  // still counting, or past a preset lowered after the counts were taken)
+  // keeps the real time the analyser counted.
+  if (a.EndedAtPreset > 0 && a.RealTime >= a.EndedAtPreset) a.RealTime = a.EndedAtPreset;
 }
 
 OverlayChange toggleOverlay(EngineState& s, PlotModel& plot) {

@@ -16,13 +16,13 @@ void redrawInLogView(Session& s) {
 
 std::string refusedReadText(int channels) { return "Refused: " + std::to_string(channels) + " ch"; }
 
+// Writing names the spectrum after the file (even when the file then
+// cannot be written): the plot shows the new name at once.
 bool WriteSpectrumFile(Session& s, const std::string& path) {
-  if (writeWorkingSpectrum(s, path) == FileWriteOutcome::Written) {
-    PaintBox1Paint(s);  // the plot names the spectrum by the file it went to
-    return true;
-  }
-  s.Texts.Edit1 = kFileWriteErrorText;
-  return false;
+  const bool written = writeWorkingSpectrum(s, path) == FileWriteOutcome::Written;
+  if (!written) s.Texts.Edit1 = kFileWriteErrorText;
+  PaintBox1Paint(s);
+  return written;
 }
 
 bool ReadSpectrumFile(Session& s, const std::string& path) { return takeSpectrumFile(s, path, readSpectrumPath(path)); }
@@ -56,9 +56,10 @@ void showAdoptedSpectrum(Session& s, const SpectrumAdoption& a) {
 }
 
 bool WriteAsciiDump(Session& s, const std::string& path) {
-  if (writeAsciiDump(s, path) == FileWriteOutcome::Written) return true;
-  s.Texts.Edit1 = kFileWriteErrorText;
-  return false;
+  const bool written = writeAsciiDump(s, path) == FileWriteOutcome::Written;
+  if (!written) s.Texts.Edit1 = kFileWriteErrorText;
+  PaintBox1Paint(s);
+  return written;
 }
 
 ExportOutcome ExportSpectrumFile(Session& s, const std::string& path, ExportFormat format, EmsaDataForm form) {

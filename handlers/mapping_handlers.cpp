@@ -60,12 +60,7 @@ void ZorvStartClick(Session& s) {
     s.Timer1.IntervalMs = s.Scan.RefreshInterval;
     s.Timer1.Enabled = true;
   }
-  if (s.Acquisition.Running == 1) {
-    // The working spectrum will hold the scan's passes, not the file or run
-    // it held before.
-    s.Working.setName("ZORV");
-    showPassPlan(s, PlanScanPassFiles(s.Passes, s.Scan));
-  }
+  if (s.Acquisition.Running == 1) showPassPlan(s, PlanScanPassFiles(s.Passes, s.Scan));
   DrawLogFrame(s, true);
 }
 

@@ -43,6 +43,10 @@ struct AcquisitionState {
   // was sent. The analyser keeps one preset for both modes, so a start sends
   // the mode's own preset when this differs from it.
   int32_t AnalyserPresetTime = 0;
+  // The preset the last MCA run ended at, in 0.1 s; 0 when it was stopped,
+  // ended by the precision preset, or had counted past a preset lowered
+  // before it ended.
+  int32_t EndedAtPreset = 0;
 };
 
 struct McaSetup {

@@ -294,6 +294,13 @@ bool SimulatedAnalyser::execute(const std::string& body, std::vector<uint8_t>& r
   };
 
   if (b == "G") {
+    // Back from a scan, the MCA memory holds a pass of the scan, counted in
+    // none of the MCA's time: the run starts from an empty memory instead.
+    if (mapping_) {
+      clearBank(banks_[0]);
+      events_ = 0;
+      elapsedMicros_ = 0;
+    }
     mapping_ = false;
     acquireBank_ = readoutBank_ = 0;
     running_ = true;
@@ -341,13 +348,17 @@ bool SimulatedAnalyser::execute(const std::string& body, std::vector<uint8_t>& r
   }
   if (b.size() >= 2 && b[0] == 'M' && parseNumber(b.substr(1), n)) {
     if (n != 4 && n != 8 && n != 16 && n != 32) return false;
-    // The size it already has changes nothing. A new size lays the memory
-    // out afresh: its counts go, and with them the time and events they
-    // were counted in, so no spectrum claims time it holds no counts for.
+    // The size it already has changes nothing (the counts, times and view
+    // stay). A new size lays the memory out afresh: its counts go, and with
+    // them the time and events they were counted in (a scan's pass timer
+    // and passes waiting too), so no spectrum claims time it holds no
+    // counts for; the view shows the whole new memory.
     if (n * 128 != channels_) {
       setMemorySize(n * 128);
       events_ = 0;
       elapsedMicros_ = 0;
+      passElapsedMicros_ = 0;
+      pendingPasses_ = 0;
     }
     return acknowledge();
   }

@@ -5,6 +5,7 @@
 
 #include "acquisition/sca_modes.h"
 #include "handlers/mca_handlers.h"
+#include "handlers/memory_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -59,9 +60,11 @@ TEST(McaSetup, OkSendsPresetAndSizeAndTheLoopThenReadsFourBlocks) {
 }
 
 // Counting for 3 s, stopping, lowering the preset to 1 s and starting again:
-// the run ends at once, with the counts it holds and the time they took.
-// The same memory size sent again keeps the counts; a new size clears the
-// counts and the time together.
+// the run ends at once, with the counts it holds and the time they took,
+// also when a memory was shown in between (which sets the times shown) and
+// when going back to the MCA slot afterwards. The same memory size sent
+// again keeps the counts; a new size clears the counts and the time
+// together.
 TEST(McaSetup, APresetLoweredBelowTheCountedTimeKeepsTheCountsAndTheirRealTime) {
   testing::SimRig rig;  // counts at the simulator's input rate
   rig.open();
@@ -77,6 +80,11 @@ TEST(McaSetup, APresetLoweredBelowTheCountedTimeKeepsTheCountsAndTheirRealTime) 
 
   Button10Click(s, dialog(true, [](McaSetupFields& f) { f.PresetRT = "1"; }));
   EXPECT_EQ(rig.frames().back(), "$M32;");  // the size it has
+  MemSpecClick(s, 1);                         // an empty memory: its times are shown
+  EXPECT_EQ(s.Acquisition.RealTime, 0);
+  McaMemClick(s);
+  EXPECT_EQ(s.Acquisition.RealTime, counted);
+  MemSpecClick(s, 1);
   McaStartClick(s);
   rig.tick();
   EXPECT_EQ(s.Acquisition.Running, 0);
@@ -85,6 +93,19 @@ TEST(McaSetup, APresetLoweredBelowTheCountedTimeKeepsTheCountsAndTheirRealTime) 
   int64_t kept = 0;
   for (int c = 0; c < 4096; ++c) kept += s.Working.Counts[static_cast<size_t>(c)];
   EXPECT_EQ(kept, total);
+  McaMemClick(s);
+  EXPECT_EQ(s.Acquisition.RealTime, counted);
+
+  // Lowered during a run: the run ends at the next tick with its own time.
+  Button10Click(s, dialog(true, [](McaSetupFields& f) { f.PresetRT = "100"; }));
+  McaStartClick(s);
+  for (int i = 0; i < 10; ++i) rig.tick();
+  ASSERT_EQ(s.Acquisition.Running, 1);
+  Button10Click(s, dialog(true, [](McaSetupFields& f) { f.PresetRT = "1"; }));
+  rig.tick();
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_GT(s.Acquisition.RealTime, counted);
+  EXPECT_LE(s.Acquisition.LiveTime, s.Acquisition.RealTime);
 
   // A new size: nothing counted, no time.
   Button10Click(s, dialog(true, [](McaSetupFields& f) {

@@ -117,6 +117,38 @@ TEST(LinkWorker, SetUpSendsItsFramesWhileTheWindowHandlesEvents) {
   EXPECT_EQ(w.session().Mca.PresetTime, 25);
 }
 
+// The same for the ZORV page's SetUp: a Stop ends the wait for the dwell.
+TEST(LinkWorker, ScanSetUpSendsItsFramesWhileTheWindowHandlesEvents) {
+  SteadyWindowRig rig;
+  TForm1& w = *rig.window;
+  w.McaStop->click();
+  rig.analyser().addFault({SimFaultKind::NoReply, "$P25;", 0, 1});
+  rig.analyser().clearFrameLog();
+  w.runScanSetupDialog = [](ScanSetupFields& f) {
+    f.ZORVPreSetTime = "25";
+    return true;
+  };
+  bool ranWhileWaiting = false;
+  QTimer probe;
+  probe.setInterval(1);
+  const uint64_t sent = rig.analyser().framesReceived();
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    if (!w.linkBusy() || rig.analyser().framesReceived() == sent) return;
+    probe.stop();
+    ranWhileWaiting = true;
+    w.McaStop->click();
+  });
+  probe.start();
+  w.Button7->click();
+  EXPECT_TRUE(ranWhileWaiting);
+  EXPECT_FALSE(w.linkBusy());
+  const std::vector<std::string> frames = rig.analyser().frameLog();
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0], "$P25;");
+  EXPECT_EQ(frames[1], "$S;");
+  EXPECT_EQ(w.session().Scan.PresetTime, 25);
+}
+
 TEST(LinkWorker, ExitWhileAReadWaitsClosesWithoutStoppingTheAnalyser) {
   SteadyWindowRig rig;
   TForm1& w = *rig.window;

@@ -157,5 +157,48 @@ TEST(SimulatedAnalyser, MemorySizeResetsTheViewAndLimitsTheBlocks) {
   EXPECT_EQ(SendCommand(s.Transport, "$R5;"), LinkOutcome::Refused);
 }
 
+// Counts and the time they were counted in go together: the size the
+// memory has keeps both (and the view), a new size or a return from a scan
+// to MCA counting starts both from nothing.
+TEST(SimulatedAnalyser, CountsAndTheirTimeAreKeptOrClearedTogether) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  SimulatedAnalyser& a = rig.analyser();
+  ASSERT_EQ(StartAcquisition(s.Transport, s.Acquisition), LinkOutcome::Done);
+  rig.clock.advanceMillis(2000);
+  ASSERT_EQ(StopAcquisition(s.Transport, s.Acquisition), LinkOutcome::Done);
+  ASSERT_EQ(SendCommand(s.Transport, "$E;"), LinkOutcome::Done);
+  const auto total = [&] {
+    uint64_t sum = 0;
+    for (int c = 0; c < a.channels(); ++c) sum += a.count(c);
+    return sum;
+  };
+  const uint64_t counted = total();
+  ASSERT_GT(counted, 0u);
+  ASSERT_EQ(a.realTimeTicks(), 200);
+
+  ASSERT_EQ(SetMemorySize(s.Transport, 4096), LinkOutcome::Done);  // the size it has
+  EXPECT_EQ(total(), counted);
+  EXPECT_EQ(a.realTimeTicks(), 200);
+  ASSERT_EQ(ReadStatus(s.Transport, s.Acquisition), LinkOutcome::Done);
+  EXPECT_EQ(s.Acquisition.Status.viewFirst(), 1024);  // the expanded view stays
+
+  ASSERT_EQ(SetMemorySize(s.Transport, 1024), LinkOutcome::Done);
+  EXPECT_EQ(total(), 0u);
+  EXPECT_EQ(a.realTimeTicks(), 0);
+
+  // A scan, then MCA counting: the pass left in the memory is not counted
+  // into the run.
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 5), LinkOutcome::Done);
+  ASSERT_EQ(StartScan(s.Transport, s.Acquisition), LinkOutcome::Done);
+  rig.clock.advanceMillis(1200);
+  ASSERT_EQ(StopAcquisition(s.Transport, s.Acquisition), LinkOutcome::Done);
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 100), LinkOutcome::Done);
+  ASSERT_EQ(StartAcquisition(s.Transport, s.Acquisition), LinkOutcome::Done);
+  EXPECT_EQ(total(), 0u);
+  EXPECT_EQ(a.realTimeTicks(), 0);
+}
+
 }  // namespace
 }  // namespace tolvane

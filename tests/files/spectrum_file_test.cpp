@@ -81,7 +81,8 @@ TEST(SpectrumFile, A1024ChannelSpectrumRoundTripsThroughA5120ByteFile) {
 }
 
 // The plot shows the spectrum under the name of the file it was written
-// to as soon as it is written; a failed write leaves the name.
+// to as soon as it is written, as a binary file or a text dump; a write
+// that fails has named it all the same, and the plot says so too.
 TEST(SpectrumFile, AWrittenSpectrumShowsItsFileNameOnThePlotAtOnce) {
   FileRig f;
   Session& s = f.session();
@@ -94,8 +95,11 @@ TEST(SpectrumFile, AWrittenSpectrumShowsItsFileNameOnThePlotAtOnce) {
   };
   ASSERT_TRUE(WriteSpectrumFile(s, f.dir.path("quartz.dat")));
   EXPECT_EQ(shownName(), "quartz.dat");
+  ASSERT_TRUE(WriteAsciiDump(s, f.dir.path("quartz.txt")));
+  EXPECT_EQ(shownName(), "quartz.txt");
   EXPECT_FALSE(WriteSpectrumFile(s, f.dir.path("no-such-folder/x.dat")));
-  EXPECT_EQ(shownName(), "quartz.dat");
+  EXPECT_EQ(shownName(), s.Working.Name);
+  EXPECT_EQ(shownName(), "x.dat");
 }
 
 TEST(SpectrumFile, AnUncalibratedSpectrumIsWrittenWithMarkerOneAndLeavesTheCalibrationAlone) {
