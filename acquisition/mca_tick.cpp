@@ -48,7 +48,9 @@ McaTickResult McaStep(const McaTickRecords& r, const PrecisionCheck& precisionRe
       // (the preset lowered after a stop or during the run): the preset
       // would claim less time than the counts took, and less than the live
       // time.
-      if (presetReached && realTimeBefore < r.Setup.PresetTime) a.RealTime = a.EndedAtPreset = r.Setup.PresetTime;
+      const bool endsAtPreset = presetReached && realTimeBefore < r.Setup.PresetTime;
+      a.EndedAtPreset = endsAtPreset ? r.Setup.PresetTime : 0;
+      if (endsAtPreset) a.RealTime = r.Setup.PresetTime;
       return result;
     }
   } else {

@@ -20,8 +20,11 @@ namespace tolvane::cli {
 namespace {
 
 void showProgress(const Session& s) {
+  // The step that ends the run leaves the count total where the rate goes;
+  // an analyser that stopped counts nothing, as the window shows it.
+  const float rate = s.Acquisition.Running ? s.Acquisition.CountRate : 0.0f;
   std::fprintf(stderr, "\r  %8.1f / %.1f s   %8.2f kcps  %s ", s.Acquisition.RealSeconds, s.Mca.PresetTime * 0.1,
-               s.Acquisition.CountRate, s.Precision.Readout.c_str());
+               static_cast<double>(rate), s.Precision.Readout.c_str());
 }
 
 std::string timesText(const Session& s) {

@@ -48,10 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check((acquisition.Running == 1) == (started == LinkOutcome::Done) && acquisition.Mode == 1);
   for (int i = 0; i < kMcaSteps; ++i) {
     clock.advanceMillis(100);
+    const int32_t realBefore = acquisition.Status.realTimeTicks() / 10;
     const McaTickResult tick = McaStep({transport, acquisition, working, display, mca});
     if (tick.Status == LinkOutcome::Done)
       check(display.FirstShown == acquisition.Status.viewFirst() && display.LastShown == acquisition.Status.viewLast());
-    if (tick.runEnded()) check(acquisition.Running == 0 && acquisition.RealTime == mca.PresetTime);
+    // A run that reaches its preset shows the preset; one whose analyser had
+    // already counted past it shows the analyser's real time.
+    if (tick.runEnded()) {
+      const bool atPreset = realBefore < mca.PresetTime;
+      check(acquisition.Running == 0 &&
+            acquisition.RealTime == (atPreset ? mca.PresetTime : acquisition.Status.realTimeTicks() / 10) &&
+            acquisition.EndedAtPreset == (atPreset ? mca.PresetTime : 0));
+    }
     check(tick.Outcome != McaTickOutcome::PrecisionReached);  // no precision check was given
     check(acquisition.CountRate >= 0 || tick.Spectrum != SpectrumRead::Complete);
   }
