@@ -88,8 +88,9 @@ template <int W>
   // The filter and its variance on the window channels, run by run, from
   // prefix sums of the counts from 17 channels before the run to 16 after
   // it: whole numbers, so the same values as the single fit's filter.
-  // The sums are formed for every run first, across the samples a few
-  // channels at a time, and read back as vectors afterwards.
+  // The sums are formed for every run first (across the samples four
+  // channels at a time with four lanes, sample by sample otherwise), and
+  // read back as vectors afterwards.
   int32_t fewest = n[0];
   for (int l = 1; l < W; ++l) fewest = fewest < n[l] ? fewest : static_cast<int32_t>(n[l]);
   I* runPrefix = prefix;
