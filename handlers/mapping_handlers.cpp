@@ -1,8 +1,10 @@
 #include "handlers/mapping_handlers.h"
 
 #include "acquisition/mapping_tick.h"
+#include "acquisition/mca_start.h"
 #include "acquisition/pass_keeping.h"
 #include "acquisition/scan_run.h"
+#include "acquisition/view_from_status.h"
 #include "app/session.h"
 #include "device/mca_commands.h"
 #include "handlers/plot_handlers.h"
@@ -68,12 +70,19 @@ void ZorvStopClick(Session& s) {
   if (s.Acquisition.Running != 1) return;
   ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition));
   // The plot leaves the analyser's preview: it shows the spectrum again,
-  // with its name where the preview said the scan was running.
-  if (s.Acquisition.Running == 0) PaintBox1Paint(s);
+  // with its name where the preview said the scan was running, and its
+  // cursor mark where the cursor label has shown the analyser's cursor.
+  if (s.Acquisition.Running == 0) {
+    TakeViewFromStatus(s.Acquisition.Status, s.Display, true);
+    PaintBox1Paint(s);
+  }
 }
 
 void ZorvClearClick(Session& s) {
-  ClearScan(s.Transport, s.Acquisition, s.Working);
+  const bool scanning = s.Acquisition.Running;
+  // As on the MCA page: a cleared spectrum that is not counting keeps no
+  // times of the pass it held.
+  if (ClearScan(s.Transport, s.Acquisition, s.Working) == LinkOutcome::Done && !scanning) ForgetRunTimes(s.Acquisition);
   s.Texts.Edit4 = std::to_string(s.Acquisition.ScanCount);
   PaintBox1Paint(s);
 }

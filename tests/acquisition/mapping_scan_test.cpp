@@ -218,11 +218,15 @@ TEST(MappingScan, TheLastPassIsWrittenWithItsOwnTimesNotThoseOfTheFileBefore) {
                  f.MemorySize = 1024;
                  f.ZORVPreSetTime = "5";
                }));
+  s.Display.Cursor = 100;  // the plot's cursor before the scan
   ZorvStartClick(s);
   for (int i = 0; i < 12; ++i) rig.tick();
   ZorvStopClick(s);
   ASSERT_EQ(s.Acquisition.ScanCount, 2);
   EXPECT_EQ(s.Working.Name, "ZORV");
+  // The plot's cursor is the analyser's, which the label showed.
+  EXPECT_EQ(s.Display.Cursor, 512);
+  EXPECT_EQ(s.Texts.Label3, "512");
   ASSERT_TRUE(WriteSpectrumFile(s, dir.path("pass.dat")));
 
   testing::SimRig reader(0);
@@ -235,6 +239,11 @@ TEST(MappingScan, TheLastPassIsWrittenWithItsOwnTimesNotThoseOfTheFileBefore) {
   int64_t total = 0;
   for (int c = 0; c < 1024; ++c) total += r.Working.Counts[static_cast<size_t>(c)];
   EXPECT_GT(total, 0);
+
+  // Clear after the scan: the times of the pass go with its counts.
+  ZorvClearClick(s);
+  EXPECT_EQ(s.Acquisition.RealTime, 0);
+  EXPECT_EQ(s.Acquisition.LiveTime, 0);
 
   s.Mca.PresetTime = 30;
   McaStartClick(s);
