@@ -61,6 +61,15 @@ struct Library {
     LoadStandardTable(module, folder + "/table.ref");
   }
   ~Library() { std::filesystem::remove_all(folder); }
+  // `count` sample files of `channels` channels in the folder, s0.dat on.
+  std::vector<std::string> sampleFiles(int count, int channels) const {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+      paths.push_back(folder + "/s" + std::to_string(i) + ".dat");
+      writeSpectrum(paths.back(), sample(channels, static_cast<uint32_t>(5000 + i)));
+    }
+    return paths;
+  }
   std::vector<int32_t> sample(int channels, uint32_t seed) const {
     std::vector<int32_t> s(static_cast<size_t>(channels), 0);
     for (size_t k = 0; k < centres.size(); ++k) {
@@ -131,11 +140,7 @@ void BM_BatchInMemory8Standards2048(benchmark::State& state) {
 void BM_BatchFromFiles8Standards2048(benchmark::State& state) {
   Library library(8, 2048);
   constexpr int kFiles = 2000;
-  std::vector<std::string> paths;
-  for (int i = 0; i < kFiles; ++i) {
-    paths.push_back(library.folder + "/s" + std::to_string(i) + ".dat");
-    writeSpectrum(paths.back(), library.sample(2048, static_cast<uint32_t>(5000 + i)));
-  }
+  const std::vector<std::string> paths = library.sampleFiles(kFiles, 2048);
   BatchFileOptions options;
   options.workers = static_cast<int>(state.range(0));
   std::vector<BatchFileResult> results;
@@ -153,11 +158,7 @@ void BM_BatchFromFiles8Standards2048(benchmark::State& state) {
 void BM_BatchFromFilesWithQuality8Standards2048(benchmark::State& state) {
   Library library(8, 2048);
   constexpr int kFiles = 200;
-  std::vector<std::string> paths;
-  for (int i = 0; i < kFiles; ++i) {
-    paths.push_back(library.folder + "/s" + std::to_string(i) + ".dat");
-    writeSpectrum(paths.back(), library.sample(2048, static_cast<uint32_t>(5000 + i)));
-  }
+  const std::vector<std::string> paths = library.sampleFiles(kFiles, 2048);
   BatchFileOptions options;
   options.workers = static_cast<int>(state.range(0));
   options.assessQuality = true;
@@ -174,11 +175,7 @@ void BM_BatchFromFilesWithQuality8Standards2048(benchmark::State& state) {
 void BM_ReadSpectrumFiles2048(benchmark::State& state) {
   Library library(1, 2048);
   constexpr int kFiles = 2000;
-  std::vector<std::string> paths;
-  for (int i = 0; i < kFiles; ++i) {
-    paths.push_back(library.folder + "/s" + std::to_string(i) + ".dat");
-    writeSpectrum(paths.back(), library.sample(2048, static_cast<uint32_t>(5000 + i)));
-  }
+  const std::vector<std::string> paths = library.sampleFiles(kFiles, 2048);
   SpectrumFileSlot slot;
   for (auto _ : state)
     for (const auto& p : paths) {

@@ -33,10 +33,11 @@ struct SteadyWindowRig {
   std::unique_ptr<TForm1> window;
 };
 
-// Runs `duringWait` from the window's event loop once a tick is waiting on
-// the silent analyser (its first block read has been sent), then runs the
-// tick. Returns whether `duringWait` ran while the read was still waiting.
-bool tickWithEventDuringWait(SteadyWindowRig& rig, const std::function<void()>& duringWait) {
+// Runs `action`, and `duringWait` from the window's event loop once the
+// worker has sent a frame the silent analyser leaves waiting. Returns
+// whether `duringWait` ran while that exchange was still waiting.
+bool runWithEventDuringWait(SteadyWindowRig& rig, const std::function<void()>& action,
+                            const std::function<void()>& duringWait) {
   TForm1& w = *rig.window;
   bool ranWhileWaiting = false;
   QTimer probe;
@@ -49,9 +50,27 @@ bool tickWithEventDuringWait(SteadyWindowRig& rig, const std::function<void()>& 
     duringWait();
   });
   probe.start();
-  rig.silenceNextBlockRead();
-  w.onTimer1();
+  action();
   return ranWhileWaiting;
+}
+
+// The same for a tick whose first block read gets no reply.
+bool tickWithEventDuringWait(SteadyWindowRig& rig, const std::function<void()>& duringWait) {
+  rig.silenceNextBlockRead();
+  return runWithEventDuringWait(rig, [&] { rig.window->onTimer1(); }, duringWait);
+}
+
+// "SetUp" (`button`) with the analyser silent on the dwell or preset frame
+// "$P25;": a Stop made while it waits must run then, and end the wait.
+void expectSetUpWaitEndedByStop(SteadyWindowRig& rig, QPushButton* button) {
+  TForm1& w = *rig.window;
+  EXPECT_TRUE(runWithEventDuringWait(rig, [&] { button->click(); }, [&] { w.McaStop->click(); }));
+  EXPECT_FALSE(w.linkBusy());
+  // The waiting preset gave up; nothing more went out until the Stop.
+  const std::vector<std::string> frames = rig.analyser().frameLog();
+  ASSERT_GE(frames.size(), 2u);
+  EXPECT_EQ(frames[0], "$P25;");
+  EXPECT_EQ(frames[1], "$S;");
 }
 
 TEST(LinkWorker, TheWindowHandlesEventsAndStopEndsAReadThatWaits) {
@@ -95,25 +114,7 @@ TEST(LinkWorker, SetUpSendsItsFramesWhileTheWindowHandlesEvents) {
     f.PresetRT = "2.5";
     return true;
   };
-  bool ranWhileWaiting = false;
-  QTimer probe;
-  probe.setInterval(1);
-  const uint64_t sent = rig.analyser().framesReceived();
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (!w.linkBusy() || rig.analyser().framesReceived() == sent) return;
-    probe.stop();
-    ranWhileWaiting = true;
-    w.McaStop->click();
-  });
-  probe.start();
-  w.Button10->click();
-  EXPECT_TRUE(ranWhileWaiting);
-  EXPECT_FALSE(w.linkBusy());
-  // The waiting preset gave up; nothing more went out until the Stop.
-  const std::vector<std::string> frames = rig.analyser().frameLog();
-  ASSERT_GE(frames.size(), 2u);
-  EXPECT_EQ(frames[0], "$P25;");
-  EXPECT_EQ(frames[1], "$S;");
+  expectSetUpWaitEndedByStop(rig, w.Button10);
   EXPECT_EQ(w.session().Mca.PresetTime, 25);
 }
 
@@ -128,24 +129,7 @@ TEST(LinkWorker, ScanSetUpSendsItsFramesWhileTheWindowHandlesEvents) {
     f.ZORVPreSetTime = "25";
     return true;
   };
-  bool ranWhileWaiting = false;
-  QTimer probe;
-  probe.setInterval(1);
-  const uint64_t sent = rig.analyser().framesReceived();
-  QObject::connect(&probe, &QTimer::timeout, [&] {
-    if (!w.linkBusy() || rig.analyser().framesReceived() == sent) return;
-    probe.stop();
-    ranWhileWaiting = true;
-    w.McaStop->click();
-  });
-  probe.start();
-  w.Button7->click();
-  EXPECT_TRUE(ranWhileWaiting);
-  EXPECT_FALSE(w.linkBusy());
-  const std::vector<std::string> frames = rig.analyser().frameLog();
-  ASSERT_GE(frames.size(), 2u);
-  EXPECT_EQ(frames[0], "$P25;");
-  EXPECT_EQ(frames[1], "$S;");
+  expectSetUpWaitEndedByStop(rig, w.Button7);
   EXPECT_EQ(w.session().Scan.PresetTime, 25);
 }
 
