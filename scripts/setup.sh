@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache file
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libftdi1-dev umockdev libumockdev-dev libxrl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
