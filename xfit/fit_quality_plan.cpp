@@ -43,6 +43,34 @@ void prefixOf(const int32_t* counts, int32_t channels, bool positiveOnly, std::v
   }
 }
 
+// r -= kr x and variance += kr2 v, channel by channel: the same IEEE
+// operations on every vector width (no contraction into fused
+// multiply-adds), so every path gives the same bits.
+[[gnu::target_clones("avx512f", "avx2", "default")]] void takeStandard(double* __restrict r,
+                                                                       double* __restrict variance,
+                                                                       const double* __restrict x,
+                                                                       const double* __restrict v, double kr,
+                                                                       double kr2, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    r[i] -= kr * x[i];
+    variance[i] += kr2 * v[i];
+  }
+}
+
+// z2 = r^2 / variance where the variance is above zero, else 0; true when
+// some variance is not above zero.
+[[gnu::target_clones("avx512f", "avx2", "default")]] bool weighResiduals(const double* __restrict r,
+                                                                         const double* __restrict variance,
+                                                                         double* __restrict z2, size_t n) {
+  bool zero = false;
+  for (size_t i = 0; i < n; ++i) {
+    const bool used = variance[i] > 0;
+    zero |= !used;
+    z2[i] = used ? r[i] * r[i] / (used ? variance[i] : 1.0) : 0.0;
+  }
+  return zero;
+}
+
 }  // namespace
 
 // The filter over inputs [first, first + length): side weight `side` on
@@ -105,11 +133,26 @@ FitQualityPlan::FitQualityPlan(const XfitWorkspace& fit) : m_(fit.FitCount), wid
     f.index = fit.SelectedIndex[static_cast<size_t>(f.standard)];
     f.otherIndex = fit.SelectedIndex[static_cast<size_t>(f.otherStandard)];
   }
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t first = union_[i] - h_ - 1;
+    rowWritable_.push_back(first + length_ - 1 < kFitChannels);
+    rowShiftWritable_.push_back(first + length_ < kFitChannels);
+  }
+  lobeSums_.resize(n);
   y_.resize(n);
   weightOfFit_.resize(n);
   r_.resize(n);
   var_.resize(n);
-  written_.resize(n);
+  residualVar_.resize(n);
+  z2_.resize(n);
+  writableRows_ = std::find(rowWritable_.begin(), rowWritable_.end(), 0) - rowWritable_.begin();
+  for (int k = 0; k < m_; ++k) {
+    const std::vector<int32_t>& rows = windowRows_[static_cast<size_t>(k)];
+    windowFirstRow_[static_cast<size_t>(k)] = rows.empty() ? 0 : static_cast<size_t>(rows.front());
+    windowEndRow_[static_cast<size_t>(k)] = rows.empty() ? 0 : static_cast<size_t>(rows.back()) + 1;
+  }
+  expectedPrefix_.assign(n + 1, 0.0);
+  for (size_t i = 0; i < n; ++i) expectedPrefix_[i + 1] = expectedPrefix_[i] + expected_[i];
 }
 
 // How much of the chi-square a correct model leaves, row by row. The
@@ -245,8 +288,23 @@ void FitQualityPlan::planSpills() {
     }
 }
 
-bool FitQualityPlan::solveFullModel(std::array<double, kMaxStandards>& kratios) const {
+bool FitQualityPlan::solveFullModel(std::array<double, kMaxStandards>& kratios, int32_t channels) {
+  // lobeSums_ of every row up to `channels` were made by assess.
   const auto n = static_cast<size_t>(n_);
+  // The fit's own weights: the variance filter one channel later, a zero
+  // taken as 1.
+  const double sideSquared = side_ * side_;
+  for (size_t i = 0; i < n; ++i) {
+    double v = 0.0;
+    if (union_[i] < channels && rowShiftWritable_[i]) {
+      // The next channel's lobes: the next row's when it is that channel.
+      const LobeSums next = i + 1 < n && union_[i + 1] == union_[i] + 1 && lobeSumsMade_[i + 1]
+                                ? lobeSums_[i + 1]
+                                : slide(lobeSums_[i], union_[i] - h_ - 1, sampleCounts_, channels);
+      v = sideSquared * static_cast<double>(next.left + next.right) + static_cast<double>(next.centre);
+    }
+    weightOfFit_[i] = 1.0 / (v == 0.0 ? 1.0 : v);
+  }
   SmallMatrix a = SmallMatrix::Zero(m_, m_);
   SmallVector b = SmallVector::Zero(m_);
   for (int j = 0; j < m_; ++j)
@@ -267,6 +325,44 @@ bool FitQualityPlan::solveFullModel(std::array<double, kMaxStandards>& kratios) 
 
 namespace tolvane {
 
+FitQualityPlan::LobeSums FitQualityPlan::lobeSumsAt(int32_t first, const int32_t* counts, int32_t channels) const {
+  LobeSums l;
+  for (int32_t j = 0; j < length_; ++j) {
+    const int32_t a = first + j;
+    const int64_t v = a >= 0 && a < channels ? counts[a] : 0;
+    const int64_t positive = std::max<int64_t>(v, 0);
+    if (j < widths_.side) {
+      l.left += v;
+      l.leftPositive += positive;
+    } else if (j < widths_.side + widths_.centre) {
+      l.centre += v;
+      l.centrePositive += positive;
+    } else {
+      l.right += v;
+      l.rightPositive += positive;
+    }
+  }
+  return l;
+}
+
+// The lobes of the window starting at first + 1 from those starting at
+// `first`: at each lobe's start an input leaves, past its end one enters.
+FitQualityPlan::LobeSums FitQualityPlan::slide(LobeSums l, int32_t first, const int32_t* counts,
+                                               int32_t channels) const {
+  const auto in = [&](int32_t a) -> int64_t { return a >= 0 && a < channels ? counts[a] : 0; };
+  const int32_t centreFirst = first + widths_.side, rightFirst = centreFirst + widths_.centre, end = first + length_;
+  const int64_t a0 = in(first), a1 = in(centreFirst), a2 = in(rightFirst), a3 = in(end);
+  l.left += a1 - a0;
+  l.centre += a2 - a1;
+  l.right += a3 - a2;
+  const int64_t p0 = std::max<int64_t>(a0, 0), p1 = std::max<int64_t>(a1, 0), p2 = std::max<int64_t>(a2, 0),
+                p3 = std::max<int64_t>(a3, 0);
+  l.leftPositive += p1 - p0;
+  l.centrePositive += p2 - p1;
+  l.rightPositive += p3 - p2;
+  return l;
+}
+
 FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coefficients,
                                   const std::array<double, kMaxStandards>& errors, const int32_t* sampleCounts,
                                   int32_t channels, bool keepCurve) {
@@ -281,62 +377,108 @@ FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coeff
   if (m <= 0 || channels == 0 || n_ == 0) return q;
   const auto n = static_cast<size_t>(n_);
 
-  // The sample as the fit saw it on the window channels (the filter and the
-  // fit's weights), and the variance of each filtered channel.
-  // The inputs the filter reads for the last window channel, and no more.
-  const int32_t inputs = std::min(kFitChannels, union_.back() - h_ + length_);
-  prefixOf(sampleCounts, channels, false, prefix_, inputs);
-  prefixOf(sampleCounts, channels, true, prefixPositive_, inputs);
+  // The sample as the fit saw it on the window channels, and the variance
+  // of each filtered channel, from the sums of the filter's three lobes:
+  // made afresh at the first row of a run of channels, then slid by one
+  // channel per row (an input enters and one leaves each lobe). The
+  // variance counts only the counts above zero.
+  const auto written = static_cast<size_t>(
+      std::min<ptrdiff_t>(writableRows_, std::lower_bound(union_.begin(), union_.end(), channels) - union_.begin()));
+  sampleCounts_ = sampleCounts;
   const double sideSquared = side_ * side_;
-  for (size_t i = 0; i < n; ++i) {
-    const int32_t c = union_[i];
-    const bool written = c < channels && c - h_ - 1 + length_ - 1 < kFitChannels;
-    y_[i] = written ? filtered(prefix_, c - h_ - 1, side_) : 0.0;
-    const double v = c < channels && c - h_ + length_ - 1 < kFitChannels ? filtered(prefix_, c - h_, sideSquared) : 0.0;
-    weightOfFit_[i] = 1.0 / (v == 0.0 ? 1.0 : v);
-    var_[i] = written ? filtered(prefixPositive_, c - h_ - 1, sideSquared) : 0.0;
-    written_[i] = written;
+  std::fill(y_.begin() + static_cast<ptrdiff_t>(written), y_.end(), 0.0);
+  std::fill(var_.begin() + static_cast<ptrdiff_t>(written), var_.end(), 0.0);
+  lobeSumsMade_.assign(n, 0);
+  const bool keepLobes = !spills_.empty();  // the fit's weights are formed from them
+  const auto in = [sampleCounts, channels](int32_t a) -> int64_t {
+    return a >= 0 && a < channels ? sampleCounts[a] : 0;
+  };
+  LobeSums l;
+  for (size_t i = 0; i < written; ++i) {
+    const int32_t first = union_[i] - h_ - 1;
+    if (i > 0 && union_[i - 1] == union_[i] - 1) {
+      const int32_t centreFirst = first - 1 + widths_.side, rightFirst = centreFirst + widths_.centre;
+      const int64_t a0 = in(first - 1), a1 = in(centreFirst), a2 = in(rightFirst), a3 = in(first - 1 + length_);
+      l.left += a1 - a0;
+      l.centre += a2 - a1;
+      l.right += a3 - a2;
+      if ((a0 | a1 | a2 | a3) < 0) {
+        l.leftPositive += std::max<int64_t>(a1, 0) - std::max<int64_t>(a0, 0);
+        l.centrePositive += std::max<int64_t>(a2, 0) - std::max<int64_t>(a1, 0);
+        l.rightPositive += std::max<int64_t>(a3, 0) - std::max<int64_t>(a2, 0);
+      } else {
+        l.leftPositive += a1 - a0;
+        l.centrePositive += a2 - a1;
+        l.rightPositive += a3 - a2;
+      }
+    } else {
+      l = lobeSumsAt(first, sampleCounts, channels);
+    }
+    if (keepLobes) {
+      lobeSums_[i] = l;
+      lobeSumsMade_[i] = 1;
+    }
+    y_[i] = side_ * static_cast<double>(l.left + l.right) + static_cast<double>(l.centre);
+    var_[i] =
+        sideSquared * static_cast<double>(l.leftPositive + l.rightPositive) + static_cast<double>(l.centrePositive);
   }
 
-  // The residual against the full model with the given K-ratios, and the
-  // chi-square of the written rows whose variance is not zero.
+  // The residual against the full model with the given K-ratios, standard
+  // by standard over all rows, and the chi-square of the written rows whose
+  // variance is not zero. A window's rows are a run of rows, so its sums
+  // are sums over a range; the expectations come from running sums made
+  // with the plan.
   struct Sums {
     double chi2 = 0.0, expected = 0.0;
     std::array<double, kMaxStandards> windowChi2{}, windowExpected{}, largest{};
   };
-  const auto residuals = [&](const std::array<double, kMaxStandards>& kratios, bool keep) {
+  const auto residuals = [&](const std::array<double, kMaxStandards>& kratios) {
+    std::copy(y_.begin(), y_.end(), r_.begin());
+    std::copy(var_.begin(), var_.end(), residualVar_.begin());
+    double* r = r_.data();
+    double* variance = residualVar_.data();
+    for (int k = 0; k < m; ++k) {
+      const double kr = kratios[static_cast<size_t>(k)];
+      takeStandard(r, variance, x_.data() + static_cast<size_t>(k) * n, stdVar_.data() + static_cast<size_t>(k) * n, kr,
+                   kr * kr, n);
+    }
+    const bool zeroVariance = weighResiduals(r, variance, z2_.data(), written);
+    // Four running sums side by side: the additions need not wait for
+    // each other.
+    const auto sum = [this](size_t first, size_t end) {
+      double part[4] = {0.0, 0.0, 0.0, 0.0};
+      size_t i = first;
+      for (; i + 4 <= end; i += 4)
+        for (size_t j = 0; j < 4; ++j) part[j] += z2_[i + j];
+      for (; i < end; ++i) part[0] += z2_[i];
+      return (part[0] + part[1]) + (part[2] + part[3]);
+    };
+    // A row without variance is not used: its share of the expectation goes.
+    const auto expectedOver = [&](size_t first, size_t end) {
+      double e = expectedPrefix_[end] - expectedPrefix_[first];
+      if (zeroVariance)
+        for (size_t i = first; i < end; ++i)
+          if (!(variance[i] > 0)) e -= expected_[i];
+      return e;
+    };
     Sums s;
-    for (size_t i = 0; i < n; ++i) {
-      double model = 0.0, variance = var_[i];
-      for (int k = 0; k < m; ++k) {
-        const double kr = kratios[static_cast<size_t>(k)];
-        model += kr * x_[static_cast<size_t>(k) * n + i];
-        variance += kr * kr * stdVar_[static_cast<size_t>(k) * n + i];
-      }
-      const double r = y_[i] - model;
-      const bool used = written_[i] && variance > 0;
-      if (keep) {
-        r_[i] = r;
-        q.sigma.push_back(used ? std::sqrt(variance) : 0.0);
-      }
-      if (!used) continue;
-      const double z2 = r * r / variance;
-      s.chi2 += z2;
-      s.expected += expected_[i];
-      for (uint32_t bits = mask_[i]; bits != 0; bits &= bits - 1) {
-        const auto k = static_cast<size_t>(std::countr_zero(bits));
-        s.windowChi2[k] += z2;
-        s.windowExpected[k] += expected_[i];
-        s.largest[k] = std::max(s.largest[k], z2);
-      }
+    s.chi2 = sum(0, written);
+    s.expected = expectedOver(0, written);
+    for (int k = 0; k < m; ++k) {
+      const auto kk = static_cast<size_t>(k);
+      const size_t first = std::min(windowFirstRow_[kk], written), end = std::min(windowEndRow_[kk], written);
+      s.windowChi2[kk] = sum(first, end);
+      s.windowExpected[kk] = expectedOver(first, end);
+      for (size_t i = first; i < end; ++i) s.largest[kk] = std::max(s.largest[kk], z2_[i]);
     }
     return s;
   };
-  if (keepCurve) q.sigma.reserve(n);
-  const Sums plain = residuals(coefficients, keepCurve);
+  const Sums plain = residuals(coefficients);
   if (keepCurve) {
     q.channels = union_;
     q.residual.assign(r_.begin(), r_.end());
+    q.sigma.resize(n);
+    for (size_t i = 0; i < written; ++i) q.sigma[i] = residualVar_[i] > 0 ? std::sqrt(residualVar_[i]) : 0.0;
   }
   if (!(plain.expected > 0)) return q;
   q.chi2 = plain.chi2;
@@ -351,8 +493,8 @@ FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coeff
   // own) does not read as a line the standards lack.
   Sums model = plain;
   std::array<double, kMaxStandards> unbiased{};
-  if (!spills_.empty() && solveFullModel(unbiased)) {
-    model = residuals(unbiased, false);
+  if (!spills_.empty() && solveFullModel(unbiased, channels)) {
+    model = residuals(unbiased);
     if (model.expected > 0) q.chi2ReducedAfterSpill = model.chi2 / model.expected;
   }
 

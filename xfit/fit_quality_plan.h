@@ -9,6 +9,7 @@
 // model and its variance. A batch makes one plan per worker; assessFit
 // makes one for a single fit.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -36,7 +37,7 @@ class FitQualityPlan {
   // The filter's sums over inputs [first, first + length) of a prefix sum.
   double filtered(const std::vector<int64_t>& prefix, int32_t first, double side) const;
   // The K-ratios the full model gives from the fit's own sums.
-  bool solveFullModel(std::array<double, kMaxStandards>& kratios) const;
+  bool solveFullModel(std::array<double, kMaxStandards>& kratios, int32_t channels);
 
   int m_ = 0;
   std::array<int32_t, kMaxStandards> selectedIndex_{};
@@ -59,10 +60,25 @@ class FitQualityPlan {
   int32_t stdChannels_ = 0;
   std::vector<int32_t> stdCounts_;  // while planning only
 
+  std::vector<std::array<int32_t, 4>> rowInputs_;     // per row: prefix indices of its lobes' bounds
+  std::vector<char> rowWritable_, rowShiftWritable_;  // the filter (and the one a channel later) reach no past 4095
+
   // Per sample, reused.
-  std::vector<int64_t> prefix_, prefixPositive_;
-  std::vector<double> y_, weightOfFit_, r_, var_;
-  std::vector<char> written_;
+  // The sums of the counts under a row's three lobes, and of the counts
+  // above zero.
+  struct LobeSums {
+    int64_t left = 0, centre = 0, right = 0;
+    int64_t leftPositive = 0, centrePositive = 0, rightPositive = 0;
+  };
+  LobeSums lobeSumsAt(int32_t first, const int32_t* counts, int32_t channels) const;
+  LobeSums slide(LobeSums sums, int32_t first, const int32_t* counts, int32_t channels) const;
+  std::vector<LobeSums> lobeSums_;
+  std::vector<char> lobeSumsMade_;
+  const int32_t* sampleCounts_ = nullptr;
+  std::vector<double> y_, weightOfFit_, r_, var_, residualVar_, z2_;
+  ptrdiff_t writableRows_ = 0;  // the rows whose filter reaches no input past 4095 (a first run of rows)
+  std::array<size_t, kMaxStandards> windowFirstRow_{}, windowEndRow_{};  // each window's run of rows
+  std::vector<double> expectedPrefix_;                                   // running sum of expected_
 };
 
 }  // namespace tolvane
