@@ -393,12 +393,17 @@ FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coeff
   const auto in = [sampleCounts, channels](int32_t a) -> int64_t {
     return a >= 0 && a < channels ? sampleCounts[a] : 0;
   };
+  // Locals, so that the stores below cannot be taken for changes to them.
+  const int32_t* rowChannel = union_.data();
+  double* y = y_.data();
+  double* var = var_.data();
+  const double side = side_;
+  const int32_t toCentre = widths_.side - 1, toRight = widths_.side + widths_.centre - 1, toEnd = length_ - 1;
   LobeSums l;
   for (size_t i = 0; i < written; ++i) {
-    const int32_t first = union_[i] - h_ - 1;
-    if (i > 0 && union_[i - 1] == union_[i] - 1) {
-      const int32_t centreFirst = first - 1 + widths_.side, rightFirst = centreFirst + widths_.centre;
-      const int64_t a0 = in(first - 1), a1 = in(centreFirst), a2 = in(rightFirst), a3 = in(first - 1 + length_);
+    const int32_t first = rowChannel[i] - h_ - 1;
+    if (i > 0 && rowChannel[i - 1] == rowChannel[i] - 1) {
+      const int64_t a0 = in(first - 1), a1 = in(first + toCentre), a2 = in(first + toRight), a3 = in(first + toEnd);
       l.left += a1 - a0;
       l.centre += a2 - a1;
       l.right += a3 - a2;
@@ -418,8 +423,8 @@ FitQuality FitQualityPlan::assess(const std::array<double, kMaxStandards>& coeff
       lobeSums_[i] = l;
       lobeSumsMade_[i] = 1;
     }
-    y_[i] = side_ * static_cast<double>(l.left + l.right) + static_cast<double>(l.centre);
-    var_[i] =
+    y[i] = side * static_cast<double>(l.left + l.right) + static_cast<double>(l.centre);
+    var[i] =
         sideSquared * static_cast<double>(l.leftPositive + l.rightPositive) + static_cast<double>(l.centrePositive);
   }
 
