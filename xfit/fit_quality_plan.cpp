@@ -2,7 +2,6 @@
 
 #include <Eigen/Dense>
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace tolvane {

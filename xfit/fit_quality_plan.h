@@ -60,12 +60,13 @@ class FitQualityPlan {
   int32_t stdChannels_ = 0;
   std::vector<int32_t> stdCounts_;  // while planning only
 
-  std::vector<std::array<int32_t, 4>> rowInputs_;     // per row: prefix indices of its lobes' bounds
   std::vector<char> rowWritable_, rowShiftWritable_;  // the filter (and the one a channel later) reach no past 4095
+  ptrdiff_t writableRows_ = 0;  // the rows whose filter reaches no input past 4095 (a first run of rows)
+  std::array<size_t, kMaxStandards> windowFirstRow_{}, windowEndRow_{};  // each window's run of rows
+  std::vector<double> expectedPrefix_;                                   // running sum of expected_
 
-  // Per sample, reused.
-  // The sums of the counts under a row's three lobes, and of the counts
-  // above zero.
+  // Per sample, reused. The sums of the counts under a row's three lobes,
+  // and of the counts above zero.
   struct LobeSums {
     int64_t left = 0, centre = 0, right = 0;
     int64_t leftPositive = 0, centrePositive = 0, rightPositive = 0;
@@ -76,9 +77,6 @@ class FitQualityPlan {
   std::vector<char> lobeSumsMade_;
   const int32_t* sampleCounts_ = nullptr;
   std::vector<double> y_, weightOfFit_, r_, var_, residualVar_, z2_;
-  ptrdiff_t writableRows_ = 0;  // the rows whose filter reaches no input past 4095 (a first run of rows)
-  std::array<size_t, kMaxStandards> windowFirstRow_{}, windowEndRow_{};  // each window's run of rows
-  std::vector<double> expectedPrefix_;                                   // running sum of expected_
 };
 
 }  // namespace tolvane
