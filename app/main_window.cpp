@@ -158,7 +158,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseTablePath = [this] { return chooseTableOpenPath(this); };
   runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table); };
   runXfitBatch = [this](const XfitWorkspace& loaded) {
-    XfitBatchDialog dialog(loaded, this);
+    XfitBatchDialog dialog(loaded, loadedStandards(session_.DataModule), this);
     dialog.exec();
   };
   Edit1->installEventFilter(this);

@@ -3,19 +3,26 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTimer>
 #include <cmath>
+#include <fstream>
 
+#include "xfit/batch_report.h"
+#include "xfit/fit_quality_plan.h"
 #include "xfit/kratio_map_renderer.h"
 
 namespace tolvane {
 
-XfitBatchDialog::XfitBatchDialog(const XfitWorkspace& loaded, QWidget* parent) : QDialog(parent), fit_(loaded) {
+XfitBatchDialog::XfitBatchDialog(const XfitWorkspace& loaded, std::vector<StandardInUse> standards, QWidget* parent)
+    : QDialog(parent), fit_(loaded), standards_(std::move(standards)) {
   setWindowTitle("Xfit Batch");
   auto* grid = new QGridLayout(this);
   FilesButton = new QPushButton("Files...");
@@ -30,6 +37,13 @@ XfitBatchDialog::XfitBatchDialog(const XfitWorkspace& loaded, QWidget* parent) :
   MapPicture = new QLabel;
   MapPicture->setMinimumSize(320, 180);
   StatusText = new QLabel;
+  Warnings = new QPlainTextEdit;
+  Warnings->setReadOnly(true);
+  Warnings->setMaximumHeight(90);
+  Quality = new QTableWidget(0, 4);
+  Quality->setHorizontalHeaderLabels({"File", "χ²ᵣ", "χ²ᵣ after spill", "Flags"});
+  Quality->horizontalHeader()->setStretchLastSection(true);
+  Quality->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid->addWidget(FilesButton, 0, 0);
   grid->addWidget(FolderButton, 0, 1);
   grid->addWidget(new QLabel("Width"), 1, 0);
@@ -42,6 +56,8 @@ XfitBatchDialog::XfitBatchDialog(const XfitWorkspace& loaded, QWidget* parent) :
   grid->addWidget(StatusText, 5, 0, 1, 2);
   grid->addWidget(StandardChoice, 6, 0, 1, 2);
   grid->addWidget(MapPicture, 7, 0, 1, 2);
+  grid->addWidget(Warnings, 8, 0, 1, 2);
+  grid->addWidget(Quality, 9, 0, 1, 2);
 
   chooseFiles = [this] {
     return QFileDialog::getOpenFileNames(this, "Spectra in raster order", QString(), "MCA Data(*.dat)");
@@ -112,6 +128,8 @@ void XfitBatchDialog::start() {
   maps_.clear();
   StandardChoice->clear();
   MapPicture->clear();
+  Warnings->clear();
+  Quality->setRowCount(0);
   done_ = 0;
   cancel_ = false;
   finished_ = false;
@@ -122,6 +140,7 @@ void XfitBatchDialog::start() {
     BatchFileOptions options;
     options.done = &done_;
     options.cancel = &cancel_;
+    options.assessQuality = true;
     outcome_ = fitSpectrumFiles(fit_, paths_, results_, options);
     finished_ = true;
   });
@@ -150,7 +169,9 @@ void XfitBatchDialog::finish() {
   bool written = true;
   for (const KratioMap& map : maps_)
     written = written && writeKratioMapFiles(map, folder_.toLocal8Bit().toStdString(), &error);
-  QString text = written ? QString("Maps written to %1").arg(folder_) : QString::fromStdString("Not written: " + error);
+  written = written && report(&error);
+  QString text = written ? QString("Maps and kratios.csv written to %1").arg(folder_)
+                         : QString::fromStdString("Not written: " + error);
   if (failed > 0) text += QString("; %1 file(s) could not be read or fitted").arg(failed);
   StatusText->setText(text);
   for (const KratioMap& map : maps_)
@@ -162,6 +183,50 @@ void XfitBatchDialog::showChosenMap() {
   const int chosen = StandardChoice->currentIndex();
   if (chosen < 0 || static_cast<size_t>(chosen) >= maps_.size()) return;
   MapPicture->setPixmap(QPixmap::fromImage(kratioColourImage(maps_[static_cast<size_t>(chosen)])));
+}
+
+bool XfitBatchDialog::report(std::string* error) {
+  std::vector<std::string> lines;
+  const FitQualityPlan plan(fit_);
+  for (const FitFlag& spill : plan.spills()) lines.push_back("table: " + fitFlagText(spill, fit_, 0.0));
+  const std::string csvPath = folder_.toLocal8Bit().toStdString() + "/kratios.csv";
+  std::ofstream csv(csvPath, std::ios::binary | std::ios::trunc);
+  csv << batchCsvHeader(fit_) << '\n';
+  WarningSummary summary;
+  Quality->setRowCount(static_cast<int>(std::min<size_t>(results_.size(), INT32_MAX)));
+  for (size_t i = 0; i < results_.size(); ++i) {
+    const BatchFileResult& result = results_[i];
+    const bool read = result.status == BatchFileStatus::Fitted || result.status == BatchFileStatus::NotFitted;
+    const std::vector<SampleWarning> warnings =
+        read ? sampleWarnings(result.header, result.channels, standards_) : std::vector<SampleWarning>{};
+    summary.add(paths_[i], warnings);
+    const std::string row = batchCsvRow(paths_[i], result, standards_, warnings);
+    csv << row << '\n';
+    // The row's last three cells are the quality columns.
+    std::vector<std::string> cells(1, "");
+    const std::string quality =
+        fitQualityCells(result.status == BatchFileStatus::Fitted ? result.quality : FitQuality{}, warnings);
+    for (size_t c = 1; c < quality.size(); ++c) {
+      if (quality[c] == ',' && cells.size() < 3)
+        cells.emplace_back();
+      else
+        cells.back() += quality[c];
+    }
+    const auto row_ = static_cast<int>(i);
+    Quality->setItem(row_, 0, new QTableWidgetItem(QString::fromStdString(paths_[i])));
+    for (int c = 0; c < 3; ++c)
+      Quality->setItem(row_, c + 1, new QTableWidgetItem(QString::fromStdString(cells[static_cast<size_t>(c)])));
+  }
+  for (const std::string& line : summary.lines()) lines.push_back(line);
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  Warnings->setPlainText(QString::fromStdString(text));
+  csv.flush();
+  if (!csv) {
+    if (error) *error = "cannot write " + csvPath;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tolvane

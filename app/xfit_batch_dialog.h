@@ -1,7 +1,9 @@
 #pragma once
 // "Batch...": the loaded standards fitted to many spectrum files taken on a
-// grid, with a progress bar and a cancel button; the maps are written to a
-// folder and the chosen standard's false-colour map is shown. The fit runs
+// grid, with a progress bar and a cancel button; the maps and the CSV that
+// `xfit --batch` prints are written to a folder, the chosen standard's
+// false-colour map is shown, and so are the run's warnings (once per cause,
+// with the count of files) and each file's fit quality. The fit runs
 // on worker threads; nothing is written until every file is fitted, so a
 // cancelled run leaves no output.
 #include <QDialog>
@@ -13,19 +15,24 @@
 
 #include "xfit/batch_files.h"
 #include "xfit/kratio_map.h"
+#include "xfit/standards_check.h"
 
 class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QPlainTextEdit;
 class QSpinBox;
+class QTableWidget;
 class QTimer;
 
 namespace tolvane {
 
 class XfitBatchDialog : public QDialog {
  public:
-  XfitBatchDialog(const XfitWorkspace& loaded, QWidget* parent = nullptr);
+  // `standards`: the loaded standards with their headers, which the
+  // samples' warnings compare against (none: no sample warnings).
+  XfitBatchDialog(const XfitWorkspace& loaded, std::vector<StandardInUse> standards = {}, QWidget* parent = nullptr);
   ~XfitBatchDialog() override;
 
   // Where the files and the folder come from (file dialogs by default;
@@ -40,6 +47,10 @@ class XfitBatchDialog : public QDialog {
   QProgressBar* Progress;
   QComboBox* StandardChoice;
   QLabel *MapPicture, *StatusText;
+  // The table's and the samples' warnings, and per file: its chi-squares
+  // and flags (the CSV's quality columns).
+  QPlainTextEdit* Warnings;
+  QTableWidget* Quality;
 
   bool running() const { return worker_.joinable(); }
   const std::vector<KratioMap>& maps() const { return maps_; }
@@ -50,8 +61,12 @@ class XfitBatchDialog : public QDialog {
   void poll();
   void finish();
   void showChosenMap();
+  // Writes kratios.csv into the folder and fills Warnings and Quality;
+  // false when the CSV could not be written.
+  bool report(std::string* error);
 
   XfitWorkspace fit_;
+  std::vector<StandardInUse> standards_;
   QStringList files_;
   QString folder_;
   std::vector<std::string> paths_;

@@ -1,6 +1,5 @@
 #pragma once
-// The fit-quality results of xfit as the command line prints them: JSON
-// members and the batch CSV's last two cells.
+// The fit-quality results of xfit as the command line prints them in JSON.
 #include <string>
 
 #include "cli/json_text.h"
@@ -8,12 +7,10 @@
 
 namespace tolvane::cli {
 
-// Adds "chi2_reduced", "dof" and "flags": [{"kind", "index", "text"}...]
-// (the numbers are null when the fit could not be assessed).
+// Adds "chi2_reduced", "chi2_reduced_after_spill", "dof" and "flags":
+// [{"kind", "index", "text"}...] (a spill also gives "other_index",
+// "first_channel" and "last_channel"; the numbers are null when the fit
+// could not be assessed).
 void addFitQuality(JsonObject& object, const FitQuality& quality, const XfitWorkspace& fit);
-// The header's last columns and a row's last cells: chi2_reduced, and the
-// flags as kind:index joined by ';' (index left out for the fit as a whole).
-inline constexpr const char* kFitQualityColumns = ",chi2_reduced,flags";
-std::string fitQualityCells(const FitQuality& quality);
 
 }  // namespace tolvane::cli

@@ -13,39 +13,14 @@
 #include "cli/xfit_checks.h"
 #include "files/spectrum_file.h"
 #include "xfit/batch_files.h"
+#include "xfit/batch_report.h"
+#include "xfit/fit_quality_plan.h"
 #include "xfit/mlsq_fit.h"
 #include "xfit/standards_editor.h"
 
 namespace tolvane::cli {
 
 namespace {
-
-std::string percentCell(std::optional<double> value) {
-  if (!value) return "";
-  char cell[32];
-  std::snprintf(cell, sizeof cell, "%.9g", static_cast<double>(static_cast<float>(*value)));
-  return cell;
-}
-
-// One sample's CSV cells after its path: K-ratio and error per standard,
-// then the live-time normalised K-ratios; empty cells when the sample
-// could not be read or fitted.
-std::string batchRow(const BatchFileResult& result, const SpectrumFileRead& sample, const StandardsCheck& check,
-                     int standards) {
-  const bool ok = result.status == BatchFileStatus::Fitted;
-  std::string pairs, normalised;
-  for (int k = 0; k < standards; ++k) {
-    if (!ok) {
-      pairs += ",,";
-      normalised += ",";
-      continue;
-    }
-    const double kratio = static_cast<float>(result.fit.coefficients[static_cast<size_t>(k)] * 100);
-    pairs += "," + percentCell(kratio) + "," + percentCell(static_cast<float>(result.fit.errors[static_cast<size_t>(k)]));
-    normalised += "," + percentCell(liveTimeKratio(kratio, sample, check.standards[static_cast<size_t>(k)]));
-  }
-  return pairs + normalised + fitQualityCells(ok ? result.quality : FitQuality{});
-}
 
 // Why a batch sample has no K-ratios.
 std::string batchFailure(const BatchFileResult& result, const std::string& path) {
@@ -71,41 +46,36 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   TDmVQRN& module = f.session.DataModule;
   if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
 
-  std::string header = "file";
-  for (int k = 0; k < module.Fit.FitCount; ++k) {
-    const std::string element = module.Fit.SelectedCopy[static_cast<size_t>(k)].elemName();
-    header += "," + csvField(element + "_kratio_pct") + "," + csvField(element + "_kratio_err");
-  }
-  for (int k = 0; k < module.Fit.FitCount; ++k)
-    header += "," + csvField(module.Fit.SelectedCopy[static_cast<size_t>(k)].elemName() + "_kratio_pct_lt");
-  header += kFitQualityColumns;
-  std::printf("%s\n", header.c_str());
+  std::printf("%s\n", batchCsvHeader(module.Fit).c_str());
+  // What depends on the table alone is said once: its windows' spill.
+  const FitQualityPlan plan(module.Fit);
+  for (const FitFlag& spill : plan.spills()) warn(table + ": " + fitFlagText(spill, module.Fit, 0.0));
 
   // Every core fits files as it reads them; the rows are printed in the
-  // order the files were given, each with its path as given.
+  // order the files were given, each with its path as given. The samples'
+  // warnings go to their rows' flags and, once per cause with the count of
+  // files, to standard error.
   std::vector<std::string> paths;
   for (qsizetype i = 1; i < files.size(); ++i) paths.push_back(files[i].toLocal8Bit().toStdString());
   std::vector<BatchFileResult> results;
   BatchFileOptions options;
   options.assessQuality = true;
   fitSpectrumFiles(module.Fit, paths, results, options);
+  WarningSummary summary;
   int failures = 0;
   for (size_t i = 0; i < results.size(); ++i) {
     const BatchFileResult& result = results[i];
-    SpectrumFileRead sample;
-    if (result.status == BatchFileStatus::Fitted || result.status == BatchFileStatus::NotFitted) {
-      sample.outcome = SpectrumFileRead::Outcome::Read;
-      sample.channels = result.channels;
-      sample.header = result.header;
-    }
-    std::printf("%s%s\n", csvField(paths[i]).c_str(), batchRow(result, sample, check, module.Fit.FitCount).c_str());
-    if (sample.ok())
-      for (const std::string& w : sampleWarnings(sample, check)) warn(paths[i] + ": " + w);
+    const bool read = result.status == BatchFileStatus::Fitted || result.status == BatchFileStatus::NotFitted;
+    const std::vector<SampleWarning> warnings =
+        read ? sampleWarnings(result.header, result.channels, check.standards) : std::vector<SampleWarning>{};
+    summary.add(paths[i], warnings);
+    std::printf("%s\n", batchCsvRow(paths[i], result, check.standards, warnings).c_str());
     if (result.status != BatchFileStatus::Fitted) {
       warn(paths[i] + ": " + batchFailure(result, paths[i]));
       ++failures;
     }
   }
+  for (const std::string& line : summary.lines()) warn(line);
   if (map && writeKratioMaps(*map, module.Fit, results) != 0) return kExitFailure;
   if (failures > 0)
     return fail(code::kFit, std::to_string(failures) + " of " + std::to_string(results.size()) +
@@ -185,7 +155,9 @@ int runXfit(const QStringList& arguments) {
 
   const FitQuality quality =
       assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels);
-  const std::vector<std::string> warnings = sampleWarnings(sample, check);
+  std::vector<std::string> warnings;
+  for (const SampleWarning& w : sampleWarnings(sample.header, sample.channels, check.standards))
+    warnings.push_back(w.text);
   for (const std::string& w : warnings) warn(w);
   EditorView view = initialEditorView();
   fillEditorView(module.Table, false, view);

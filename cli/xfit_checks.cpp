@@ -1,9 +1,8 @@
 #include "cli/xfit_checks.h"
 
-#include <cmath>
-
 #include "cli/cli_error.h"
 #include "cli/file_session.h"
+#include "xfit/sample_warnings.h"
 #include "xfit/standard_table.h"
 
 namespace tolvane::cli {
@@ -12,19 +11,6 @@ namespace {
 
 std::string standardName(const StandardInUse& s) {
   return "standard No." + std::to_string(s.index + 1) + " (" + s.element + ")";
-}
-
-// The calibration a header carries, as File > Read takes it.
-std::optional<std::pair<float, float>> calibrationOf(const SpectrumFileHeader& h) {
-  if (h.calibrationMarker() == 1.0f || h.gain() == 0.0f || !std::isfinite(h.gain()) || !std::isfinite(h.offset()))
-    return std::nullopt;
-  return std::pair{h.gain(), h.offset()};
-}
-
-std::string seconds(int32_t tenths) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f s", tenths / 10.0);
-  return text;
 }
 
 }  // namespace
@@ -54,35 +40,8 @@ std::optional<int> refuseStandards(const std::string& table, const StandardsChec
   return fail(code::kFailed, "cannot load the standards of " + table);
 }
 
-std::vector<std::string> sampleWarnings(const SpectrumFileRead& sample, const StandardsCheck& check) {
-  std::vector<std::string> warnings;
-  const auto sampleCalibration = calibrationOf(sample.header);
-  for (const StandardInUse& s : check.standards) {
-    if (s.read.channels != sample.channels)
-      warnings.push_back("the sample has " + std::to_string(sample.channels) + " channels, " + standardName(s) +
-                         " has " + std::to_string(s.read.channels) + ": the fit windows do not mean the same energies");
-    const auto standardCalibration = calibrationOf(s.read.header);
-    if (standardCalibration != sampleCalibration)
-      warnings.push_back("the sample and " + standardName(s) + " carry different energy calibrations");
-    if (s.read.header.liveTime() != sample.header.liveTime())
-      warnings.push_back("live times differ: sample " + seconds(sample.header.liveTime()) + ", " + standardName(s) +
-                         " " + seconds(s.read.header.liveTime()) +
-                         "; the K-ratio is a count ratio, kratio_pct_lt is per live time");
-  }
-  return warnings;
-}
-
 std::optional<double> liveTimeKratio(double kratioPct, const SpectrumFileRead& sample, const StandardInUse& standard) {
-  const int32_t sampleLive = sample.header.liveTime(), standardLive = standard.read.header.liveTime();
-  if (sampleLive <= 0 || standardLive <= 0) return std::nullopt;
-  return kratioPct * static_cast<double>(standardLive) / static_cast<double>(sampleLive);
-}
-
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+  return tolvane::liveTimeKratio(kratioPct, sample.header.liveTime(), standard.read.header.liveTime());
 }
 
 }  // namespace tolvane::cli

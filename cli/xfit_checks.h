@@ -1,8 +1,7 @@
 #pragma once
 // What the xfit command checks and says about a sample against its
-// standards: errors that name what is wrong with the table, warnings when
-// sample and standard were not measured alike, and the live-time
-// normalised K-ratio.
+// standards: errors that name what is wrong with the table, and the
+// live-time normalised K-ratio.
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,15 +15,8 @@ namespace tolvane::cli {
 // code; nullopt when the standards are ready.
 std::optional<int> refuseStandards(const std::string& tablePath, const StandardsCheck& check);
 
-// Warnings for a sample against each standard: different channel counts,
-// different calibrations, different live times.
-std::vector<std::string> sampleWarnings(const SpectrumFileRead& sample, const StandardsCheck& check);
-
 // The K-ratio per unit live time: kratio x (standard's live time / sample's
 // live time); nullopt when either live time is 0.
 std::optional<double> liveTimeKratio(double kratioPct, const SpectrumFileRead& sample, const StandardInUse& standard);
-
-// A CSV field, quoted when it holds a comma, a quote or a line break.
-std::string csvField(const std::string& text);
 
 }  // namespace tolvane::cli

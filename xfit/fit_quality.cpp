@@ -19,14 +19,19 @@ const char* fitFlagKindName(FitFlagKind kind) {
       return "systematic_residual";
     case FitFlagKind::Chi2High:
       return "chi2_high";
+    case FitFlagKind::WindowSpill:
+      return "window_spill";
   }
   return "";
 }
 
 std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double chi2Reduced) {
-  const std::string element =
-      flag.standard >= 0 ? fit.SelectedCopy[static_cast<size_t>(flag.standard)].elemName() : std::string();
-  char text[128];
+  const auto nameOf = [&fit](int32_t standard) {
+    return standard >= 0 && standard < kMaxStandards ? fit.SelectedCopy[static_cast<size_t>(standard)].elemName()
+                                                     : std::string();
+  };
+  const std::string element = nameOf(flag.standard);
+  char text[160];
   switch (flag.kind) {
     case FitFlagKind::NegativeKratio:
       return element + ": K-ratio negative beyond its error";
@@ -35,6 +40,12 @@ std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double ch
     case FitFlagKind::Chi2High:
       std::snprintf(text, sizeof text, "χ²ᵣ %.2f > 3: a line in the sample is not in the standards", chi2Reduced);
       return text;
+    case FitFlagKind::WindowSpill: {
+      const std::string other = nameOf(flag.otherStandard);
+      std::snprintf(text, sizeof text, " (channels %d-%d)", flag.firstChannel, flag.lastChannel);
+      return element + ": its spectrum spills into the " + other + " window beyond their overlap" + text +
+             "; K-ratios of " + element + " and " + other + " may be biased";
+    }
   }
   return {};
 }
@@ -42,8 +53,12 @@ std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double ch
 std::string fitQualityLine(const FitQuality& q, const XfitWorkspace& fit) {
   std::string line = "χ²ᵣ --";
   if (q.valid) {
-    char head[48];
-    std::snprintf(head, sizeof head, "χ²ᵣ %.2f, ", q.chi2Reduced);
+    char head[96];
+    if (q.chi2ReducedAfterSpill != q.chi2Reduced)
+      std::snprintf(head, sizeof head, "χ²ᵣ %.2f (%.2f without the spill's bias), ", q.chi2Reduced,
+                    q.chi2ReducedAfterSpill);
+    else
+      std::snprintf(head, sizeof head, "χ²ᵣ %.2f, ", q.chi2Reduced);
     line = head;
     if (q.flags.empty()) {
       line += "no flags";

@@ -1,18 +1,22 @@
 #pragma once
-// How far an MLSQ fit can be trusted. Over the fit windows it forms the
-// residual of the filtered sample against the fitted sum of filtered
-// standards (each standard counted only inside its own window, as the fit
-// models it), weights it by the residual's own variance (the sample's
-// counting noise and the standards' own, scaled by their K-ratios), and
-// gives the reduced chi-square and flags.
+// How far an MLSQ fit can be trusted. The residual is the filtered sample
+// minus the full model, the sum of every standard's whole filtered spectrum
+// times its K-ratio (not only the parts inside the windows that the fit's
+// normal matrix couples), over the channels of the fit windows. Each
+// channel is weighted by the residual's own variance there: the sample's
+// counting noise and the standards', scaled by their K-ratios squared.
 //
-// The filtered channels are not independent: each is a sum over 32 input
-// channels, so neighbours share most of their counts. The chi-square is
-// therefore compared with its own expectation under the full covariance of
-// the filtered channels (after the fit has taken its parameters out), and
-// its degrees of freedom are the effective ones of that covariance
-// (E^2 / tr(S^2), S the weighted residual covariance). A correct model then
-// gives a reduced chi-square near 1 whatever the window widths.
+// The filtered channels are not independent (each sums 32 input channels),
+// and the fit takes its parameters out of the noise; how much the fit
+// removes is worked out once per table, for a sample made of all the
+// standards, so that a correct model gives a reduced chi-square near 1.
+//
+// Where a standard's filtered spectrum reaches into another standard's
+// window beyond their overlap, the per-window fit cannot carry it and its
+// K-ratios are biased: the table is flagged for it (from the standards
+// alone), and the chi-square behind `chi2_high` is taken after that bias
+// (the fit's sums solved against the full model) so that it speaks only of
+// what the standards cannot explain.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -25,19 +29,28 @@ namespace tolvane {
 enum class FitFlagKind {
   NegativeKratio,      // a K-ratio below zero by more than its stated error
   SystematicResidual,  // a window whose residual is not noise
-  Chi2High,            // reduced chi-square above 3
+  Chi2High,            // reduced chi-square above 3 beyond what the spill explains
+  WindowSpill,         // a standard reaches into another's window beyond their overlap
 };
 
 struct FitFlag {
   FitFlagKind kind = FitFlagKind::Chi2High;
   int32_t index = -1;     // the standard's table index; -1 for the fit as a whole
   int32_t standard = -1;  // its place among the selected standards
+  // WindowSpill: the standard whose window it reaches into, and the
+  // channels where it is significant there.
+  int32_t otherIndex = -1;
+  int32_t otherStandard = -1;
+  int32_t firstChannel = -1, lastChannel = -1;
 };
 
 struct FitQuality {
   bool valid = false;  // false when there was nothing to assess
   double chi2 = 0.0;   // sum of squared weighted residuals
   double chi2Reduced = 0.0;
+  // The reduced chi-square after the bias the windows' spill predicts is
+  // taken out; equal to chi2Reduced on a table without spill.
+  double chi2ReducedAfterSpill = 0.0;
   double dof = 0.0;  // effective degrees of freedom
   std::vector<FitFlag> flags;
   // Per selected standard (k = 0 .. FitCount-1): K-ratio within its error
@@ -56,6 +69,12 @@ inline constexpr double kResidualSigmaLimit = 5.0;
 // A window's own chi-square is systematic beyond this upper-tail
 // probability.
 inline constexpr double kWindowTailProbability = 1e-3;
+// A standard spills into another's window when the part the per-window
+// model leaves out would move the other's K-ratio by more than this share
+// of the spilling standard's K-ratio, and stands out of the standard's own
+// noise by kSpillSignificance standard deviations.
+inline constexpr double kSpillBiasLimit = 0.01;
+inline constexpr double kSpillSignificance = 5.0;
 
 // Assesses a fit that succeeded: `fit` holds the filtered standards, the
 // coefficients and errors; `sampleCounts` the sample's channel counts

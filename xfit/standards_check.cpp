@@ -37,4 +37,18 @@ StandardsCheck checkStandards(const std::string& tablePath) {
   return check;
 }
 
+std::vector<StandardInUse> loadedStandards(const TDmVQRN& module) {
+  std::vector<StandardInUse> standards;
+  for (int k = 0; k < module.Fit.FitCount; ++k) {
+    const StandardRecord& record = module.Fit.SelectedCopy[static_cast<size_t>(k)];
+    StandardInUse standard{module.Fit.SelectedIndex[static_cast<size_t>(k)],
+                           record.elemName(),
+                           module.Table.Folder + record.specFile(),
+                           {}};
+    standard.read = readSpectrumPath(standard.path);
+    standards.push_back(std::move(standard));
+  }
+  return standards;
+}
+
 }  // namespace tolvane

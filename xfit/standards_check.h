@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/spectrum_file.h"
+#include "xfit/mlsq_fit.h"
 
 namespace tolvane {
 
@@ -31,5 +32,10 @@ struct StandardsCheck {
 };
 
 StandardsCheck checkStandards(const std::string& tablePath);
+
+// The standards a loaded table fits with, each read again from the table's
+// folder for its header (what the warnings compare); in the order of the
+// selection. A file that can no longer be read is listed as read.
+std::vector<StandardInUse> loadedStandards(const TDmVQRN& module);
 
 }  // namespace tolvane

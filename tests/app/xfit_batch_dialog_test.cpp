@@ -7,10 +7,13 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -52,8 +55,8 @@ struct BatchRig {
     }
     std::filesystem::create_directories(dir.path("maps"));
   }
-  std::unique_ptr<XfitBatchDialog> dialog(const QStringList& chosen) {
-    auto d = std::make_unique<XfitBatchDialog>(module.Fit);
+  std::unique_ptr<XfitBatchDialog> dialog(const QStringList& chosen, std::vector<StandardInUse> standards = {}) {
+    auto d = std::make_unique<XfitBatchDialog>(module.Fit, std::move(standards));
     d->chooseFiles = [chosen] { return chosen; };
     d->chooseFolder = [this] { return QString::fromStdString(dir.path("maps")); };
     return d;
@@ -81,14 +84,50 @@ TEST(XfitBatchDialog, ARunWritesTheMapsAndShowsTheChosenStandard) {
   EXPECT_FALSE(d->FilesButton->isEnabled());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !d->running(); }, 20000));
   EXPECT_EQ(d->Progress->value(), 9);
-  EXPECT_TRUE(d->StatusText->text().startsWith("Maps written to")) << d->StatusText->text().toStdString();
-  EXPECT_EQ(rig.written(), 4u);  // grey, mask, colours, CSV
+  EXPECT_TRUE(d->StatusText->text().startsWith("Maps and kratios.csv written to"))
+      << d->StatusText->text().toStdString();
+  EXPECT_EQ(rig.written(), 5u);  // grey, mask, colours, map CSV, the batch CSV
   EXPECT_TRUE(std::filesystem::exists(rig.dir.path("maps/std03_Fe_kratio16.png")));
   ASSERT_EQ(d->StandardChoice->count(), 1);
   EXPECT_FALSE(d->MapPicture->pixmap().isNull());
   ASSERT_EQ(d->maps().size(), 1u);
   // The K-ratios rise with the file order: 10 %, 20 %, ... 90 %.
   for (size_t i = 0; i < 9; ++i) EXPECT_NEAR(d->maps()[0].kratioPct[i], 10.0 * static_cast<double>(i + 1), 0.1) << i;
+}
+
+// The standard was taken over 2048 channels for 60 s, the samples over
+// 1024 channels for 0 s: the dialog says so once per cause with the count
+// of files, as `xfit --batch` does, shows each file's chi-squares and flags,
+// and writes the same CSV.
+TEST(XfitBatchDialog, ShowsTheWarningsOncePerCauseAndEachFilesQuality) {
+  BatchRig rig;
+  StandardInUse fe{2, "Fe", rig.dir.path("fe.dat"), {}};
+  fe.read.outcome = SpectrumFileRead::Outcome::Read;
+  fe.read.channels = 2048;
+  fe.read.header.setChannelCount(2048);
+  fe.read.header.setLiveTime(600);
+  auto d = rig.dialog(rig.files, {fe});
+  d->FilesButton->click();
+  d->FolderButton->click();
+  d->StartButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->running(); }, 20000));
+  const std::string warnings = d->Warnings->toPlainText().toStdString();
+  EXPECT_NE(warnings.find("9 files: channel count differs from the standards'"), std::string::npos) << warnings;
+  EXPECT_NE(warnings.find("9 files: live time differs from the standards'"), std::string::npos) << warnings;
+  EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 2) << warnings;
+  ASSERT_EQ(d->Quality->rowCount(), 9);
+  for (int row = 0; row < 9; ++row) {
+    EXPECT_EQ(d->Quality->item(row, 0)->text(), rig.files[row]);
+    bool number = false;
+    EXPECT_GE(d->Quality->item(row, 1)->text().toDouble(&number), 0.0);
+    EXPECT_TRUE(number) << d->Quality->item(row, 1)->text().toStdString();
+    EXPECT_EQ(d->Quality->item(row, 3)->text(), "channels_differ;live_time_differs");
+  }
+  const auto csvBytes = testing::readFileBytes(rig.dir.path("maps/kratios.csv"));
+  const std::string csv(csvBytes.begin(), csvBytes.end());
+  EXPECT_EQ(csv.substr(0, csv.find('\n')),
+            "file,Fe_kratio_pct,Fe_kratio_err,Fe_kratio_pct_lt,chi2_reduced,chi2_reduced_after_spill,flags");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 10);
 }
 
 TEST(XfitBatchDialog, AGridThatDoesNotMatchTheFilesCannotStart) {

@@ -113,7 +113,7 @@ TEST(XfitCommand, FitsOneSampleAndManyAgainstATable) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
             "file,Fe_kratio_pct,Fe_kratio_err,Cu_kratio_pct,Cu_kratio_err,Fe_kratio_pct_lt,Cu_kratio_pct_lt,"
-            "chi2_reduced,flags");
+            "chi2_reduced,chi2_reduced_after_spill,flags");
   EXPECT_NE(csv.find("\n" + dir.path("sample2.dat") + ",25."), std::string::npos) << csv;
   const std::string shifted = csv.substr(csv.find("\n" + dir.path("shifted.dat") + ",") + 1);
   EXPECT_NE(shifted.find(",systematic_residual:0"), std::string::npos) << csv;
@@ -164,7 +164,7 @@ TEST(XfitCommand, SamplesMeasuredUnlikeTheirStandardsAreWarnedAbout) {
   const std::string table = feTable(dir, "t.ref", "fe.dat");
   const Ran r = runBoth(cli + " xfit " + dir.path("s.dat") + " " + table + " --json");
   EXPECT_EQ(r.status, 0) << r.err;
-  for (const char* says : {"1024 channels", "different energy calibrations", "live times differ: sample 5.0 s"})
+  for (const char* says : {"1024 channels", "may not mean the same energies", "live times differ: sample 5.0 s"})
     EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
   EXPECT_NE(r.out.find("\"warnings\": [\"the sample has 1024 channels"), std::string::npos) << r.out;
   // Counted over 5 s against 60 s: the count ratio is about 1/12 of the
@@ -180,7 +180,61 @@ TEST(XfitCommand, SamplesMeasuredUnlikeTheirStandardsAreWarnedAbout) {
   EXPECT_EQ(batch.status, 0) << batch.err;
   EXPECT_NE(batch.out.find("\n\"" + dir.path("a,b/s.dat") + "\","), std::string::npos) << batch.out;
   EXPECT_NE(batch.out.find("\n" + dir.path("s.dat") + ","), std::string::npos) << batch.out;
-  EXPECT_NE(batch.err.find(dir.path("s.dat") + ": live times differ"), std::string::npos) << batch.err;
+  // Once per cause, with the count of files; each file's own in its row.
+  EXPECT_NE(batch.err.find("2 files: live time differs from the standards'"), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find(dir.path("a,b/s.dat") + ": live times differ: sample 5.0 s"), std::string::npos)
+      << batch.err;
+  EXPECT_NE(batch.out.find(";live_time_differs\n"), std::string::npos) << batch.out;
+}
+
+// A table of two 2048-channel standards at 10 eV per channel and a
+// 4096-channel sample: with the same calibration the channels mean the same
+// energies and nothing is said; with another one, one warning names both
+// standards. Many files with the same cause give one line, not one per file.
+TEST(XfitCommand, EnergyScalesAreWarnedAboutOnlyWhenTheyDifferAndOncePerCause) {
+  testing::TempDir dir;
+  const std::string cli = TOLVANE_CLI;
+  writePeak(dir.path("fe.dat"), 300, 1200, 2048, 600, 10.0f);
+  writePeak(dir.path("cu.dat"), 500, 1200, 2048, 600, 10.0f);
+  StandardTable table;
+  for (int k = 0; k < 2; ++k) {
+    StandardRecord& r = table.Records[static_cast<size_t>(k)];
+    r.setInUse(1);
+    r.setElemName(k == 0 ? "Fe" : "Cu");
+    r.setSpecFile(k == 0 ? "fe.dat" : "cu.dat");
+    r.setFitLowCh(k == 0 ? 270 : 470);
+    r.setFitHighCh(k == 0 ? 330 : 530);
+  }
+  ASSERT_TRUE(SaveStandardTableFile(table, dir.path("t.ref")));
+  writePeak(dir.path("same.dat"), 300, 600, 4096, 600, 10.0f);
+  writePeak(dir.path("other.dat"), 300, 600, 4096, 600, 20.0f);
+  const auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  const Ran same = runBoth(cli + " xfit " + dir.path("same.dat") + " " + dir.path("t.ref"));
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(same.err, "");
+  const Ran other = runBoth(cli + " xfit " + dir.path("other.dat") + " " + dir.path("t.ref"));
+  EXPECT_EQ(count(other.err, "energies"), 1u) << other.err;
+  EXPECT_NE(other.err.find("standards No.1 (Fe), No.2 (Cu): the fit windows do not mean the same energies"),
+            std::string::npos)
+      << other.err;
+
+  std::string files;
+  for (int i = 0; i < 30; ++i) {
+    const std::string path = dir.path("b" + std::to_string(i) + ".dat");
+    writePeak(path, 300, 600, 4096, 0, i < 20 ? 20.0f : 10.0f);  // live time 0 s
+    files += " " + path;
+  }
+  const Ran batch = runBoth(cli + " xfit --batch " + dir.path("t.ref") + files);
+  EXPECT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(count(batch.err, "\n"), 2u) << batch.err;
+  EXPECT_NE(batch.err.find("20 files: energy calibration differs"), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find("30 files: live time differs"), std::string::npos) << batch.err;
+  EXPECT_EQ(count(batch.out, ",calibration_differs;live_time_differs\n"), 20u) << batch.out;
+  EXPECT_EQ(count(batch.out, ",live_time_differs\n"), 10u) << batch.out;
 }
 
 }  // namespace
