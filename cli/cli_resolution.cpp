@@ -103,6 +103,14 @@ int runResolution(const QStringList& arguments) {
   FileSession f;
   Session& s = f.session;
   if (!readSpectrum(s, parser.positionalArguments().front().toStdString())) return kExitFailure;
+  // The reader passes over a stored calibration that is no number or not
+  // increasing, and the fit would then take the strongest peak for Mn
+  // K-alpha; refuse it instead. A gain and offset both 0 is a blank header.
+  const SpectrumFileHeader& header = s.Working.Header;
+  const float gain = header.gain(), offset = header.offset();
+  if (header.calibrationMarker() != 1.0f && !(gain == 0.0f && offset == 0.0f) &&
+      !(std::isfinite(gain) && gain > 0.0f && std::isfinite(offset)))
+    return fail(code::kNoCalibration, refusalText({ResolutionFitOutcome::BadCalibration}, 0));
   int32_t cursor = 0;
   if (parser.isSet("cursor")) {
     const auto chosen = integerOption(parser, "cursor", 0, s.Acquisition.ChannelCount - 1);
