@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <unsupported/Eigen/NonLinearOptimization>
 #include <unsupported/Eigen/NumericalDiff>
 #include <vector>
 
+#include "analysis/calibration_unit.h"
 #include "analysis/spectrum_view.h"
 #include "app/session.h"
 
@@ -104,6 +104,10 @@ Solution solve(const DoubletModel& model, VectorXd start) {
 
 ResolutionFit fitResolution(const ResolutionFitInput& in) {
   ResolutionFit out;
+  if (in.calibrationUnusable) {
+    out.outcome = ResolutionFitOutcome::BadCalibration;
+    return out;
+  }
   if (!in.counts || in.channels < 8) return out;
   if (in.cursorEnergyEv > 0 && std::fabs(in.cursorEnergyEv - kResolutionKAlpha1Ev) >= 0.1 * kResolutionKAlpha1Ev) {
     out.outcome = ResolutionFitOutcome::NotMnKAlpha;
@@ -165,10 +169,9 @@ ResolutionFit fitResolution(const ResolutionFitInput& in) {
     return out;
   }
 
-  // A flat stretch "fits" too: demand a peak well above its error and
-  // narrower than the window.
+  // A flat stretch "fits" too: demand a peak well above its error.
   const double areaErr = std::sqrt(std::max(s.covariance(kArea, kArea), 0.0));
-  if (!(s.p[kArea] > 3.0 * areaErr) || std::fabs(s.p[kSigma]) > (out.high - out.low) / 4.0) {
+  if (!(s.p[kArea] > 3.0 * areaErr)) {
     out.outcome = ResolutionFitOutcome::NoPeak;
     return out;
   }
@@ -179,9 +182,24 @@ ResolutionFit fitResolution(const ResolutionFitInput& in) {
   const double sigma = std::fabs(s.p[kSigma]);
   const double sigmaErr =
       std::sqrt(std::max(s.covariance(kSigma, kSigma), 0.0)) * std::sqrt(std::max(1.0, out.chi2Reduced));
-  out.fwhmEv = kFwhmPerSigma * sigma * out.evPerChannel;
+  out.fwhmCh = kFwhmPerSigma * sigma;
+  out.fwhmEv = out.fwhmCh * out.evPerChannel;
   out.fwhmErrEv = kFwhmPerSigma * sigmaErr * out.evPerChannel;
-  out.outcome = ResolutionFitOutcome::Fitted;
+
+  // The width may range from one channel (narrower is not resolved by the
+  // channels) to a quarter of the fitted channels (wider is the background
+  // or several lines); a fit that leaves that range has found no doublet.
+  out.lowestFwhmCh = 1.0;
+  out.highestFwhmCh = kFwhmPerSigma * (out.high - out.low) / 4.0;
+  if (out.fwhmCh <= out.lowestFwhmCh || out.fwhmCh >= out.highestFwhmCh)
+    out.outcome = ResolutionFitOutcome::WidthAtBound;
+  else if (std::fabs(out.centroidCh - in.cursor) > out.fwhmCh)
+    out.outcome = ResolutionFitOutcome::OffCursor;
+  else if (!(out.chi2Reduced <= kResolutionChi2Refused))
+    out.outcome = ResolutionFitOutcome::PoorFit;
+  else
+    out.outcome = ResolutionFitOutcome::Fitted;
+  out.chi2High = out.chi2Reduced > kResolutionChi2Flagged;
   return out;
 }
 
@@ -189,16 +207,16 @@ ResolutionFitInput resolutionInput(const Session& s, int32_t cursor) {
   const SpectrumView view = workingSpectrum(s);
   ResolutionFitInput in{view.counts, view.size, cursor, 0.0};
   const EnergyCalibration& c = s.Calibration;
-  if (c.Valid == 1 && std::isfinite(c.Gain) && c.Gain > 0) {
-    const std::string unit(c.UnitText.data(), strnlen(c.UnitText.data(), c.UnitText.size()));
-    // A file keeps no unit text; keV is the calibration's usual unit.
-    const double scale = unit == "eV" ? 1.0 : unit == "keV" || unit.empty() ? 1000.0 : 0.0;
-    // Used only when it puts the cursor near Mn K-alpha.
-    const double atCursor = (static_cast<double>(cursor) * c.Gain + c.Offset) * scale;
-    if (scale > 0 && atCursor > 0) in.cursorEnergyEv = atCursor;
-    if (scale > 0 && std::fabs(atCursor - kResolutionKAlpha1Ev) < 0.1 * kResolutionKAlpha1Ev)
-      in.evPerChannel = static_cast<double>(c.Gain) * scale;
+  if (c.Valid != 1) return in;
+  if (!std::isfinite(c.Gain) || !std::isfinite(c.Offset) || !(c.Gain > 0.0f)) {
+    in.calibrationUnusable = true;
+    return in;
   }
+  const KevCalibration kev = calibrationInKev(c.Gain, c.Offset, view.size);
+  // Used only when it puts the cursor near Mn K-alpha.
+  const double atCursor = kev.energyKev(cursor) * 1000.0;
+  if (atCursor > 0) in.cursorEnergyEv = atCursor;
+  if (std::fabs(atCursor - kResolutionKAlpha1Ev) < 0.1 * kResolutionKAlpha1Ev) in.evPerChannel = kev.gainKev * 1000.0;
   return in;
 }
 
@@ -206,8 +224,8 @@ std::string resolutionLine(const Session& s) {
   const ResolutionFit fit = fitResolution(resolutionInput(s, s.Display.Cursor));
   if (fit.outcome != ResolutionFitOutcome::Fitted) return {};
   char text[96];
-  std::snprintf(text, sizeof text, "Resolution %.2f ± %.2f eV at 5.9 keV (χ²ᵣ %.2f)", fit.fwhmEv, fit.fwhmErrEv,
-                fit.chi2Reduced);
+  std::snprintf(text, sizeof text, "Resolution %.2f ± %.2f eV at 5.9 keV (χ²ᵣ %.2f%s)", fit.fwhmEv, fit.fwhmErrEv,
+                fit.chi2Reduced, fit.chi2High ? ", high" : "");
   return text;
 }
 

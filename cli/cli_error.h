@@ -22,6 +22,7 @@ inline constexpr std::string_view kDevice = "device";            // the analyser
 inline constexpr std::string_view kInterrupted = "interrupted";  // stopped by a signal
 inline constexpr std::string_view kNoPeak = "no_peak";           // nothing to measure
 inline constexpr std::string_view kFit = "fit";                  // a fit could not be made
+inline constexpr std::string_view kBadFit = "bad_fit";           // a fit was made but cannot be believed
 inline constexpr std::string_view kUnknownElement = "unknown_element";  // a word names no element
 inline constexpr std::string_view kNoCalibration = "no_calibration";    // no usable energy calibration
 inline constexpr std::string_view kFailed = "failed";            // anything else

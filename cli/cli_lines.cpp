@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/calibration_unit.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
@@ -78,8 +79,9 @@ int readCalibrated(const QCommandLineParser& parser, CalibratedFile& f) {
     f.scale = check.scale;
     return -1;
   }
-  // One of the two given: the other is the file's.
-  f.scale = {parser.isSet("gain") ? *gain : s.Calibration.Gain, parser.isSet("offset") ? *offset : s.Calibration.Offset};
+  // One of the two given: the other is the file's, in keV.
+  const KevCalibration file = calibrationInKev(s.Calibration.Gain, s.Calibration.Offset, s.Acquisition.ChannelCount);
+  f.scale = {parser.isSet("gain") ? *gain : file.gainKev, parser.isSet("offset") ? *offset : file.offsetKev};
   if (!f.scale.valid()) return fail(code::kNoCalibration, "the file holds no energy calibration; give --gain (keV)");
   return -1;
 }

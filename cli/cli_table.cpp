@@ -19,7 +19,7 @@ namespace tolvane::cli {
 
 namespace {
 
-const char* kUsage = "new|add|show TABLE.ref [options]";
+const char* kUsage = "new|add|show TABLE.ref [options], or wt TABLE.ref INDEX PCT";
 
 // Reads an existing table; prints why and returns false when it cannot.
 bool readTable(const std::string& path, StandardTable& table) {
@@ -31,6 +31,12 @@ bool readTable(const std::string& path, StandardTable& table) {
                                     " bytes where a table has " + std::to_string(StandardTable::kFileSize)) == 0;
   return ReadStandardTableFile(table, path) == TableReadOutcome::Read ||
          fail(code::kNotFound, "cannot read " + path) == 0;
+}
+
+std::string cfText(float cf) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", static_cast<double>(cf));
+  return text;
 }
 
 int save(const StandardTable& table, const std::string& path) {
@@ -108,9 +114,56 @@ int runAdd(const QCommandLineParser& parser, const std::string& path) {
   r.setFitLowCh(low);
   r.setFitHighCh(high);
   r.setInUse(1);
-  if (parser.isSet("wt")) SetChemicalWtPercent(table, index, static_cast<float>(*wt));
+  // A new record has no K-ratio yet, so its Cf cannot follow the wt%.
+  if (parser.isSet("wt") &&
+      SetChemicalWtPercent(table, index, static_cast<float>(*wt)) == WtPercentOutcome::NoKRatio)
+    warn("--wt is kept as the record's wt%, but its correction factor stays " + cfText(r.cf()) +
+         " until the record has a K-ratio: fit the reference sample with xfit REF.dat " + path + " --save " + path +
+         ", then give its wt% with table wt " + path + " " + std::to_string(index) + " PCT");
   if (const int status = save(table, path); status != kExitOk) return status;
   std::printf("%d\n", index);
+  return kExitOk;
+}
+
+// The reference sample's certified wt% of one record: Cf = wt% / the
+// record's last fitted K-ratio, as typing the wt% in the standards editor.
+int runWt(const QCommandLineParser& parser, const std::string& path) {
+  if (!expectPositionals(parser, 4, 4, "wt TABLE.ref INDEX PCT")) return kExitUsage;
+  const QStringList words = parser.positionalArguments();
+  bool indexOk = false, pctOk = false;
+  const int index = words[2].toInt(&indexOk);
+  const double pct = words[3].toDouble(&pctOk);
+  if (!indexOk || index < 0 || index >= StandardTable::kRecords)
+    return usageError("INDEX must be a record number from 0 to " + std::to_string(StandardTable::kRecords - 1) +
+                      ", not '" + words[2].toStdString() + "'");
+  if (!pctOk || !(pct > 0.0) || pct > 100.0)
+    return usageError("PCT must be a wt% above 0 and at most 100, not '" + words[3].toStdString() + "'");
+  StandardTable table;
+  if (!readTable(path, table)) return kExitFailure;
+  if (const auto stop = refuseOutput(path, {".ref"})) return *stop;
+  StandardRecord& r = table.Records[static_cast<size_t>(index)];
+  if (r.empty()) return fail(code::kRefused, "record " + std::to_string(index) + " of " + path + " is empty");
+  const float kratio = r.kratioPct();
+  if (SetChemicalWtPercent(table, index, static_cast<float>(pct)) != WtPercentOutcome::CfSet)
+    return fail(code::kRefused,
+                "record " + std::to_string(index) + " (" + r.elemName() + ") has " +
+                    (kratio == 0.0f ? std::string("no K-ratio yet")
+                                    : "a K-ratio of " + jsonNumber(kratio) + " %, which gives no correction factor") +
+                    ": fit the reference sample first (xfit REF.dat " + path + " --save " + path +
+                    "); the table is unchanged");
+  if (const int status = save(table, path); status != kExitOk) return status;
+  if (parser.isSet("json"))
+    std::printf("%s\n", JsonObject()
+                            .addNumber("index", index)
+                            .addText("element", r.elemName())
+                            .addNumber("wt_pct", r.wtper())
+                            .addNumber("kratio_pct", r.kratioPct())
+                            .addNumber("cf", r.cf())
+                            .text()
+                            .c_str());
+  else
+    std::printf("%d %s: Cf %s = %s wt%% / K-ratio %s %%\n", index, r.elemName().c_str(), cfText(r.cf()).c_str(),
+                jsonNumber(r.wtper()).c_str(), jsonNumber(r.kratioPct()).c_str());
   return kExitOk;
 }
 
@@ -158,17 +211,20 @@ int runTable(const QStringList& arguments) {
       "  new TABLE.ref [--force]        an empty table of 16 records\n"
       "  add TABLE.ref --element EL --spectrum STD.dat --window LO:HI [--wt PCT]\n"
       "                                 the next free record; prints its index (0..15)\n"
-      "  show TABLE.ref [--json]        the records that are not empty");
-  parser.addPositionalArgument("ACTION TABLE.ref", "new, add or show, and the table file.");
+      "  show TABLE.ref [--json]        the records that are not empty\n"
+      "  wt TABLE.ref INDEX PCT [--json]\n"
+      "                                 the reference sample's wt% of record INDEX: Cf = PCT / the record's\n"
+      "                                 last fitted K-ratio (fit the reference sample with xfit --save first)");
+  parser.addPositionalArgument("ACTION TABLE.ref", "new, add, show or wt, and the table file.");
   parser.addOption({"element", "Element name (cut to 7 characters).", "EL"});
   parser.addOption(
       {"spectrum", "The standard's spectrum file: a name in the table's folder, or a path to it.", "STD.dat"});
   parser.addOption({"window", "Fit window in channels, LO:HI.", "LO:HI"});
   parser.addOption({"wt", "Chemical wt% of the element in the standard (0 to 100).", "PCT"});
   parser.addOption({"force", "With new: replace an existing file."});
-  parser.addOption({"json", "With show: print one JSON object."});
+  parser.addOption({"json", "With show and wt: print one JSON object."});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
-  if (!expectPositionals(parser, 2, 2, kUsage)) return kExitUsage;
+  if (!expectPositionals(parser, 2, 4, kUsage)) return kExitUsage;
   const QString action = parser.positionalArguments().at(0);
   const std::string path = parser.positionalArguments().at(1).toLocal8Bit().toStdString();
   const bool adding = action == "add";
@@ -176,11 +232,13 @@ int runTable(const QStringList& arguments) {
     for (const char* option : {"element", "spectrum", "window", "wt"})
       if (parser.isSet(option)) return usageError(std::string("--") + option + " is for table add");
   if (action != "new" && parser.isSet("force")) return usageError("--force is for table new");
-  if (action != "show" && parser.isSet("json")) return usageError("--json is for table show");
+  if (action != "show" && action != "wt" && parser.isSet("json"))
+    return usageError("--json is for table show and table wt");
   if (action == "new") return runNew(parser, path);
   if (adding) return runAdd(parser, path);
   if (action == "show") return runShow(parser, path);
-  return usageError("unknown table action '" + action.toStdString() + "' (new, add or show)");
+  if (action == "wt") return runWt(parser, path);
+  return usageError("unknown table action '" + action.toStdString() + "' (new, add, show or wt)");
 }
 
 }  // namespace tolvane::cli

@@ -83,7 +83,8 @@ int runImport(const QStringList& arguments) {
   parser.setApplicationDescription(
       "Read an EMSA/MSA file as File > Import does and write it as a spectrum file (.dat). Counts that are\n"
       "not whole numbers are rounded; a spectrum that is not a whole number of 512 channels is padded with\n"
-      "zero counts.");
+      "zero counts. Values beyond #NPOINTS are kept, and an X column that strays from #XPERCHAN/#OFFSET\n"
+      "by more than half a channel gives the scale, each with a warning; times are rounded to tenths.");
   parser.addPositionalArgument("FILE.msa", "EMSA/MSA file.");
   parser.addOption({"out", "Spectrum file (.dat) to write (required).", "file"});
   parser.addOption({"json", "Print the result (or the error) as JSON."});
@@ -108,6 +109,7 @@ int runImport(const QStringList& arguments) {
     case ImportOutcome::Kind::Loaded:
       break;
   }
+  for (const std::string& warning : emsaWarnings(o.read.spectrum)) warn(in + ": " + warning);
   // Written as File > Write writes the spectrum shown, with the reason
   // when it cannot be.
   s.Working.setName(fileNameOf(out));

@@ -10,13 +10,14 @@ namespace tolvane {
 
 std::string importAdjustmentText(const ImportOutcome& o) {
   if (o.kind != ImportOutcome::Kind::Loaded) return {};
-  const int points = static_cast<int>(o.read.spectrum.counts.size());
+  const EmsaSpectrum& e = o.read.spectrum;
+  const int points = static_cast<int>(e.counts.size());
   std::string text;
-  if (o.read.spectrum.rounded) text = "Counts rounded";
-  if (points != o.channels) {
-    if (!text.empty()) text += "; ";
-    text += "Padded " + std::to_string(points) + " -> " + std::to_string(o.channels) + " ch";
-  }
+  const auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+  if (e.declaredPoints > 0) add("Kept " + std::to_string(points) + " values, #NPOINTS " + std::to_string(e.declaredPoints));
+  if (e.scaleFromXColumn) add("Scale from X column");
+  if (e.rounded) add("Counts rounded");
+  if (points != o.channels) add("Padded " + std::to_string(points) + " -> " + std::to_string(o.channels) + " ch");
   return text;
 }
 

@@ -23,8 +23,9 @@ struct ImportOutcome {
 
 inline constexpr size_t kEmsaMaxFileBytes = 64 * 1024 * 1024;
 
-// What a loaded file needed: "Counts rounded", "Padded P -> N ch", both
-// joined by "; ", or "" when it needed neither (or was not loaded).
+// What a loaded file needed: "Kept P values, #NPOINTS N", "Scale from X
+// column", "Counts rounded", "Padded P -> N ch", joined by "; ", or ""
+// when it needed none (or was not loaded).
 std::string importAdjustmentText(const ImportOutcome& outcome);
 
 // Loads a read spectrum into the working record named `name`, as a read

@@ -4,7 +4,10 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <tuple>
+#include <utility>
 
 namespace tolvane {
 
@@ -149,7 +152,7 @@ class Reader {
   bool xy_ = false;
   std::string xUnits_;
   std::optional<double> xPerChannel_, offset_;
-  std::optional<double> firstX_, lastX_;
+  std::vector<double> xs_;  // the X column of XY data
   std::optional<SpectrumFileHeader::StartTime> date_, time_;
   std::optional<int16_t> second_;
   int endLine_ = 0;
@@ -170,8 +173,9 @@ bool Reader::seconds(const Keyword& k, int line, std::optional<int32_t>& tenths)
   double s = *v;
   if (k.unit == "MS") s /= 1000.0;
   if (s < 0.0 || s > kMaxSeconds) return refuse(EmsaRefusal::BadNumber, line);
-  // Tenths of a second are always truncated, never rounded.
-  tenths = static_cast<int32_t>(std::min(std::trunc(s * 10.0 + 0.001), 2147483647.0));
+  // To the nearest tenth: 19.997 s is 20.0 s, as a reader of the file
+  // would take it.
+  tenths = static_cast<int32_t>(std::min(std::round(s * 10.0), 2147483647.0));
   return true;
 }
 
@@ -223,7 +227,6 @@ bool Reader::addCount(double value, int line) {
   if (whole > kMaxCount) return refuse(EmsaRefusal::HugeCount, line);
   if (whole != value) out_.spectrum.rounded = true;
   std::vector<uint32_t>& counts = out_.spectrum.counts;
-  if (points_ && static_cast<int>(counts.size()) >= *points_) return refuse(EmsaRefusal::TooManyValues, line);
   if (counts.size() >= static_cast<size_t>(kEmsaMaxPoints)) return refuse(EmsaRefusal::TooManyPoints, line);
   counts.push_back(static_cast<uint32_t>(whole));
   return true;
@@ -243,8 +246,7 @@ bool Reader::dataLine(std::string_view text, int line) {
       const auto v = number(text.substr(at, end - at));
       if (!v) return refuse(EmsaRefusal::TextInData, line);
       if (xy_ && onLine % 2 == 0) {
-        if (!firstX_) firstX_ = v;
-        lastX_ = v;
+        xs_.push_back(*v);
       } else if (!addCount(*v, line)) {
         return false;
       }
@@ -256,24 +258,58 @@ bool Reader::dataLine(std::string_view text, int line) {
   return true;
 }
 
-// The energy scale in keV, from XPERCHAN and OFFSET, or from the first and
-// last energies of XY data when XPERCHAN is missing. Units other than eV
-// and keV (channels among them) give no calibration.
+// The straight line through the X column against the point index, by
+// least squares: {gain, offset}.
+std::pair<double, double> xColumnLine(const std::vector<double>& xs) {
+  const double n = static_cast<double>(xs.size());
+  const double meanIndex = (n - 1.0) / 2.0;
+  double meanX = 0.0;
+  for (const double x : xs) meanX += x;
+  meanX /= n;
+  double sxy = 0.0, sxx = 0.0;
+  for (size_t i = 0; i < xs.size(); ++i) {
+    const double d = static_cast<double>(i) - meanIndex;
+    sxy += d * (xs[i] - meanX);
+    sxx += d * d;
+  }
+  const double gain = sxx > 0.0 ? sxy / sxx : 0.0;
+  return {gain, meanX - gain * meanIndex};
+}
+
+// The energy scale in keV, from XPERCHAN and OFFSET, or from the X column
+// of XY data when XPERCHAN is missing or the X column strays from it by
+// more than half a channel. Units other than eV and keV (channels among
+// them) give no calibration.
 void Reader::finishCalibration() {
   const double scale = xUnits_ == "KEV" ? 1.0 : xUnits_ == "EV" ? 0.001 : 0.0;
   if (scale == 0.0) return;
+  EmsaSpectrum& s = out_.spectrum;
+  const size_t n = s.counts.size();
+  const bool xColumn = xy_ && xs_.size() == n && n > 1;
   double gain = 0.0, offset = offset_.value_or(0.0);
-  const size_t n = out_.spectrum.counts.size();
   if (xPerChannel_) {
     gain = *xPerChannel_;
-  } else if (xy_ && firstX_ && n > 1) {
-    gain = (*lastX_ - *firstX_) / static_cast<double>(n - 1);
-    offset = *firstX_;
+    if (xColumn && gain != 0.0) {
+      double stray = 0.0;
+      for (size_t i = 0; i < n; ++i)
+        stray = std::max(stray, std::fabs(xs_[i] - (offset + gain * static_cast<double>(i))) / std::fabs(gain));
+      s.xColumnStrayChannels = stray;
+      if (stray > 0.5) {
+        s.scaleFromXColumn = true;
+        s.declaredGainKev = static_cast<float>(gain * scale);
+        s.declaredOffsetKev = static_cast<float>(offset * scale);
+        std::tie(gain, offset) = xColumnLine(xs_);
+      }
+    }
+  } else if (xColumn) {
+    std::tie(gain, offset) = xColumnLine(xs_);
   }
   const float g = static_cast<float>(gain * scale);
   const float o = static_cast<float>(offset * scale);
-  if (g == 0.0f || !std::isfinite(g) || !std::isfinite(o)) return;
-  EmsaSpectrum& s = out_.spectrum;
+  if (g == 0.0f || !std::isfinite(g) || !std::isfinite(o)) {
+    s.scaleFromXColumn = false;
+    return;
+  }
   s.calibrated = true;
   s.gainKev = g;
   s.offsetKev = o;
@@ -317,6 +353,7 @@ EmsaReadOutcome Reader::read(std::string_view bytes) {
     refuse(EmsaRefusal::TooFewValues, last);
     return out_;
   }
+  if (points_ && found > *points_) out_.spectrum.declaredPoints = *points_;
   finishCalibration();
   finishStart();
   return out_;
@@ -338,9 +375,6 @@ std::string describeEmsaRefusal(const EmsaReadOutcome& outcome) {
       break;
     case EmsaRefusal::TooFewValues:
       why = "fewer values than #NPOINTS";
-      break;
-    case EmsaRefusal::TooManyValues:
-      why = "more values than #NPOINTS";
       break;
     case EmsaRefusal::TextInData:
       why = "text in data";
@@ -365,6 +399,25 @@ std::string describeEmsaRefusal(const EmsaReadOutcome& outcome) {
       break;
   }
   return "line " + std::to_string(outcome.line) + ": " + why;
+}
+
+std::vector<std::string> emsaWarnings(const EmsaSpectrum& s) {
+  std::vector<std::string> out;
+  const std::string found = std::to_string(s.counts.size());
+  if (s.declaredPoints > 0)
+    out.push_back("#NPOINTS is " + std::to_string(s.declaredPoints) + " but the data hold " + found +
+                  " values: all " + found + " are kept");
+  if (s.scaleFromXColumn) {
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "the X column strays up to %.2f channels from #XPERCHAN and #OFFSET (%.6g keV per channel from "
+                  "%.6g keV): the X column's scale is kept, %.6g keV per channel from %.6g keV",
+                  s.xColumnStrayChannels, static_cast<double>(s.declaredGainKev),
+                  static_cast<double>(s.declaredOffsetKev), static_cast<double>(s.gainKev),
+                  static_cast<double>(s.offsetKev));
+    out.push_back(text);
+  }
+  return out;
 }
 
 }  // namespace tolvane

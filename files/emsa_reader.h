@@ -4,6 +4,9 @@
 // exponent form, keywords in any case with or without a "-unit" suffix,
 // CR LF or LF line ends, optional keywords missing. A file that cannot be
 // a spectrum is refused with the reason and the line it was found on.
+// What other readers accept is accepted with a warning: more values than
+// #NPOINTS says (all are kept), and XY data whose X column disagrees with
+// #XPERCHAN and #OFFSET (the X column's scale is kept).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,7 +23,6 @@ enum class EmsaRefusal {
   NoSpectrum,     // no #SPECTRUM line
   NoData,         // no values after #SPECTRUM
   TooFewValues,   // fewer values than #NPOINTS
-  TooManyValues,  // more values than #NPOINTS
   TextInData,     // a data item that is not a number
   UnpairedValue,  // an XY line without its pair
   NegativeCount,  // a count below zero
@@ -42,7 +44,16 @@ struct EmsaSpectrum {
   bool calibrated = false;       // an energy scale in eV or keV was found
   float gainKev = 0.0f;
   float offsetKev = 0.0f;
-  std::optional<int32_t> liveTime, realTime, presetTime;  // tenths of a second
+  // #NPOINTS when the data hold more values than it says (they are all
+  // kept); 0 otherwise.
+  int declaredPoints = 0;
+  // The X column of XY data strays from #XPERCHAN and #OFFSET by this
+  // many channels at most (above half a channel the scale above is the
+  // X column's straight line), with the file's own gain and offset in keV.
+  double xColumnStrayChannels = 0.0;
+  bool scaleFromXColumn = false;
+  float declaredGainKev = 0.0f, declaredOffsetKev = 0.0f;
+  std::optional<int32_t> liveTime, realTime, presetTime;  // tenths of a second, rounded
   std::optional<SpectrumFileHeader::StartTime> start;
   std::string title;
   std::string sampleId;
@@ -61,5 +72,10 @@ EmsaReadOutcome readEmsa(std::string_view bytes);
 
 // "line 12: text in data" and the like.
 std::string describeEmsaRefusal(const EmsaReadOutcome& outcome);
+
+// What the reader accepted that the file's own keywords contradict, one
+// sentence each ("#NPOINTS is 20 but the data hold 21 values: all 21 are
+// kept"); empty when nothing was.
+std::vector<std::string> emsaWarnings(const EmsaSpectrum& spectrum);
 
 }  // namespace tolvane

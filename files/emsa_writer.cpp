@@ -33,7 +33,7 @@ std::string emsaText(const ExportedSpectrum& e, EmsaDataForm form) {
   std::string xPerChannel = "1";
   std::string offset = "0";
   if (calibrated) {
-    xUnits = e.unit == EnergyUnit::EV ? "eV" : e.unit == EnergyUnit::KeV ? "keV" : e.unitText;
+    xUnits = e.unit == EnergyUnit::EV ? "eV" : "keV";
     xPerChannel = shortestText(e.gain);
     offset = shortestText(e.offset);
   }

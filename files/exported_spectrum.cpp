@@ -1,35 +1,11 @@
 #include "files/exported_spectrum.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "analysis/calibration_unit.h"
 #include "app/session.h"
 
 namespace tolvane {
-
-namespace {
-
-bool sameLetters(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return i == a.size() && b[i] == '\0';
-}
-
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-}  // namespace
-
-EnergyUnit energyUnitOf(const std::string& unitText) {
-  const std::string unit = trimmed(unitText);
-  if (unit.empty() || sameLetters(unit, "keV")) return EnergyUnit::KeV;
-  if (sameLetters(unit, "eV")) return EnergyUnit::EV;
-  return EnergyUnit::Other;
-}
 
 double ExportedSpectrum::energyKev(int channel) const {
   const float e = static_cast<float>(channel) * gain + offset;
@@ -62,11 +38,11 @@ ExportedSpectrum spectrumShown(const Session& s) {
   const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
   e.counts.assign(s.Working.Counts.begin(), s.Working.Counts.begin() + n);
   if (s.Calibration.Valid == 1) {
-    const auto& text = s.Calibration.UnitText;
-    e.unitText.assign(text.data(), std::find(text.begin(), text.end(), '\0'));
-    e.unit = energyUnitOf(e.unitText);
+    // The numbers say the unit: the unit text may be left from another
+    // spectrum, and a spectrum file keeps none.
     e.gain = s.Calibration.Gain;
     e.offset = s.Calibration.Offset;
+    e.unit = calibrationUnit(e.gain, e.offset, n) == CalibrationUnit::EV ? EnergyUnit::EV : EnergyUnit::KeV;
   }
   e.presetTime = s.Acquisition.PresetTime;
   e.liveTime = s.Acquisition.LiveTime;

@@ -13,8 +13,8 @@ namespace tolvane {
 
 class Session;
 
-// How the calibration's unit text maps to an energy unit other programs know.
-enum class EnergyUnit { None, KeV, EV, Other };
+// The calibration's energy unit as other programs name it.
+enum class EnergyUnit { None, KeV, EV };
 
 struct ExportedRoi {
   int index = 0;
@@ -27,8 +27,7 @@ struct ExportedSpectrum {
   // Channel contents as the analyser counts them: a 32-bit word that is
   // never negative (0xFFFFFFFF is 4294967295 counts, not -1).
   std::vector<uint32_t> counts;
-  EnergyUnit unit = EnergyUnit::None;                  // None: no valid calibration
-  std::string unitText;                                // the calibration's unit as the user typed it
+  EnergyUnit unit = EnergyUnit::None;                  // None: no valid calibration; else eV or keV by its size
   float gain = 0.0f;                                   // energy per channel in that unit
   float offset = 0.0f;                                 // energy of channel 0
   int32_t presetTime = 0, liveTime = 0, realTime = 0;  // tenths of a second
@@ -42,16 +41,12 @@ struct ExportedSpectrum {
   // The energy of channel c in keV, single precision as the readout computes
   // it, then scaled from eV when that is the unit (double).
   double energyKev(int channel) const;
-  // Gain and offset in keV (eV divided by 1000; any other unit as it is).
+  // Gain and offset in keV (eV divided by 1000).
   double gainKev() const;
   double offsetKev() const;
   // Whether the header's start date and time form a real calendar moment.
   bool hasStartTime() const;
 };
-
-// The unit a calibration's text names ("keV", "eV", case ignored; empty
-// means keV, the unit the spectrum file's calibration is kept in).
-EnergyUnit energyUnitOf(const std::string& unitText);
 
 // The spectrum shown (the MCA slot's or the selected memory's working
 // copy): counts 0 .. ChannelCount-1, the calibration in force, the run's

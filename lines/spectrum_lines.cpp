@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/calibration_unit.h"
 #include "app/engine_state.h"
 
 namespace tolvane {
@@ -24,12 +25,9 @@ CalibrationCheck lineCalibration(const EngineState& s) {
     check.error = CalibrationError::NotIncreasing;
     return check;
   }
-  // The program attaches no unit to the numbers; lines are placed in keV
-  // unless the calibration says eV.
-  std::string unit(cal.UnitText.data(), strnlen(cal.UnitText.data(), cal.UnitText.size()));
-  unit.erase(std::remove_if(unit.begin(), unit.end(), [](unsigned char c) { return std::isspace(c); }), unit.end());
-  const double factor = unit == "eV" || unit == "ev" ? 1e-3 : 1.0;
-  check.scale = {cal.Gain * factor, cal.Offset * factor};
+  // The numbers carry no unit; a calibration in eV is told by its size.
+  const KevCalibration kev = calibrationInKev(cal.Gain, cal.Offset, s.Acquisition.ChannelCount);
+  check.scale = {kev.gainKev, kev.offsetKev};
   return check;
 }
 

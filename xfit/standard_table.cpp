@@ -1,6 +1,7 @@
 #include "xfit/standard_table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 
@@ -91,11 +92,16 @@ bool SaveStandardTableFile(const StandardTable& table, const std::string& path) 
   return writeFileAtomically(path, bytes.data(), bytes.size());
 }
 
-void SetChemicalWtPercent(StandardTable& table, int index, float value) {
-  if (index < 0 || index >= StandardTable::kRecords) return;
+WtPercentOutcome SetChemicalWtPercent(StandardTable& table, int index, float value) {
+  if (index < 0 || index >= StandardTable::kRecords) return WtPercentOutcome::NoRecord;
   StandardRecord& r = table.Records[static_cast<size_t>(index)];
   r.setWtper(value);
-  if (r.kratioPct() != 0.0f) r.setCf(r.wtper() / r.kratioPct());
+  // A K-ratio of 0 would give an infinite Cf, a negative one turn every
+  // later wt% negative.
+  const float cf = r.wtper() / r.kratioPct();
+  if (!(r.kratioPct() > 0.0f) || !std::isfinite(cf)) return WtPercentOutcome::NoKRatio;
+  r.setCf(cf);
+  return WtPercentOutcome::CfSet;
 }
 
 }  // namespace tolvane

@@ -73,8 +73,12 @@ enum class TableReadOutcome { Cancelled, Failed, Read };
 TableReadOutcome ReadStandardTableFile(StandardTable& table, const std::string& path);
 // Writes the 16 records to `path` as chosen, replacing the file in one step.
 bool SaveStandardTableFile(const StandardTable& table, const std::string& path);
-// Stores the chemical wt% of record `index` and sets Cf = Wtper / KratioPct.
-// With no K-ratio yet (0) Cf stays as it was.
-void SetChemicalWtPercent(StandardTable& table, int index, float value);
+// Stores the chemical wt% of record `index` and sets Cf = Wtper / KratioPct,
+// the rule of typing a wt% in the standards editor and of `table wt`.
+// Without a K-ratio that can divide (0 before any fit, a negative one from
+// a fit of a sample without the element, or not a number) Cf stays as it
+// was and the outcome says so.
+enum class WtPercentOutcome { CfSet, NoKRatio, NoRecord };
+WtPercentOutcome SetChemicalWtPercent(StandardTable& table, int index, float value);
 
 }  // namespace tolvane

@@ -57,7 +57,7 @@ TEST(EmsaFiles, FiveColumnYFileLoadsWithCountsCalibrationTimesAndTitle) {
   EXPECT_EQ(s.Calibration.Valid, 1);
   EXPECT_EQ(s.Calibration.Gain, 0.01f);
   EXPECT_EQ(s.Calibration.Offset, -0.2f);
-  EXPECT_EQ(s.Acquisition.LiveTime, 987);  // 98.76 s truncated to tenths
+  EXPECT_EQ(s.Acquisition.LiveTime, 988);  // 98.76 s to the nearest tenth
   EXPECT_EQ(s.Acquisition.RealTime, 1000);
   EXPECT_EQ(s.Working.Header.comment(), "Stainless steel, 20 kV");
   const auto t = s.Working.Header.startTime();
@@ -222,7 +222,6 @@ TEST(EmsaFiles, MalformedFilesAreRefusedNamingTheLineAndChangeNothing) {
       {head + "1 2 3 4\r\n", EmsaRefusal::NoSpectrum, 4},
       {"", EmsaRefusal::NoSpectrum, 1},
       {head + "#SPECTRUM :\r\n1 2 3\r\n#ENDOFDATA :\r\n", EmsaRefusal::TooFewValues, 6},
-      {head + "#SPECTRUM :\r\n1 2 3 4 5\r\n", EmsaRefusal::TooManyValues, 5},
       {head + "#SPECTRUM :\r\n1 2\r\n3 x4\r\n", EmsaRefusal::TextInData, 6},
       {head + "#SPECTRUM :\r\n1, 2, nan, 4\r\n", EmsaRefusal::TextInData, 5},
       {"#NPOINTS : 8193\r\n#SPECTRUM :\r\n1\r\n", EmsaRefusal::TooManyPoints, 1},
