@@ -16,6 +16,7 @@ void PrepareMcaRun(Session& s) {
   // or a scan's dwell since the setup.
   s.Acquisition.PresetTime = s.Mca.PresetTime;
   s.Acquisition.EndedAtPreset = 0;
+  s.Display.ReadoutsFromSpectrum = false;  // the readouts follow the run again
 }
 
 void ForgetRunTimes(AcquisitionState& a) {

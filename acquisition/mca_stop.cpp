@@ -7,7 +7,9 @@ namespace tolvane {
 
 McaStopResult StopMcaRun(const McaTickRecords& r) {
   AcquisitionState& a = r.Acquisition;
-  const bool counting = a.Running != 0 && a.Mode == 1;
+  // After a stop that got no answer the analyser may have counted on:
+  // an acknowledged stop now takes its final counts too.
+  const bool counting = (a.Running != 0 || a.StopUnconfirmed) && a.Mode == 1;
   McaStopResult result;
   result.Stop = StopAcquisition(r.Link, a);
   if (!counting || result.Stop != LinkOutcome::Done) return result;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "acquisition/pass_files.h"
@@ -35,8 +36,36 @@ std::string passPathFor(Session& s, int64_t& number) {
   return path;
 }
 
+// Local time `seconds` before `t`, across minute, day and month ends.
+LocalDateTime secondsBefore(const LocalDateTime& t, int64_t seconds) {
+  std::tm parts{};
+  parts.tm_year = t.Year - 1900;
+  parts.tm_mon = t.Month - 1;
+  parts.tm_mday = t.Day;
+  parts.tm_hour = t.Hour;
+  parts.tm_min = t.Minute;
+  parts.tm_sec = t.Second;
+  parts.tm_isdst = -1;
+  const std::time_t when = std::mktime(&parts);
+  if (when == static_cast<std::time_t>(-1)) return t;
+  const std::time_t earlier = when - static_cast<std::time_t>(seconds);
+  std::tm out{};
+  if (!localtime_r(&earlier, &out)) return t;
+  return {out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+}
+
+// When the pass just fetched began: one dwell before it ended, and it
+// ended as long before this fetch as the status block says the analyser
+// has counted into the next pass (when that is less than a dwell).
+LocalDateTime passStart(const Session& s) {
+  const int64_t dwellMs = int64_t{s.Scan.PresetTime} * 100;
+  const int64_t intoNextMs = int64_t{s.Acquisition.Status.realTimeTicks()} * 10;
+  const int64_t agoMs = dwellMs + (intoNextMs >= 0 && intoNextMs < dwellMs ? intoNextMs : 0);
+  return secondsBefore(s.LocalTime(), (agoMs + 500) / 1000);
+}
+
 // The header of the pass just fetched, stamped with the time the pass
-// ended. It starts from the MCA slot's, not from whatever file was read
+// began. It starts from the MCA slot's, not from whatever file was read
 // last; its times are the dwell of one pass, its live time that less the
 // dead time of the counts the pass recorded, and it carries the
 // calibration and ROIs in force.
@@ -50,10 +79,10 @@ SpectrumFileHeader passHeader(const Session& s) {
   // a file read since.
   header.setComment(labelText(s.Mca.Comment));
   header.setSampleId(labelText(s.Mca.SampleId));
-  const LocalDateTime now = s.LocalTime();
-  header.setStartTime({static_cast<int16_t>(now.Year), static_cast<int16_t>(now.Month), static_cast<int16_t>(now.Day),
-                       static_cast<int16_t>(now.Hour), static_cast<int16_t>(now.Minute),
-                       static_cast<int16_t>(now.Second)});
+  const LocalDateTime start = passStart(s);
+  header.setStartTime({static_cast<int16_t>(start.Year), static_cast<int16_t>(start.Month),
+                       static_cast<int16_t>(start.Day), static_cast<int16_t>(start.Hour),
+                       static_cast<int16_t>(start.Minute), static_cast<int16_t>(start.Second)});
   const int32_t dwell = s.Scan.PresetTime;
   header.setPresetTime(dwell);
   header.setRealTime(dwell);

@@ -59,6 +59,13 @@ bool PrecisionReached(Session& s) {
   return p.RelSigmaPct <= static_cast<double>(p.TargetPct);
 }
 
+std::string precisionStopText(const PrecisionStop& stop) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Stopped: ROI # %d net σ %.2f %% reached", stop.Roi,
+                static_cast<double>(stop.TargetPct));
+  return text;
+}
+
 void NoteRunEnd(Session& s, StopReason reason) {
   PrecisionStop& p = s.Precision;
   p.StoppedBy = reason;

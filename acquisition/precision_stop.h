@@ -48,4 +48,8 @@ bool PrecisionReached(Session& session);
 // stopped it and the final net sums.
 void NoteRunEnd(Session& session, StopReason reason);
 
+// Why the precision preset ended a run, e.g.
+// "Stopped: ROI # 0 net σ 0.50 % reached".
+std::string precisionStopText(const PrecisionStop& stop);
+
 }  // namespace tolvane

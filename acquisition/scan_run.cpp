@@ -14,6 +14,15 @@ ScanSetupSent SendScanSetup(McaTransport& link, AcquisitionState& a, const ScanS
 
 LinkOutcome StartScanRun(McaTransport& link, AcquisitionState& a, const ScanSetup& scan) {
   if (a.AnalyserPresetTime != scan.PresetTime) SetPresetTime(link, a, scan.PresetTime);
+  // "$X;" does not empty the pass memory: the counts of an aborted pass or
+  // of an MCA run would be added to the first pass, whose file then claims
+  // one dwell for them. "$CX;" empties it first; the working spectrum
+  // keeps what it shows until the first pass arrives.
+  if (a.PassMemoryUsed) {
+    const LinkOutcome cleared = SendCommand(link, "$CX;");
+    if (cleared != LinkOutcome::Done) return cleared;
+    a.PassMemoryUsed = false;
+  }
   return StartScan(link, a);
 }
 

@@ -20,7 +20,9 @@ ScanSetupSent SendScanSetup(McaTransport& link, AcquisitionState& acquisition, c
 
 // Sends the scan's dwell when the analyser holds another preset (an MCA
 // setup leaves its own there, and the analyser keeps one for both modes),
-// then "$X;".
+// then "$CX;" when the analyser has counted since its memory was last
+// cleared, then "$X;". A clear that is not acknowledged starts nothing and
+// its outcome is returned (PassMemoryUsed stays set).
 LinkOutcome StartScanRun(McaTransport& link, AcquisitionState& acquisition, const ScanSetup& scan);
 
 // Numbers this scan's pass files on from the highest one already beside

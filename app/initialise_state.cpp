@@ -1,5 +1,7 @@
 #include "app/session.h"
+#include "display/view_controls.h"
 #include "handlers/plot_handlers.h"
+#include "handlers/view_labels.h"
 
 namespace tolvane {
 
@@ -47,6 +49,11 @@ void InitialiseState(Session& s) {
   }
 
   DrawLogFrame(s, true);
+  // The view the plot shows, in the labels and in the kept status block
+  // the mouse reads once the analyser is open: the first click lands on
+  // the channel under the pointer.
+  keepViewInStatus(s);
+  ShowViewLabels(s);
 }
 
 }  // namespace tolvane

@@ -10,6 +10,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -124,6 +125,19 @@ std::optional<TForm1::ExportChoice> askExportPath(QWidget* parent) {
   return TForm1::ExportChoice{dialog.selectedFiles().front(), ExportFormat::Msa};
 }
 
+TForm1::RunExitChoice askRunExit(QWidget* parent) {
+  QMessageBox box(QMessageBox::Question, TForm1::kCaption, "A run is in progress:", QMessageBox::NoButton, parent);
+  QPushButton* keep = box.addButton("Stop and keep the spectrum", QMessageBox::AcceptRole);
+  QPushButton* leave = box.addButton("Exit without saving", QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(keep);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == keep) return TForm1::RunExitChoice::StopAndKeep;
+  if (box.clickedButton() == leave) return TForm1::RunExitChoice::ExitWithoutSaving;
+  return TForm1::RunExitChoice::Cancel;
+}
+
 }  // namespace
 
 TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
@@ -153,6 +167,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
   chooseExportPath = [this] { return askExportPath(this); };
   chooseImportPath = [this] { return askPath(this, false, "EMSA/MSA (*.msa *.ems *.emsa *.txt)", "msa"); };
+  askExitDuringRun = [this] { return askRunExit(this); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
   chooseTablePath = [this] { return chooseTableOpenPath(this); };
@@ -597,11 +612,58 @@ void TForm1::runWaitingOperations() {
 
 void TForm1::onTimer1() {
   // The polling tick is skipped, not queued, while the last one still runs.
-  if (linkBusy_) return;
-  handleOnLink([this] { Timer1Timer(session_); });
+  // Behind another exchange (a click that moves the analyser's cursor, a
+  // view button) it waits and runs as soon as that one has returned, once:
+  // the user's controls must not cost the polling its tick.
+  if (tickRunning_ || tickWaiting_) return;
+  if (linkBusy_) {
+    tickWaiting_ = true;
+    waitingOperations_.push_back([this] {
+      tickWaiting_ = false;
+      onTimer1();
+    });
+    return;
+  }
+  if (beforeTick) beforeTick();
+  tickRunning_ = true;
+  handleOnLink([this] {
+    Timer1Timer(session_);
+    tickRunning_ = false;
+  });
+}
+
+bool TForm1::mayClose() {
+  if (exitConfirmed_ || !runShown_) return true;
+  switch (askExitDuringRun()) {
+    case RunExitChoice::ExitWithoutSaving:
+      exitConfirmed_ = true;
+      return true;
+    case RunExitChoice::StopAndKeep: {
+      // The window stays open with the run's spectrum, for the user to write.
+      const bool scanning = session_.Acquisition.Mode == 0;
+      handleOnLink(
+          [this, scanning] {
+            if (scanning)
+              ZorvStopClick(session_);
+            else
+              McaStopClick(session_);
+            if (session_.Acquisition.Running == 0 && !session_.Acquisition.StopUnconfirmed)
+              session_.Texts.Edit1 = kRunStoppedKeptText;
+          },
+          true);
+      return false;
+    }
+    case RunExitChoice::Cancel:
+      break;
+  }
+  return false;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (!mayClose()) {
+    event->ignore();
+    return;
+  }
   if (linkBusy_) {
     // Closed while a read waits: end the read, close once it has returned.
     session_.Transport.cancelWaiting();
@@ -643,6 +705,7 @@ void TForm1::Export1Click() {
 }
 
 void TForm1::Exit1Click() {
+  if (!mayClose()) return;
   if (linkBusy_) {
     session_.Transport.cancelWaiting();
     closeWhenIdle_ = true;
@@ -660,6 +723,7 @@ void TForm1::About1Click() {
 
 void TForm1::refresh() {
   if (linkBusy_) return;  // the worker owns the Session until it finishes
+  runShown_ = session_.Acquisition.Running == 1 || session_.Acquisition.StopUnconfirmed;
   const WindowTexts& t = session_.Texts;
   const StatusText status = shortenStatusText(t.Edit1);
   Edit1->setText(fromText(status.shown));
@@ -688,7 +752,10 @@ void TForm1::refresh() {
     run->setEnabled(session_.RunButtonsEnabled);
   refreshScrollBar();
   refreshPages();
-  Timer1->setInterval(session_.Timer1.IntervalMs);
+  // QTimer restarts a running timer on setInterval: setting it on every
+  // refresh would push the next tick away with each key, click or scroll,
+  // and a user who types would stall the polling.
+  if (Timer1->interval() != session_.Timer1.IntervalMs) Timer1->setInterval(session_.Timer1.IntervalMs);
   if (session_.Timer1.Enabled != Timer1->isActive()) {
     if (session_.Timer1.Enabled)
       Timer1->start();

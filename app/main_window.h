@@ -3,6 +3,7 @@
 // out every control at its place, forwards each event to the core
 // operation, and then mirrors the Session into the widgets in one refresh.
 #include <QMainWindow>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -69,6 +70,9 @@ class TForm1 final : public QMainWindow {
   std::function<bool()> runEditor;
   // "Batch...": the batch fit of many files against the loaded standards.
   std::function<void(const XfitWorkspace&)> runXfitBatch;
+  // The question File > Exit and closing the window ask while a run counts.
+  enum class RunExitChoice { StopAndKeep, ExitWithoutSaving, Cancel };
+  std::function<RunExitChoice()> askExitDuringRun;
   // The peak list; returns true when "Use elements" was pressed.
   std::function<bool(const SpectrumLinesResult&)> runPeakList;
 
@@ -76,6 +80,9 @@ class TForm1 final : public QMainWindow {
   void refresh();
   // Timer1's tick.
   void onTimer1();
+  // Called on the window's thread just before a tick's exchange starts
+  // (tests pace a manual clock with it).
+  std::function<void()> beforeTick;
   // Whether an exchange with the analyser is under way off the window's
   // thread.
   bool linkBusy() const { return linkBusy_; }
@@ -161,6 +168,9 @@ class TForm1 final : public QMainWindow {
   void Import1Click();
   void Export1Click();
   void Exit1Click();
+  // Whether the window may close: asks first while a run counts, and stops
+  // the run when the user keeps its spectrum.
+  bool mayClose();
   void About1Click();
 
   PlotRenderer renderer_;
@@ -170,7 +180,15 @@ class TForm1 final : public QMainWindow {
   PaintingRecorder recordedPaints_;
   std::deque<std::function<void()>> waitingOperations_;
   bool linkBusy_ = false;
+  // The polling tick under way (cleared by the worker as it finishes) and
+  // a tick waiting behind another exchange.
+  std::atomic<bool> tickRunning_{false};
+  bool tickWaiting_ = false;
   bool closeWhenIdle_ = false;
+  // What refresh() last showed: whether a run counts (or a stop went
+  // unanswered). Read while the worker holds the Session.
+  bool runShown_ = false;
+  bool exitConfirmed_ = false;
   TMcaAbout* about_ = nullptr;
 };
 

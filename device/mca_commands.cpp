@@ -65,6 +65,10 @@ LinkOutcome StartAcquisition(McaTransport& link, AcquisitionState& a) {
   a.Mode = 1;
   const LinkOutcome outcome = SendCommand(link, "$G;");
   a.Running = outcome == LinkOutcome::Done ? 1 : 0;
+  if (outcome == LinkOutcome::Done) {
+    a.StopUnconfirmed = false;
+    a.PassMemoryUsed = true;
+  }
   return outcome;
 }
 
@@ -77,6 +81,8 @@ LinkOutcome StartScan(McaTransport& link, AcquisitionState& a) {
   }
   a.ScanCount = 0;
   a.Running = 1;
+  a.StopUnconfirmed = false;
+  a.PassMemoryUsed = true;
   return outcome;
 }
 
@@ -85,6 +91,9 @@ LinkOutcome StopAcquisition(McaTransport& link, AcquisitionState& a) {
   // A refusal means the analyser goes on counting; every other outcome ends
   // the run as far as the program can tell.
   if (outcome != LinkOutcome::Refused) a.Running = 0;
+  // No answer at all: the frame may never have arrived.
+  if (outcome == LinkOutcome::Done) a.StopUnconfirmed = false;
+  if (outcome == LinkOutcome::LinkFailed || outcome == LinkOutcome::TimedOut) a.StopUnconfirmed = true;
   return outcome;
 }
 
@@ -98,7 +107,10 @@ LinkOutcome ClearScan(McaTransport& link, AcquisitionState& a, SpectrumRecord& w
   a.ScanCount = 0;
   clearCounts(working, 4096, a.ChannelCount);
   const LinkOutcome outcome = SendCommand(link, "$CX;");
-  if (outcome == LinkOutcome::Done) clearCounts(working, 0, a.ChannelCount);
+  if (outcome == LinkOutcome::Done) {
+    clearCounts(working, 0, a.ChannelCount);
+    a.PassMemoryUsed = false;
+  }
   return outcome;
 }
 

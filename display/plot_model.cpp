@@ -37,12 +37,29 @@ Spectrum displayed(const EngineState& s) {
 
 int32_t plotColumns(const PlotModel& plot) { return std::min(plot.W, kEnvelopeColumns); }
 
-void addReadouts(const EngineState& s, std::vector<PlotText>& out) {
+// The dead time of a spectrum from its own times, percent of the real
+// time; nothing when it has no real time.
+std::string deadTimeOfTimes(int32_t realTime, int32_t liveTime) {
+  if (realTime <= 0) return {};
+  return formatted("%8.1f", (static_cast<double>(realTime) - liveTime) * 100.0 / realTime);
+}
+
+double countTotal(const Spectrum& spectrum) {
+  double total = 0;
+  for (int32_t c = 0; c < spectrum.size; ++c) total += spectrum.at(c);
+  return total;
+}
+
+void addReadouts(const EngineState& s, std::vector<PlotText>& out, std::vector<TextClip>& clips) {
   const AcquisitionState& a = s.Acquisition;
   const DisplayState& d = s.Display;
+  const size_t preset = out.size();
   out.push_back({formatted("%8.1f", a.PresetTime * 0.1), 175, 5, kAqua, true});
+  const size_t real = out.size();
   out.push_back({formatted("%8.1f", a.RealTime * 0.1), 175, 18, kAqua, true});
-  out.push_back({formatted("%8.1f", a.DeadTimePerMille * 0.1), 275, 5, kAqua, true});
+  out.push_back({d.ReadoutsFromSpectrum ? deadTimeOfTimes(a.RealTime, a.LiveTime)
+                                        : formatted("%8.1f", a.DeadTimePerMille * 0.1),
+                 275, 5, kAqua, true});
   out.push_back({formatted("%8.1f", a.LiveTime * 0.1), 275, 18, kAqua, true});
   const float rate = a.Running == 0 ? 0.0f : a.CountRate;  // an idle analyser counts nothing
   if (!d.LogScale) {
@@ -50,11 +67,17 @@ void addReadouts(const EngineState& s, std::vector<PlotText>& out) {
     out.push_back({vfsLabel(d.FullScaleIndex), 10, 18, d.CaptionColour, false});
   }
   out.push_back({formatted("%8.2f", rate), 375, 5, kAqua, true});
-  out.push_back({formatted("%8.2f", a.Status.eventCount() * 0.001), 375, 18, kAqua, true});
-  if (a.Running == 1)
+  const double kiloCounts = d.ReadoutsFromSpectrum ? countTotal(displayed(s)) : a.Status.eventCount();
+  out.push_back({formatted("%8.2f", kiloCounts * 0.001), 375, 18, kAqua, true});
+  // The name and the comment stop before the preset and real-time values
+  // at their right.
+  if (a.Running == 1) {
     out.push_back({"  * ACQ *", 50, 5, kRed, false});
-  else
+  } else {
+    clips.push_back({out.size(), preset});
     out.push_back({s.Working.Name, 50, 5, d.CaptionColour, false});
+  }
+  clips.push_back({out.size(), real});
   out.push_back({s.Working.Header.comment(), 50, 18, d.CaptionColour, false});
 }
 
@@ -157,7 +180,8 @@ void buildPaintModel(const EngineState& s, PlotModel& plot) {
   plot.Mapping = columnMapping(s.Display.FirstShown, s.Display.LastShown, plot.W);
   fillLiveEnvelope(s, plot.Live, plot.Mapping);
   plot.Readouts.clear();
-  addReadouts(s, plot.Readouts);
+  plot.ReadoutClips.clear();
+  addReadouts(s, plot.Readouts, plot.ReadoutClips);
   plot.Rois.clear();
   addRoiMarks(s, plot);
   plot.LineMarkers = plotLineMarkers(s, plot.Mapping, plotColumns(plot), plot.H);
@@ -272,6 +296,7 @@ void buildMappingPreview(const EngineState& s, PlotModel& plot) {
   auto& t = preview.texts;
   t.clear();
   t.push_back({formatted("%8.1f", s.Scan.PresetTime * 0.1), 175, 5, kAqua, true});
+  const size_t real = t.size();
   t.push_back({formatted("%8.1f", status.realTimeTicks() * 0.01), 175, 18, kAqua, true});
   if (!d.LogScale) {
     t.push_back({std::string(9, ' '), 10, 18, d.TextBackColour, false});
@@ -280,6 +305,7 @@ void buildMappingPreview(const EngineState& s, PlotModel& plot) {
   t.push_back({formatted("%8.2f", s.Acquisition.CountRate), 375, 5, kAqua, true});
   t.push_back({formatted("%8.2f", status.eventCount() * 0.001), 375, 18, kAqua, true});
   t.push_back({"* ACQ *", 50, 5, kRed, false});
+  preview.textClips.assign(1, {t.size(), real});
   t.push_back({s.Working.Header.comment(), 50, 18, kRed, false});
 
   preview.marks.clear();

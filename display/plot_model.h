@@ -36,6 +36,14 @@ struct PlotText {
   bool operator==(const PlotText&) const = default;
 };
 
+// One text of a list cut short of another (right-aligned) text of the same
+// list, so the two never overlap: indices into that list.
+struct TextClip {
+  size_t text = 0;
+  size_t before = 0;
+  bool operator==(const TextClip&) const = default;
+};
+
 struct RoiMark {
   int32_t index = 0;
   Colour24 colour = kBlack;
@@ -85,6 +93,7 @@ struct ScaleFrame {
 struct MappingPreview {
   std::array<int32_t, kPlotWidth> rows{};  // y[x]
   std::vector<PlotText> texts;
+  std::vector<TextClip> textClips;  // the comment stops before the real time
   std::vector<RoiMark> marks;  // columns xs .. xe-1 from the bottom up to y[x]
   CursorMark cursor;
   bool operator==(const MappingPreview&) const = default;
@@ -96,6 +105,7 @@ struct PlotModel {
   TraceEnvelope Live, Snapshot, Mem1, Mem2, Mem3;
   ColumnMapping Mapping;
   std::vector<PlotText> Readouts;
+  std::vector<TextClip> ReadoutClips;  // the name and comment stop before the time values
   std::vector<RoiMark> Rois;
   CursorMark Cursor;
   ScaleFrame Frame;

@@ -2,7 +2,9 @@
 
 #include <QFontDatabase>
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "display/line_marker_renderer.h"
 #include "display/pixel_pen_renderer.h"
@@ -27,10 +29,30 @@ void copyPixels(const QImage& from, QImage& to) {
   std::memcpy(to.bits(), from.constBits(), static_cast<size_t>(from.sizeInBytes()));
 }
 
-void drawText(PixelPen& pen, const GlyphAtlas& glyphs, const PlotText& t) {
-  const int x = t.rightAligned ? t.x - glyphs.width(t.text) : t.x;
+// Pixels kept clear between a clipped text and the text it stops before.
+constexpr int kClipGap = 2;
+
+int leftOf(const GlyphAtlas& glyphs, const PlotText& t) { return t.rightAligned ? t.x - glyphs.width(t.text) : t.x; }
+
+// `limit`: the text is cut so that it ends before this column.
+void drawText(PixelPen& pen, const GlyphAtlas& glyphs, const PlotText& t, int limit = INT_MAX) {
+  const int x = leftOf(glyphs, t);
+  std::string_view text = t.text;
+  while (!text.empty() && x + glyphs.width(text) > limit) text.remove_suffix(1);
   pen.setColour(toQRgb(t.colour));
-  glyphs.draw(pen, x, t.y, t.text);
+  glyphs.draw(pen, x, t.y, text);
+}
+
+// A list of texts, each cut short of the text its clip names.
+void drawTexts(PixelPen& pen, const GlyphAtlas& glyphs, const std::vector<PlotText>& texts,
+               const std::vector<TextClip>& clips) {
+  for (size_t i = 0; i < texts.size(); ++i) {
+    int limit = INT_MAX;
+    for (const TextClip& clip : clips)
+      if (clip.text == i && clip.before < texts.size())
+        limit = std::min(limit, leftOf(glyphs, texts[clip.before]) - kClipGap);
+    drawText(pen, glyphs, texts[i], limit);
+  }
 }
 
 // One trace or overlay, drawn column by column from its envelope.
@@ -183,7 +205,7 @@ void PlotRenderer::drawMappingPreview(const PlotModel& plot) {
   const int32_t width = std::min<int32_t>(PlotImage.width(), static_cast<int32_t>(preview.rows.size()));
   copyPixels(PlotBackground, PlotImage);
   PixelPen pen(PlotImage);
-  for (const PlotText& text : preview.texts) drawText(pen, glyphs_, text);
+  drawTexts(pen, glyphs_, preview.texts, preview.textClips);
   for (const RoiMark& mark : preview.marks) {
     pen.setColour(toQRgb(mark.colour));
     for (int32_t x = mark.xs; x < mark.xe; ++x) {
@@ -213,7 +235,7 @@ void PlotRenderer::paint(const PlotModel& plot) {
 
   copyPixels(PlotBackground, PlotImage);
   PixelPen pen(PlotImage);
-  for (const PlotText& text : plot.Readouts) drawText(pen, glyphs_, text);
+  drawTexts(pen, glyphs_, plot.Readouts, plot.ReadoutClips);
 
   for (const RoiMark& roi : plot.Rois) {
     drawText(pen, glyphs_, roi.label);

@@ -46,6 +46,7 @@ bool takeSpectrumFile(Session& s, const std::string& path, const SpectrumFileRea
 
 void showAdoptedSpectrum(Session& s, const SpectrumAdoption& a) {
   const int m = a.channels;
+  s.Display.ReadoutsFromSpectrum = true;  // not the analyser's last run
   s.Texts.Label1 = "0ch";
   s.Texts.Label2 = std::to_string(m - 1) + "ch";
   s.Texts.Label3 = std::to_string(m / 2);

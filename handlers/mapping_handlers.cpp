@@ -52,23 +52,27 @@ void showKeptPass(Session& s, const KeptPass& kept) {
 
 }  // namespace
 
+// Start of a scan also ends an MCA run that is counting: "$X;" puts the
+// analyser into mapping mode.
 void ZorvStartClick(Session& s) {
-  if (s.Acquisition.Running == 1 && s.Acquisition.Mode == 1) {
-    s.Texts.Edit1 = kScanWhileMcaRunsText;
-    return;
-  }
   OpenDeviceIfUnlisted(s);
-  if (StartScanRun(s.Transport, s.Acquisition, s.Scan) == LinkOutcome::Done) {
+  s.Display.ReadoutsFromSpectrum = false;
+  const LinkOutcome start = StartScanRun(s.Transport, s.Acquisition, s.Scan);
+  if (start == LinkOutcome::Done) {
     s.Timer1.IntervalMs = s.Scan.RefreshInterval;
     s.Timer1.Enabled = true;
+  } else if (s.Acquisition.PassMemoryUsed) {
+    s.Texts.Edit1 = kPassMemoryNotClearedText;
   }
   if (s.Acquisition.Running == 1) showPassPlan(s, PlanScanPassFiles(s.Passes, s.Scan));
   DrawLogFrame(s, true);
 }
 
 void ZorvStopClick(Session& s) {
-  if (s.Acquisition.Running != 1) return;
-  ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition));
+  // After a stop that got no answer the analyser may still be scanning.
+  if (s.Acquisition.Running != 1 && !s.Acquisition.StopUnconfirmed) return;
+  const bool retried = s.Acquisition.StopUnconfirmed;
+  ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition), retried);
   // The plot leaves the analyser's preview: it shows the spectrum again,
   // with its name where the preview said the scan was running, and its
   // cursor mark where the cursor label has shown the analyser's cursor.

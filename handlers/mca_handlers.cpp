@@ -43,10 +43,11 @@ void ShowAnalyserView(WindowTexts& texts, const DeviceStatus& status) {
   texts.Label3 = std::to_string(status.viewCursor());
 }
 
-void ShowStopOutcome(Session& s, LinkOutcome stop) {
+void ShowStopOutcome(Session& s, LinkOutcome stop, bool retried) {
   switch (stop) {
     case LinkOutcome::Done:
       s.Timer1.Enabled = false;
+      if (retried) s.Texts.Edit1 = kStopConfirmedText;
       return;
     case LinkOutcome::Refused:
     case LinkOutcome::NoFrame:
@@ -70,8 +71,9 @@ void McaStartClick(Session& s) {
 }
 
 void McaStopClick(Session& s) {
+  const bool retried = s.Acquisition.StopUnconfirmed;
   const McaStopResult stop = StopMcaRun({s.Transport, s.Acquisition, s.Working, s.Display, s.Mca});
-  ShowStopOutcome(s, stop.Stop);
+  ShowStopOutcome(s, stop.Stop, retried);
   if (stop.FinalRead && stop.FinalStatus == LinkOutcome::Done) ShowAnalyserView(s.Texts, s.Acquisition.Status);
   PaintBox1Paint(s);
 }
@@ -90,7 +92,9 @@ void McaTick(Session& s) {
       McaStep({s.Transport, s.Acquisition, s.Working, s.Display, s.Mca}, [&s] { return PrecisionReached(s); });
   if (tick.Status == LinkOutcome::Done) ShowAnalyserView(s.Texts, s.Acquisition.Status);
   if (tick.runEnded()) {
-    NoteRunEnd(s, tick.Outcome == McaTickOutcome::PresetReached ? StopReason::Preset : StopReason::Precision);
+    const bool forPrecision = tick.Outcome == McaTickOutcome::PrecisionReached;
+    NoteRunEnd(s, forPrecision ? StopReason::Precision : StopReason::Preset);
+    if (forPrecision) s.Texts.Edit1 = precisionStopText(s.Precision);  // why the run ended before its preset
     // A stop that failed on the link says so; the run is over either way
     // and the timer stays off.
     ShowStopOutcome(s, tick.Stop);

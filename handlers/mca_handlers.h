@@ -12,8 +12,13 @@ struct WindowTexts;
 
 // The status field after a tick that found the analyser unplugged.
 inline constexpr const char* kDisconnectedText = "Analyser disconnected";
-// Shown in the status field when a stop cannot reach the analyser.
-inline constexpr const char* kStopLinkFailedText = "Link error: polling stopped";
+// Shown in the status field when a stop gets no answer: polling stops,
+// and Stop and Abort still send "$S;".
+inline constexpr const char* kStopLinkFailedText = "No answer to stop: the analyser may still be running";
+// A stop sent again after one that got no answer was acknowledged.
+inline constexpr const char* kStopConfirmedText = "Analyser stopped";
+// Exit asked while a run counted, answered "Stop and keep the spectrum".
+inline constexpr const char* kRunStoppedKeptText = "Run stopped: spectrum kept";
 // OpenMCA found nothing to open and the link names no set-up problem.
 inline constexpr const char* kNoAnalyserText = "No analyser found: check USB cable and power";
 
@@ -35,7 +40,8 @@ void McaTick(Session& session);
 void ShowAnalyserView(WindowTexts& texts, const DeviceStatus& status);
 // What a stop's outcome means for the polling timer and the status field:
 // accepted or unreachable, the timer stops (unreachable also says so); a
-// refusal leaves the run going.
-void ShowStopOutcome(Session& session, LinkOutcome stop);
+// refusal leaves the run going. `retried`: the stop before this one got
+// no answer, and an acknowledgement now says the analyser has stopped.
+void ShowStopOutcome(Session& session, LinkOutcome stop, bool retried = false);
 
 }  // namespace tolvane

@@ -11,11 +11,14 @@
 namespace tolvane {
 
 void MemSpecClick(Session& s, int memory) {
-  if (showMemory(s, memory)) PaintBox1Paint(s);
+  if (!showMemory(s, memory)) return;
+  s.Display.ReadoutsFromSpectrum = true;
+  PaintBox1Paint(s);
 }
 
 void McaMemClick(Session& s) {
   showMcaSlot(s);
+  s.Display.ReadoutsFromSpectrum = false;
   if (s.Acquisition.DeviceOpen == 1) {
     ReadSpectrum(s.Transport, s.Acquisition, s.Working);
     if (ReadStatus(s.Transport, s.Acquisition) == LinkOutcome::Done) {

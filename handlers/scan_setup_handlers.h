@@ -19,7 +19,7 @@ struct ScanSetupFields {
 
 inline constexpr const char* kDwellError = "Error ! Dwell Time";
 inline constexpr const char* kRefreshError = "Error ! ReFlesh Timer";
-inline constexpr const char* kScanWhileMcaRunsText = "Stop the MCA run before a scan";
+inline constexpr const char* kPassMemoryNotClearedText = "Scan not started: pass memory not cleared";
 
 ScanSetupFields LoadScanSetupFields(Session& session);
 // Stores the fields after OK. A dwell or interval that is not a whole

@@ -47,6 +47,13 @@ struct AcquisitionState {
   // ended by the precision preset, or had counted past a preset lowered
   // before it ended.
   int32_t EndedAtPreset = 0;
+  // The last "$S;" got no answer: the analyser may still be counting, so
+  // Stop and Abort still send "$S;" though Running is 0.
+  bool StopUnconfirmed = false;
+  // The analyser has counted (a run or a scan) since its memory was last
+  // cleared with "$CX;": a scan started now would find those counts in its
+  // first pass.
+  bool PassMemoryUsed = false;
 };
 
 struct McaSetup {
@@ -94,6 +101,10 @@ struct DisplayState {
   bool Mem1Shown = false;
   bool Mem2Shown = false;
   bool Mem3Shown = false;
+  // The spectrum shown came from a file or a memory, not from the
+  // analyser: the DT % and kcts readouts show its own figures (from its
+  // times and counts), not those of the analyser's last run.
+  bool ReadoutsFromSpectrum = false;
 };
 
 struct RoiEntry {

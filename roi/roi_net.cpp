@@ -10,7 +10,10 @@ namespace tolvane {
 
 RoiNetSums roiNetSums(const int32_t* counts, int32_t size, int32_t low, int32_t high) {
   RoiNetSums out;
-  if (size <= 0) return out;
+  // An ROI whose high channel is not above its low one holds no channel:
+  // its gross and net sums are 0 (a negative width would turn the
+  // background into a net sum).
+  if (size <= 0 || high <= low) return out;
   const auto has = [&](int64_t c) { return c >= 0 && c < size; };
   const auto orZero = [&](int64_t c) { return has(c) ? counts[c] : 0; };
   // Sums and background in single precision; channels outside the spectrum

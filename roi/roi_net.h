@@ -11,7 +11,8 @@
 // S6 the sum of the six background counts, that is
 //   var(net) = gross + (n/6)^2 * S6 - (n/3) * y[low]
 // the last term because channel `low` is both in the gross sum and in the
-// left background.
+// left background. An ROI whose high channel is not above its low one
+// holds no channel: gross, net and variance are 0.
 #include <cstdint>
 
 namespace tolvane {

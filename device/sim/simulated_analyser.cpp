@@ -92,8 +92,14 @@ void SimulatedAnalyser::loadCounters(int32_t realTimeTicks, uint64_t events) {
   events_ = events;
 }
 
+int SimulatedAnalyser::passReads(int64_t pass) const {
+  if (pass < 1 || pass >= static_cast<int64_t>(passReads_.size())) return 0;
+  return passReads_[static_cast<size_t>(pass)];
+}
+
 void SimulatedAnalyser::setMemorySize(int channels) {
   channels_ = channels;
+  readoutPass_ = 0;
   view_ = ViewWindow{0, channels - 1, channels / 2};
   const std::vector<double> weights = model_.channelWeights(channels);
   channelDistribution_ = std::discrete_distribution<int>(weights.begin(), weights.end());
@@ -129,6 +135,7 @@ void SimulatedAnalyser::finishPass() {
   clearBank(banks_[static_cast<size_t>(acquireBank_)]);
   ++pendingPasses_;
   ++passesCompleted_;
+  readoutPass_ = passesCompleted_;
   passElapsedMicros_ = 0;
 }
 
@@ -313,6 +320,7 @@ bool SimulatedAnalyser::execute(const std::string& body, std::vector<uint8_t>& r
     running_ = true;
     passElapsedMicros_ = 0;
     pendingPasses_ = 0;
+    readoutPass_ = 0;
     return acknowledge();
   }
   if (b == "S") {
@@ -330,6 +338,7 @@ bool SimulatedAnalyser::execute(const std::string& body, std::vector<uint8_t>& r
     events_ = 0;
     passElapsedMicros_ = 0;
     pendingPasses_ = 0;
+    readoutPass_ = 0;
     return acknowledge();
   }
   int32_t n = 0;
@@ -456,6 +465,10 @@ void SimulatedAnalyser::appendStatus(std::vector<uint8_t>& reply) {
 
 void SimulatedAnalyser::appendBlock(int block, std::vector<uint8_t>& reply) {
   const std::vector<uint32_t>& bank = banks_[static_cast<size_t>(mapping_ ? readoutBank_ : 0)];
+  if (mapping_ && block == 1 && readoutPass_ > 0) {
+    if (passReads_.size() <= static_cast<size_t>(readoutPass_)) passReads_.resize(static_cast<size_t>(readoutPass_) + 1);
+    ++passReads_[static_cast<size_t>(readoutPass_)];
+  }
   const size_t first = static_cast<size_t>(block - 1) * 128;
   for (size_t i = 0; i < 128; ++i) appendLe32(reply, bank[first + i]);
 }

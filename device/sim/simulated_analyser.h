@@ -95,6 +95,10 @@ class SimulatedAnalyser {
   char outputMode() const { return outputMode_; }
   ViewWindow roiWindow(int n) const { return roiWindows_[static_cast<size_t>(n)]; }
   int64_t passesCompleted() const { return passesCompleted_; }
+  // How many spectrum reads (counted at their first block) returned pass
+  // `pass`, numbered from 1 over the analyser's life; 0 for a pass never
+  // read or not (yet) completed.
+  int passReads(int64_t pass) const;
   const SpectrumModel& model() const { return model_; }
   const SimulatedAnalyserConfig& config() const { return config_; }
 
@@ -156,6 +160,8 @@ class SimulatedAnalyser {
   int readoutBank_ = 0;  // the bank spectrum blocks come from
   int pendingPasses_ = 0;
   int64_t passesCompleted_ = 0;
+  int64_t readoutPass_ = 0;  // the pass the readout bank holds; 0 for none
+  std::vector<int> passReads_;  // indexed by pass number
 
   ViewWindow view_{0, 4095, 2048};
   bool logScale_ = true;

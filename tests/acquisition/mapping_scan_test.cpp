@@ -101,8 +101,8 @@ TEST(MappingScan, TheScanDwellsForItsOwnPresetAfterAnMcaSetUp) {
   EXPECT_LT(s.Acquisition.CountRate, 6.0f);
   rig.analyser().clearFrameLog();
   ZorvStopClick(s);
-  ZorvStartClick(s);  // the analyser has the dwell already
-  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$S;", "$X;"}));
+  ZorvStartClick(s);  // the analyser has the dwell already; its pass memory is emptied first
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$S;", "$CX;", "$X;"}));
 
   // An MCA run after the scan gets its own preset back.
   ZorvStopClick(s);
@@ -112,7 +112,7 @@ TEST(MappingScan, TheScanDwellsForItsOwnPresetAfterAnMcaSetUp) {
   EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P300;", "$G;"}));
 }
 
-TEST(MappingScan, AbortShowsTheSpectrumAgainAndAStartDuringAnMcaRunIsRefused) {
+TEST(MappingScan, AbortShowsTheSpectrumAgainAndAStartDuringAnMcaRunStartsTheScan) {
   testing::SimRig rig;
   rig.open();
   Session& s = *rig.session;
@@ -128,13 +128,139 @@ TEST(MappingScan, AbortShowsTheSpectrumAgainAndAStartDuringAnMcaRunIsRefused) {
   EXPECT_TRUE(shows("after"));
   EXPECT_FALSE(shows("  * ACQ *"));
 
+  // Start of a scan ends the MCA run: the scan's dwell, the pass memory
+  // emptied of the run's counts, then "$X;".
   McaStartClick(s);
+  rig.tick();
+  rig.analyser().clearFrameLog();
+  s.Texts.Edit1 = "before";
+  ZorvStartClick(s);
+  EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P10;", "$CX;", "$X;"}));
+  EXPECT_EQ(s.Texts.Edit1, "before");
+  EXPECT_EQ(s.Acquisition.Mode, 0);
+  EXPECT_EQ(s.Acquisition.Running, 1);
+  EXPECT_TRUE(rig.analyser().scanning());
+  EXPECT_TRUE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Timer1.IntervalMs, s.Scan.RefreshInterval);
+  for (int i = 0; i < 11; ++i) rig.tick();
+  EXPECT_EQ(s.Acquisition.ScanCount, 1);
+
+  // A clear the analyser refuses starts nothing, and says why.
+  ZorvStopClick(s);
+  rig.analyser().addFault({SimFaultKind::Refuse, "$CX;", 0, 1});
   rig.analyser().clearFrameLog();
   ZorvStartClick(s);
-  EXPECT_EQ(s.Texts.Edit1, "Stop the MCA run before a scan");
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$CX;"});
+  EXPECT_EQ(s.Texts.Edit1, kPassMemoryNotClearedText);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_FALSE(rig.analyser().running());
+}
+
+// An aborted pass, or the counts of an MCA run, must not be added to the
+// first pass of the next scan, whose file claims one dwell.
+TEST(MappingScan, TheFirstPassAfterAnAbortHoldsOnlyItsOwnDwell) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) {
+                 f.MemorySize = 1024;
+                 f.ZORVPreSetTime = "10";
+               }));
+  const auto passTotal = [&s] {
+    int64_t total = 0;
+    for (int c = 0; c < 1024; ++c) total += s.Working.Counts[static_cast<size_t>(c)];
+    return total;
+  };
+  const auto countPasses = [&](int passes) {
+    std::vector<int64_t> totals;
+    const int32_t before = s.Acquisition.ScanCount;
+    while (s.Acquisition.ScanCount < before + passes) {
+      rig.tick();
+      if (s.Acquisition.ScanCount != before + static_cast<int32_t>(totals.size())) totals.push_back(passTotal());
+    }
+    return totals;
+  };
+  ZorvStartClick(s);
+  const std::vector<int64_t> first = countPasses(3);
+  for (int i = 0; i < 9; ++i) rig.tick();  // 0.9 s into the fourth pass
+  ZorvStopClick(s);
+  ZorvStartClick(s);
+  const std::vector<int64_t> second = countPasses(2);
+  // 1 s at about 4,990 recorded counts per second: each pass within 10 %.
+  for (const int64_t total : first) EXPECT_NEAR(total, 4990, 500);
+  for (const int64_t total : second) EXPECT_NEAR(total, 4990, 500);
+}
+
+// A stop that gets no answer may never have reached the analyser: Abort
+// and Stop still send "$S;", and the status field says the analyser may
+// still be running until one is acknowledged.
+TEST(MappingScan, AfterAnUnansweredStopAbortAndStopStillSendIt) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  ZorvStartClick(s);
+  rig.tick();
+  rig.analyser().addFault({SimFaultKind::NoReply, "$S;", 0, 1});
+  ZorvStopClick(s);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+  EXPECT_FALSE(s.Timer1.Enabled);
+  EXPECT_TRUE(rig.analyser().scanning());
+  EXPECT_EQ(s.Texts.Edit1, kStopLinkFailedText);
+  rig.analyser().clearFrameLog();
+  ZorvStopClick(s);
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$S;"});
+  EXPECT_FALSE(rig.analyser().running());
+  EXPECT_EQ(s.Texts.Edit1, kStopConfirmedText);
+  rig.analyser().clearFrameLog();
+  ZorvStopClick(s);  // confirmed: nothing runs, nothing is sent
   EXPECT_TRUE(rig.frames().empty());
-  EXPECT_EQ(s.Acquisition.Mode, 1);
+
+  // The MCA page: the acknowledged stop also takes the counts made since.
+  McaStartClick(s);
+  rig.tick();
+  rig.analyser().addFault({SimFaultKind::NoReply, "$S;", 0, 1});
+  McaStopClick(s);
   EXPECT_TRUE(rig.analyser().running());
+  EXPECT_EQ(s.Texts.Edit1, kStopLinkFailedText);
+  rig.clock.advanceMillis(500);
+  rig.analyser().clearFrameLog();
+  McaStopClick(s);
+  const std::vector<std::string> frames = rig.frames();
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_EQ(frames.front(), "$S;");
+  EXPECT_EQ(frames[1], "$R1;");
+  EXPECT_EQ(frames.back(), "$R0;");
+  EXPECT_EQ(s.Acquisition.RealTime, rig.analyser().realTimeTicks() / 10);
+  EXPECT_EQ(s.Texts.Edit1, kStopConfirmedText);
+}
+
+// Each pass file says when the pass began, with the setup's labels.
+TEST(MappingScan, APassHeaderStampsThePassStartAndKeepsTheLabels) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  s.LocalTime = [] { return LocalDateTime{2026, 3, 1, 0, 0, 1}; };
+  const std::string comment = "grid 7", sample = "S-12";
+  std::copy(comment.begin(), comment.end(), s.Mca.Comment.begin());
+  std::copy(sample.begin(), sample.end(), s.Mca.SampleId.begin());
+  Button7Click(s, scanDialog(true, [](ScanSetupFields& f) {
+                 f.MemorySize = 512;
+                 f.ZORVPreSetTime = "25";
+                 f.DispRefTimer = "400";
+               }));
+  ZorvStartClick(s);
+  // Fetched 0.3 s into the next pass: the pass began 2.5 + 0.3 s before.
+  for (int i = 0; i < 7; ++i) {
+    rig.clock.advanceMillis(400);
+    Timer1Timer(s);
+  }
+  ASSERT_EQ(s.Acquisition.ScanCount, 1);
+  ASSERT_EQ(s.Acquisition.Status.realTimeTicks(), 30);
+  const SpectrumFileHeader::StartTime start = s.Working.Header.startTime();
+  EXPECT_EQ(std::vector<int>({start.year, start.month, start.day, start.hour, start.minute, start.second}),
+            std::vector<int>({2026, 2, 28, 23, 59, 58}));
+  EXPECT_EQ(s.Working.Header.comment(), comment);
+  EXPECT_EQ(s.Working.Header.sampleId(), sample);
 }
 
 TEST(MappingScan, PassesCountOnceEachClearShowsZeroAndAbortStops) {

@@ -54,7 +54,14 @@ TEST(RoiNetSums, WrittenFormulaAndWindowsWithoutANetSum) {
   // The background's third is 0.33333, so the sum is a hair below the
   // exact formula.
   EXPECT_NEAR(sums.variance, gross + (n / 6) * (n / 6) * s6 - (n / 3) * counts[40], 0.05);
-  EXPECT_EQ(roiNetSums(counts.data(), 100, 52, 40).gross, 0.0f);
+  // High below low (stored as typed) or equal: no channel, so no net sum
+  // either; a negative width would have turned the background into one.
+  for (const auto& [low, high] : {std::pair{52, 40}, std::pair{70, 60}, std::pair{40, 40}}) {
+    const RoiNetSums empty = roiNetSums(counts.data(), 100, low, high);
+    EXPECT_EQ(empty.gross, 0.0f) << low << ".." << high;
+    EXPECT_EQ(empty.net, 0.0f) << low << ".." << high;
+    EXPECT_EQ(empty.variance, 0.0) << low << ".." << high;
+  }
   // A dip has no positive net sum and so no relative sigma.
   for (int c = 40; c < 52; ++c) counts[static_cast<size_t>(c)] = 5;
   EXPECT_TRUE(std::isinf(netRelativeSigmaPct(roiNetSums(counts.data(), 100, 40, 52))));
@@ -162,6 +169,8 @@ TEST(PrecisionStop, EndsOnTheTickThatReachesTheTargetWithTheRealTimes) {
   EXPECT_EQ(s.Acquisition.RealTime, rig.analyser().realTimeTicks() / 10);
   EXPECT_LE(s.Acquisition.LiveTime, s.Acquisition.RealTime);
   EXPECT_NE(s.Precision.Readout.find("→ 1.0 %"), std::string::npos);
+  // The status field says why the run ended before its preset.
+  EXPECT_EQ(s.Texts.Edit1, "Stopped: ROI # 1 net σ 1.00 % reached");
 }
 
 TEST(PrecisionStop, PresetWinsWhenThePrecisionIsOutOfReach) {
@@ -170,6 +179,7 @@ TEST(PrecisionStop, PresetWinsWhenThePrecisionIsOutOfReach) {
   const PrecisionRun run = runToPrecision(rig);
   EXPECT_EQ(run.reason, StopReason::Preset);
   EXPECT_EQ(s.Acquisition.RealTime, 5);
+  EXPECT_EQ(s.Texts.Edit1.find("Stopped:"), std::string::npos);  // the preset ended it, as every run
   EXPECT_GT(s.Precision.RelSigmaPct, 0.01);
 }
 

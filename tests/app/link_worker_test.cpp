@@ -137,6 +137,7 @@ TEST(LinkWorker, ExitWhileAReadWaitsClosesWithoutStoppingTheAnalyser) {
   SteadyWindowRig rig;
   TForm1& w = *rig.window;
   w.show();
+  w.askExitDuringRun = [] { return TForm1::RunExitChoice::ExitWithoutSaving; };
   EXPECT_TRUE(tickWithEventDuringWait(rig, [&] {
     w.Exit1->trigger();
     EXPECT_TRUE(w.isVisible());  // not while the worker still holds the Session
@@ -150,6 +151,7 @@ TEST(LinkWorker, ClosingTheWindowWhileAReadWaitsWaitsForTheRead) {
   SteadyWindowRig rig;
   TForm1& w = *rig.window;
   w.show();
+  w.askExitDuringRun = [] { return TForm1::RunExitChoice::ExitWithoutSaving; };
   EXPECT_TRUE(tickWithEventDuringWait(rig, [&] {
     EXPECT_FALSE(w.close());  // refused for now
   }));

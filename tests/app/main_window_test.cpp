@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "device/clock.h"
@@ -18,6 +19,7 @@
 #include "display/plot_renderer.h"
 #include "display/plot_widget.h"
 #include "files/spectrum_file.h"
+#include "handlers/file_handlers.h"
 #include "test_support.h"
 
 namespace tolvane {
@@ -55,7 +57,11 @@ TEST(MainWindow, StartsWithTheRampInLogScaleAndTheRunButtonsDisabled) {
   EXPECT_FALSE(w.Timer1->isActive());
   EXPECT_EQ(w.Edit1->text(), "Status");
   EXPECT_EQ(w.Edit2->text(), "Dev#");
-  EXPECT_EQ(w.Label1->text(), "0000ch");
+  // The labels show the view the plot shows, not the design texts.
+  EXPECT_EQ(w.Label1->text(), "0ch");
+  EXPECT_EQ(w.Label2->text(), "4095ch");
+  EXPECT_EQ(w.Label3->text(), "2048");
+  EXPECT_EQ(w.Label7->text(), "2048");  // the ramp's count at the cursor
   // The log frame is on screen: a decade grid row in maroon.
   EXPECT_EQ(w.renderer().paintBox().pixel(16 + 100, 5 + 259), qRgb(128, 0, 0));
 }
@@ -108,7 +114,7 @@ TEST(MainWindow, AnAcquisitionGrowsOnScreenAndThePresetStopsTheTimer) {
   EXPECT_GT(lime, 200);
 }
 
-TEST(MainWindow, ExitDuringARunSendsNoStop) {
+TEST(MainWindow, ExitWithoutSavingDuringARunSendsNoStop) {
   WindowRig r;
   TForm1& w = *r.window;
   w.show();
@@ -116,12 +122,123 @@ TEST(MainWindow, ExitDuringARunSendsNoStop) {
   w.McaStart->click();
   r.tick();
   r.analyser().clearFrameLog();
+  w.askExitDuringRun = [] { return TForm1::RunExitChoice::ExitWithoutSaving; };
   w.Exit1->trigger();
   EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(r.analyser().frameLog().empty());
   EXPECT_TRUE(r.analyser().running());
   EXPECT_TRUE(w.renderer().PlotImage.isNull());  // the pictures are released
   w.onTimer1();                                  // a tick queued before the close must not touch released pictures
+}
+
+// Exit or closing the window while a run counts asks first; keeping the
+// spectrum stops the run, reads its last counts and leaves the window open.
+TEST(MainWindow, ExitDuringARunAsksFirst) {
+  for (const bool byClose : {false, true}) {
+    WindowRig r;
+    TForm1& w = *r.window;
+    w.show();
+    int asked = 0;
+    TForm1::RunExitChoice answer = TForm1::RunExitChoice::Cancel;
+    w.askExitDuringRun = [&] {
+      ++asked;
+      return answer;
+    };
+    const auto leave = [&] {
+      if (byClose)
+        w.close();
+      else
+        w.Exit1->trigger();
+    };
+    w.McaOpen->click();
+    w.McaStart->click();
+    r.tick();
+    r.analyser().clearFrameLog();
+    leave();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(w.isVisible());  // cancelled
+    EXPECT_TRUE(r.analyser().frameLog().empty());
+    EXPECT_TRUE(w.Timer1->isActive());
+
+    answer = TForm1::RunExitChoice::StopAndKeep;
+    r.clock.advanceMillis(300);
+    leave();
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(w.isVisible());
+    const std::vector<std::string> frames = r.analyser().frameLog();
+    ASSERT_GE(frames.size(), 2u);
+    EXPECT_EQ(frames.front(), "$S;");
+    EXPECT_EQ(frames[1], "$R1;");  // the counts since the last tick
+    EXPECT_FALSE(r.analyser().running());
+    EXPECT_FALSE(w.Timer1->isActive());
+    EXPECT_EQ(w.session().Acquisition.RealTime, 4);
+    EXPECT_EQ(w.Edit1->text(), "Run stopped: spectrum kept");
+
+    leave();  // stopped: leaves without asking
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(w.isVisible());
+  }
+}
+
+// The scan is stopped with Abort's frame when its spectrum is kept.
+TEST(MainWindow, ExitDuringAScanAsksAndKeepingItAborts) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  w.show();
+  w.McaOpen->click();
+  w.ZorvStart->click();
+  r.tick();
+  r.analyser().clearFrameLog();
+  w.askExitDuringRun = [] { return TForm1::RunExitChoice::StopAndKeep; };
+  w.Exit1->trigger();
+  EXPECT_EQ(r.analyser().frameLog(), std::vector<std::string>{"$S;"});
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.session().Acquisition.Running, 0);
+}
+
+// After File > Read the DT % and kcts readouts are the file's own (from
+// its times and counts), or nothing where the file has no real time; a
+// new run shows the analyser's figures again.
+TEST(MainWindow, AfterAReadTheDeadTimeAndCountReadoutsAreTheFilesOwn) {
+  WindowRig r;
+  TForm1& w = *r.window;
+  testing::TempDir dir;
+  w.McaOpen->click();
+  w.McaStart->click();
+  for (int i = 0; i < 5; ++i) r.tick();
+  w.McaStop->click();
+  ASSERT_GT(w.session().Acquisition.DeadTimePerMille, 0);
+  {
+    testing::SimRig writer(0);
+    Session& f = *writer.session;
+    testing::fillSpectrum(f, 1024, [](int) { return 40; });
+    f.Acquisition.PresetTime = f.Acquisition.RealTime = 1000;
+    f.Acquisition.LiveTime = 952;
+    ASSERT_TRUE(WriteSpectrumFile(f, dir.path("own.dat")));
+    f.Acquisition.RealTime = f.Acquisition.LiveTime = 0;
+    ASSERT_TRUE(WriteSpectrumFile(f, dir.path("untimed.dat")));
+  }
+  const auto readout = [&w](int x, int y) {
+    for (const PlotText& t : w.session().Plot.Readouts)
+      if (t.x == x && t.y == y) return t.text;
+    return std::string("missing");
+  };
+  w.chooseReadPath = [&] { return QString::fromStdString(dir.path("own.dat")); };
+  w.Read1->trigger();
+  EXPECT_EQ(readout(275, 5), "     4.8");
+  EXPECT_EQ(readout(375, 18), "   40.96");
+  w.chooseReadPath = [&] { return QString::fromStdString(dir.path("untimed.dat")); };
+  w.Read1->trigger();
+  EXPECT_EQ(readout(275, 5), "");
+  EXPECT_EQ(readout(375, 18), "   40.96");
+
+  w.McaStart->click();
+  r.tick();
+  r.tick();
+  char runDeadTime[16];
+  std::snprintf(runDeadTime, sizeof runDeadTime, "%8.1f", w.session().Acquisition.DeadTimePerMille * 0.1);
+  EXPECT_GT(w.session().Acquisition.DeadTimePerMille, 0);
+  EXPECT_EQ(readout(275, 5), runDeadTime);  // the analyser's figure again
 }
 
 TEST(MainWindow, FileReadAndWriteGoThroughTheMenuWithTheChosenPath) {
@@ -194,11 +311,16 @@ TEST(MainWindowControls, ViewButtonsDriveTheViewAndTheLabels) {
 }
 
 TEST(MainWindowControls, AClickOnThePlotMovesTheCursor) {
-  WindowRig r;
-  TForm1& w = *r.window;
-  QTest::mouseClick(w.PaintBox1, Qt::LeftButton, {}, QPoint(16 + 64, 100));
-  EXPECT_EQ(w.Label3->text(), "512");
-  EXPECT_EQ(w.session().Display.Cursor, 512);
+  for (const bool open : {false, true}) {
+    WindowRig r;
+    TForm1& w = *r.window;
+    // Right after start-up (and OpenMCA, whose mouse reads the kept view)
+    // the click lands on the channel under the pointer: 8 channels a column.
+    if (open) w.McaOpen->click();
+    QTest::mouseClick(w.PaintBox1, Qt::LeftButton, {}, QPoint(16 + 64, 100));
+    EXPECT_EQ(w.Label3->text(), "512") << open;
+    EXPECT_EQ(w.session().Display.Cursor, 512) << open;
+  }
 }
 
 TEST(MainWindowControls, TheRoiPageSwitchesAnEntryOnAndSendsItsWindow) {

@@ -167,7 +167,11 @@ std::vector<Transaction> transactions() {
          const ViewWindow v = r.analyser().view();
          return v.Last - v.First + 1 == (executed(f) ? 2048 : 4096);
        }},
-      {"$R0; status", "$R0;", opened, [](Session& s) { return code(ReadStatus(s.Transport, s.Acquisition)); },
+      {"$R0; status", "$R0;", opened,
+       [](Session& s) {
+         s.Acquisition.Status.setViewLast(0);  // start-up keeps the plot's view there
+         return code(ReadStatus(s.Transport, s.Acquisition));
+       },
        statusCode,
        [](testing::SimRig& r, SimFaultKind f) {
          return r.session->Acquisition.Status.viewLast() == (accepted(f) ? 4095 : 0);

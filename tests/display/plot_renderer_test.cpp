@@ -125,6 +125,29 @@ TEST(PlotPixels, RoiShadingFillsItsColumnsUpToTheTrace) {
   EXPECT_NE(r.plot(110, kPlotHeight - 1), blue);  // the high channel is not shaded
 }
 
+// A long comment stops short of the real-time value at its right; so does
+// a long name before the preset value.
+TEST(PlotPixels, TheCommentAndNameAreClippedBeforeTheTimeValues) {
+  RenderRig r;
+  r.spectrum(4096, [](int) { return 0; });
+  r.s.Acquisition.PresetTime = 99999;
+  r.s.Acquisition.RealTime = 12345;
+  r.s.Working.Header.setComment(std::string(40, 'W'));
+  r.s.Working.setName(std::string(40, 'M'));
+  PaintBox1Paint(r.s);
+  for (const int top : {5, 18}) {
+    int leftmostValue = 512, rightmostText = -1;
+    for (int y = top; y < top + 13; ++y)
+      for (int x = 40; x < 178; ++x) {
+        if (r.plot(x, y) == rgb(kAqua)) leftmostValue = std::min(leftmostValue, x);
+        if (r.plot(x, y) == rgb(r.s.Display.CaptionColour)) rightmostText = std::max(rightmostText, x);
+      }
+    ASSERT_LT(leftmostValue, 175) << top;
+    EXPECT_GT(rightmostText, 60) << top;  // the text is drawn, up to its clip
+    EXPECT_LT(rightmostText, leftmostValue) << top;
+  }
+}
+
 TEST(PlotPixels, ThePaintBoxHoldsTheThreePicturesInTheirPlaces) {
   RenderRig r;
   PaintBox1Paint(r.s);
