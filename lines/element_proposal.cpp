@@ -34,6 +34,11 @@ constexpr double kShoulderRatio = 10.0;
 // be this much stronger than seen: between families the window, the air
 // path and the detector's thickness change sizes by an order of magnitude.
 constexpr double kAcrossFamiliesMissing = 25.0;
+// A missing line rules an element out when its expected area is this many
+// standard deviations of the counts under it: well above what the peak
+// search is sure to find, so a line it missed on a steep background does
+// not count as missing.
+constexpr double kMissingSigmas = 7.0;
 // An escape peak holds at most this many times the share the Si escape
 // fraction gives (detectors differ from the ideal geometry).
 constexpr double kEscapeMargin = 4.0;
@@ -176,7 +181,7 @@ Verdict judge(const Work& w, const std::vector<XrayLine>& lines, const XrayLine&
     const bool sameFamily = l.family == strongest.family;
     const double expected = scale * l.production / (sameFamily ? 1.0 : kAcrossFamilies);
     const double missing = sameFamily ? expected : expected * kAcrossFamilies / kAcrossFamiliesMissing;
-    const bool visible = missing > 5.0 * std::sqrt(w.backgroundAt(l.energyKev) + 1.0);
+    const bool visible = missing > kMissingSigmas * std::sqrt(w.backgroundAt(l.energyKev) + 1.0);
     if (const int q = w.peakAt(l.energyKev); q >= 0) {
       // Found, but far smaller than the line alone would make it.
       const FoundPeak& p = w.peaks[static_cast<size_t>(q)];
