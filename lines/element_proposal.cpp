@@ -182,7 +182,9 @@ Verdict judge(const Work& w, const std::vector<XrayLine>& lines, const XrayLine&
     const double expected = scale * l.production / (sameFamily ? 1.0 : kAcrossFamilies);
     const double missing = sameFamily ? expected : expected * kAcrossFamilies / kAcrossFamiliesMissing;
     const bool visible = missing > kMissingSigmas * std::sqrt(w.backgroundAt(l.energyKev) + 1.0);
-    if (const int q = w.peakAt(l.energyKev); q >= 0) {
+    if (const int q = w.peakAt(l.energyKev); q >= 0 && w.settled[static_cast<size_t>(q)]) {
+      continue;  // an escape, sum or tail peak backs no element
+    } else if (q >= 0) {
       // Found, but far smaller than the line alone would make it.
       const FoundPeak& p = w.peaks[static_cast<size_t>(q)];
       if (sameFamily && p.net + 3.0 * p.netError < 0.3 * expected) return v;
