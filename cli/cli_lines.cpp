@@ -89,9 +89,16 @@ int readCalibrated(const QCommandLineParser& parser, CalibratedFile& f) {
 void addCalibrationOptions(QCommandLineParser& parser) {
   parser.addOption({"gain", "Energy per channel in keV, 0.0001 to 1 (default: the file's calibration).", "keV"});
   parser.addOption({"offset", "Energy of channel 0 in keV, -100 to 100 (default: the file's calibration).", "keV"});
-  parser.addOption({"max-kev", "Excitation energy, 0.1 to 200 keV: families above it are left out (default 20).",
-                    "keV", "20"});
+  parser.addOption({"max-kev",
+                    "Excitation energy, 0.1 to 200 keV: families above it are left out (default: the energy of the "
+                    "spectrum's last channel).",
+                    "keV"});
   parser.addOption({"json", "Print one JSON object."});
+}
+
+// --max-kev, or the energy of the spectrum's last channel.
+double excitationOf(const QCommandLineParser& parser, double given, const CalibratedFile& f) {
+  return parser.isSet("max-kev") ? given : excitationForRange(spectrumTopKev(f.file.session, f.scale));
 }
 
 }  // namespace
@@ -161,20 +168,26 @@ int runPeaks(const QStringList& arguments) {
   parser.addPositionalArgument("FILE.dat", "Spectrum file (.dat).", "FILE.dat");
   addCalibrationOptions(parser);
   parser.addOption(
-      {"threshold", "Significance a peak must reach, 1 to 100 standard deviations (default 4.5).", "sigmas"});
+      {"threshold", "Significance a peak must reach, 1 to 100 standard deviations (default 4.5; given, also what a lone peak "
+       "needs to propose an element, 5 by default).", "sigmas"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   if (!expectPositionals(parser, 1, 1, "FILE.dat [--gain G --offset O] [--json]")) return kExitUsage;
   const auto maxKev = numberOption(parser, "max-kev", kMaxKevLowest, kMaxKevHighest, kDefaultMaxKev, "keV");
   if (!maxKev) return kExitUsage;
   PeakSearchOptions options;
+  ProposalOptions proposal;
   const auto threshold = numberOption(parser, "threshold", 1.0, 100.0, options.threshold, "standard deviations");
   if (!threshold) return kExitUsage;
   options.threshold = *threshold;
+  // An explicit threshold is also the significance a lone peak needs to
+  // propose an element.
+  if (parser.isSet("threshold")) proposal.loneLineSigmas = *threshold;
   CalibratedFile f;
   if (const int done = readCalibrated(parser, f); done >= 0) return done;
   const Session& s = f.file.session;
   const std::string path = parser.positionalArguments().front().toStdString();
-  const SpectrumLinesResult r = spectrumPeaks(s, f.scale, *maxKev, options);
+  const SpectrumLinesResult r =
+      spectrumPeaks(s, f.scale, excitationOf(parser, *maxKev, f), options, DetectorResolution(), proposal);
   if (r.error) return fail(code::kNoPeak, "the spectrum holds no counts");
   if (jsonOutput()) {
     std::printf("{\"file\": %s, \"peaks\": [", jsonText(path).c_str());
@@ -222,8 +235,12 @@ int runIdentify(const QStringList& arguments) {
   const int32_t channels = f.file.session.Acquisition.ChannelCount;
   const auto cursor = numberOption(parser, "cursor", 0.0, channels - 1.0, std::nullopt, "");
   if (!cursor) return kExitUsage;
-  const CursorIdentification id =
-      identifyAtEnergy(f.scale.energy(*cursor), DetectorResolution(*fwhm, 5.899), *maxKev, {});
+  // The elements the spectrum's peaks propose rank first.
+  const DetectorResolution resolution(*fwhm, 5.899);
+  const double excitation = excitationOf(parser, *maxKev, f);
+  const SpectrumLinesResult peaks = spectrumPeaks(f.file.session, f.scale, excitation, {}, resolution);
+  const std::vector<int> present = peaks.error ? std::vector<int>{} : peaks.identification.elements;
+  const CursorIdentification id = identifyAtEnergy(f.scale.energy(*cursor), resolution, excitation, present);
   if (jsonOutput()) {
     std::printf("{\"channel\": %s, \"energy_kev\": %s, \"fwhm_kev\": %s, \"candidates\": %s}\n",
                 number(*cursor, "%.2f").c_str(), number(id.energyKev, "%.4f").c_str(),

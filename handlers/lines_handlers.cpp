@@ -1,5 +1,7 @@
 #include "handlers/lines_handlers.h"
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "analysis/fwhm.h"
@@ -57,8 +59,12 @@ void IdentifyClick(Session& s) {
     s.Lines.IdentifyDetails.clear();
     return;
   }
-  const CursorIdentification id = identifyAtEnergy(check.scale.energy(s.Display.Cursor), s.Lines.resolution(),
-                                                   s.Lines.MaxKev, parseElementList(s.Lines.Elements));
+  // The "Lines" field's elements and those the last peak search proposed rank first.
+  std::vector<int> present = parseElementList(s.Lines.Elements);
+  for (int z : s.Lines.LastPeaks.identification.elements)
+    if (std::find(present.begin(), present.end(), z) == present.end()) present.push_back(z);
+  const CursorIdentification id =
+      identifyAtEnergy(check.scale.energy(s.Display.Cursor), s.Lines.resolution(), s.Lines.MaxKev, present);
   s.Texts.Edit1 = identifyText(id);
   s.Lines.IdentifyDetails = identifyDetails(id);
 }

@@ -20,7 +20,8 @@ struct LineDefinition {
   const char* group;
 };
 
-// The lines a spectroscopist looks for, in Siegbahn names.
+// The lines a spectroscopist looks for, in Siegbahn names: those that
+// reach a few percent of their family somewhere in the periodic table.
 constexpr LineDefinition kLines[] = {
     {KL3_LINE, LineFamily::K, "Kα1", "Kα"},  {KL2_LINE, LineFamily::K, "Kα2", "Kα"},
     {KM3_LINE, LineFamily::K, "Kβ1", "Kβ"},  {KM2_LINE, LineFamily::K, "Kβ3", "Kβ"},
@@ -29,9 +30,12 @@ constexpr LineDefinition kLines[] = {
     {L3N5_LINE, LineFamily::L, "Lβ2", "Lβ"}, {L1M3_LINE, LineFamily::L, "Lβ3", "Lβ"},
     {L1M2_LINE, LineFamily::L, "Lβ4", "Lβ"}, {L2N4_LINE, LineFamily::L, "Lγ1", "Lγ"},
     {L3M1_LINE, LineFamily::L, "Ll", "Ll"},  {L2M1_LINE, LineFamily::L, "Lη", "Lη"},
-    {M5N7_LINE, LineFamily::M, "Mα1", "Mα"}, {M5N6_LINE, LineFamily::M, "Mα2", "Mα"},
-    {M4N6_LINE, LineFamily::M, "Mβ", "Mβ"},  {M3N5_LINE, LineFamily::M, "Mγ", "Mγ"},
-    {M5N3_LINE, LineFamily::M, "Mζ", "Mζ"},
+    {L1N2_LINE, LineFamily::L, "Lγ2", "Lγ"}, {L1N3_LINE, LineFamily::L, "Lγ3", "Lγ"},
+    {L2O4_LINE, LineFamily::L, "Lγ6", "Lγ"}, {L3O45_LINE, LineFamily::L, "Lβ5", "Lβ"},
+    {L3N1_LINE, LineFamily::L, "Lβ6", "Lβ"}, {M5N7_LINE, LineFamily::M, "Mα1", "Mα"},
+    {M5N6_LINE, LineFamily::M, "Mα2", "Mα"}, {M4N6_LINE, LineFamily::M, "Mβ", "Mβ"},
+    {M3N5_LINE, LineFamily::M, "Mγ", "Mγ"},  {M5N3_LINE, LineFamily::M, "Mζ1", "Mζ"},
+    {M4N2_LINE, LineFamily::M, "Mζ2", "Mζ"},
 };
 
 // The lowest edge of each family: below it nothing of the family is excited.
@@ -175,7 +179,7 @@ std::vector<XrayLine> detectorLines(const std::vector<XrayLine>& emission) {
   const auto sum = [&](const XrayLine& a, const XrayLine& b, const std::string& group) {
     XrayLine line = a;
     line.kind = LineKind::Sum;
-    line.name = a.name + "+" + b.name;
+    line.name = group;
     line.group = group;
     line.energyKev = a.energyKev + b.energyKev;
     line.relative = kSumYield * a.relative * b.relative;
@@ -185,6 +189,12 @@ std::vector<XrayLine> detectorLines(const std::vector<XrayLine>& emission) {
   if (kAlpha != nullptr) sum(*kAlpha, *kAlpha, "2Kα");
   if (kAlpha != nullptr && kBeta != nullptr) sum(*kAlpha, *kBeta, "Kα+Kβ");
   return out;
+}
+
+double excitationForRange(double topKev) {
+  if (!std::isfinite(topKev)) return kDefaultMaxKev;
+  // Rounded up to 0.1 keV so spectra of one calibration share a line table.
+  return std::clamp(std::ceil(topKev * 10.0 - 1e-9) / 10.0, 1.0, 200.0);
 }
 
 const std::vector<XrayLine>& allLines(double maxKev) {

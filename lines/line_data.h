@@ -22,7 +22,7 @@ enum class LineKind { Emission, Escape, Sum };
 struct XrayLine {
   int z = 0;
   std::string element;  // "Fe"
-  std::string name;     // "Kα1", "Kα1 esc", "Kα1+Kβ1"
+  std::string name;     // "Kα1", "Kα1 esc", "2Kα", "Kα+Kβ"
   std::string group;    // marker label: "Kα", "Kα esc", "2Kα", "Kα+Kβ"
   LineFamily family = LineFamily::K;
   LineKind kind = LineKind::Emission;
@@ -59,6 +59,12 @@ std::vector<XrayLine> detectorLines(const std::vector<XrayLine>& emission);
 
 // Fraction of photons of this energy whose Si K-alpha escapes the detector.
 double siEscapeFraction(double energyKev);
+
+// The excitation assumed when none is given: the energy of the spectrum's
+// last channel (`topKev`), rounded up to 0.1 keV, from 1 to 200 keV. Lines
+// beyond the spectrum cannot be seen, and a family whose edge lies above
+// it would need an excitation the spectrum was not recorded for.
+double excitationForRange(double topKev);
 
 // Every line of every element (and its detector lines), for searching by
 // energy; computed once per excitation energy.

@@ -54,14 +54,20 @@ std::vector<int> parseElementList(const std::string& text, std::vector<std::stri
 }
 
 SpectrumLinesResult spectrumPeaks(const EngineState& s, const EnergyScale& scale, double maxKev,
-                                  const PeakSearchOptions& options, const DetectorResolution& resolution) {
+                                  const PeakSearchOptions& options, const DetectorResolution& resolution,
+                                  const ProposalOptions& proposal) {
   SpectrumLinesResult r;
   const int32_t size = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
   const int32_t* counts = s.Working.Counts.data();
   const PeakSearchResult search = searchPeaks(counts, size, scale, resolution, options);
   r.error = search.error;
-  if (!r.error) r.identification = identifyPeaks(search.peaks, counts, size, scale, resolution, maxKev);
+  if (!r.error) r.identification = identifyPeaks(search.peaks, counts, size, scale, resolution, maxKev, proposal);
   return r;
+}
+
+double spectrumTopKev(const EngineState& s, const EnergyScale& scale) {
+  const int32_t size = std::clamp(s.Acquisition.ChannelCount, 1, std::max(s.Working.capacity(), 1));
+  return scale.energy(size - 1);
 }
 
 CursorIdentification identifyAtEnergy(double energyKev, const DetectorResolution& resolution, double maxKev,
@@ -70,6 +76,13 @@ CursorIdentification identifyAtEnergy(double energyKev, const DetectorResolution
   id.energyKev = energyKev;
   id.fwhmKev = resolution.fwhmKev(energyKev);
   id.candidates = candidatesNear(energyKev, id.fwhmKev, identificationPool(maxKev, present));
+  const auto isPresent = [&](const LineCandidate& c) {
+    return std::find(present.begin(), present.end(), c.line.z) != present.end();
+  };
+  const auto split = std::stable_partition(id.candidates.begin(), id.candidates.end(), isPresent);
+  std::stable_sort(id.candidates.begin(), split, [](const LineCandidate& a, const LineCandidate& b) {
+    return std::fabs(a.distanceKev) < std::fabs(b.distanceKev);
+  });
   return id;
 }
 

@@ -55,15 +55,18 @@ using SpectrumLinesResult = LinesSetup::SearchOutcome;
 // Peaks of the working spectrum (its first ChannelCount channels).
 SpectrumLinesResult spectrumPeaks(const EngineState& state, const EnergyScale& scale, double maxKev,
                                   const PeakSearchOptions& options = {},
-                                  const DetectorResolution& resolution = DetectorResolution());
+                                  const DetectorResolution& resolution = DetectorResolution(),
+                                  const ProposalOptions& proposal = {});
+// The energy of the working spectrum's last channel.
+double spectrumTopKev(const EngineState& state, const EnergyScale& scale);
 
 struct CursorIdentification {
   double energyKev = 0.0;
   double fwhmKev = 0.0;
   std::vector<LineCandidate> candidates;
 };
-// The lines within one FWHM of the energy; escape and sum peaks only of
-// `present` elements.
+// The lines within one FWHM of the energy, the lines of `present` elements
+// first (nearest first); escape and sum peaks only of `present` elements.
 CursorIdentification identifyAtEnergy(double energyKev, const DetectorResolution& resolution, double maxKev,
                                       const std::vector<int>& present);
 

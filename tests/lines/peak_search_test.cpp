@@ -25,12 +25,12 @@ struct Searched {
   }
 };
 
-Searched run(const SyntheticSpectrum& s, unsigned seed = 1) {
+Searched run(const SyntheticSpectrum& s, unsigned seed = 1, const ProposalOptions& proposal = {}) {
   Searched r;
   r.counts = s.draw(seed);
   const DetectorResolution resolution;
   r.search = searchPeaks(r.counts.data(), s.size(), s.scale(), resolution);
-  r.id = identifyPeaks(r.search.peaks, r.counts.data(), s.size(), s.scale(), resolution);
+  r.id = identifyPeaks(r.search.peaks, r.counts.data(), s.size(), s.scale(), resolution, kDefaultMaxKev, proposal);
   return r;
 }
 
@@ -185,6 +185,45 @@ TEST(ElementProposal, SeveralElementsAndNotTheirNeighbours) {
   s.addElement(24, 20000);   // Cr
   s.addContinuum(50);
   EXPECT_EQ(run(s).elements(), (std::vector<std::string>{"Cr", "Cu", "Fe", "Zn"}));
+}
+
+TEST(ElementProposal, ALonePeakBelowFiveSigmaProposesNothingUnlessAsked) {
+  // One Ti K-alpha peak of about 4 standard deviations (its K-beta lost in
+  // the noise): no element by default, Ti when the significance is lowered.
+  SyntheticSpectrum s;
+  s.addElement(22, 900);
+  s.addContinuum(400);
+  int judged = 0;
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    const Searched r = run(s, seed);
+    const FoundPeak* ka = peakNear(r.search.peaks, 4.51, 0.05);
+    if (!ka || ka->net / ka->netError >= 4.8 || ka->net / ka->netError < 3.2 || r.search.peaks.size() != 1) continue;
+    ++judged;
+    EXPECT_TRUE(r.id.elements.empty()) << "seed " << seed << ": " << ka->net / ka->netError << " sigma";
+    EXPECT_EQ(run(s, seed, ProposalOptions{3.0}).elements(), std::vector<std::string>{"Ti"}) << "seed " << seed;
+  }
+  ASSERT_GT(judged, 0) << "no draw gave a lone peak between 3 and 5 sigma";
+}
+
+TEST(ElementProposal, ASumLineNeedsParentsLargeEnoughToMakeThePeak) {
+  // A small Ca peak and a large Ni K-alpha within a FWHM of Ca's 2Kα
+  // (7.38 keV): both are proposed, but Ca's sum line, which a 3,000-count
+  // peak cannot make 200,000 counts of, is no candidate for the Ni peak.
+  SyntheticSpectrum s;
+  s.addElement(28, 200000);
+  s.addElement(20, 3000);
+  s.addContinuum(20);
+  const Searched r = run(s);
+  ASSERT_EQ(r.elements(), (std::vector<std::string>{"Ca", "Ni"}));
+  int checked = 0;
+  for (const PeakIdentity& p : r.id.peaks) {
+    if (std::fabs(p.peak.energyKev - 7.47) > 0.03) continue;
+    ++checked;
+    ASSERT_FALSE(p.candidates.empty());
+    EXPECT_EQ(p.candidates.front().line.element, "Ni");
+    for (const LineCandidate& c : p.candidates) EXPECT_NE(c.line.kind, LineKind::Sum) << c.line.element;
+  }
+  EXPECT_EQ(checked, 1);
 }
 
 }  // namespace
