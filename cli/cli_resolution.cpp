@@ -5,6 +5,7 @@
 #include "analysis/resolution_fit.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
+#include "cli/json_text.h"
 
 namespace tolvane::cli {
 
@@ -75,8 +76,9 @@ int runResolution(const QStringList& arguments) {
                     : code::kFit,
                 outcomeText(fit.outcome));
   if (json)
-    std::printf("{\"fwhm_ev\": %.4f, \"fwhm_err_ev\": %.4f, \"centroid_ch\": %.4f, \"chi2_reduced\": %.4f}\n",
-                fit.fwhmEv, fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced);
+    std::printf("{\"fwhm_ev\": %s, \"fwhm_err_ev\": %s, \"centroid_ch\": %s, \"chi2_reduced\": %s}\n",
+                jsonRounded(fit.fwhmEv, 4).c_str(), jsonRounded(fit.fwhmErrEv, 4).c_str(),
+                jsonRounded(fit.centroidCh, 4).c_str(), jsonRounded(fit.chi2Reduced, 4).c_str());
   else
     std::printf("FWHM %.2f ± %.2f eV at 5.9 keV, centroid %.2f ch, chi2r %.2f (channels %d..%d)\n", fit.fwhmEv,
                 fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced, fit.low, fit.high - 1);

@@ -37,6 +37,7 @@ std::optional<int> refuseStandards(const std::string& table, const StandardsChec
     case Outcome::TableNotFound:
       return fail(code::kNotFound, "table not found: " + table + " (" + unreadableReason(table) + ")");
     case Outcome::NotATable:
+      if (isFolder(table)) return fail(code::kNotFound, "cannot open " + table + ": is a folder");
       return fail(code::kRefused, table + " is not a table: " + std::to_string(check.tableSize) +
                                       " bytes where a table has " + std::to_string(StandardTable::kFileSize));
     case Outcome::NoStandardInUse:
@@ -55,20 +56,31 @@ std::optional<int> refuseStandards(const std::string& table, const StandardsChec
 }
 
 std::vector<std::string> sampleWarnings(const SpectrumFileRead& sample, const StandardsCheck& check) {
-  std::vector<std::string> warnings;
+  // One warning per cause, naming every standard it concerns: ten standards
+  // measured alike should not give ten lines that say the same.
+  std::vector<std::string> otherChannels, otherCalibration, otherLiveTime;
   const auto sampleCalibration = calibrationOf(sample.header);
   for (const StandardInUse& s : check.standards) {
     if (s.read.channels != sample.channels)
-      warnings.push_back("the sample has " + std::to_string(sample.channels) + " channels, " + standardName(s) +
-                         " has " + std::to_string(s.read.channels) + ": the fit windows do not mean the same energies");
-    const auto standardCalibration = calibrationOf(s.read.header);
-    if (standardCalibration != sampleCalibration)
-      warnings.push_back("the sample and " + standardName(s) + " carry different energy calibrations");
+      otherChannels.push_back(standardName(s) + " has " + std::to_string(s.read.channels));
+    if (calibrationOf(s.read.header) != sampleCalibration) otherCalibration.push_back(standardName(s));
     if (s.read.header.liveTime() != sample.header.liveTime())
-      warnings.push_back("live times differ: sample " + seconds(sample.header.liveTime()) + ", " + standardName(s) +
-                         " " + seconds(s.read.header.liveTime()) +
-                         "; the K-ratio is a count ratio, kratio_pct_lt is per live time");
+      otherLiveTime.push_back(standardName(s) + " " + seconds(s.read.header.liveTime()));
   }
+  const auto joined = [](const std::vector<std::string>& parts) {
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    return text;
+  };
+  std::vector<std::string> warnings;
+  if (!otherChannels.empty())
+    warnings.push_back("the sample has " + std::to_string(sample.channels) + " channels, " + joined(otherChannels) +
+                       ": the fit windows do not mean the same energies");
+  if (!otherCalibration.empty())
+    warnings.push_back("the sample and " + joined(otherCalibration) + " carry different energy calibrations");
+  if (!otherLiveTime.empty())
+    warnings.push_back("live times differ: sample " + seconds(sample.header.liveTime()) + ", " +
+                       joined(otherLiveTime) + "; the K-ratio is a count ratio, kratio_pct_lt is per live time");
   return warnings;
 }
 

@@ -40,22 +40,31 @@ int32_t plotColumns(const PlotModel& plot) { return std::min(plot.W, kEnvelopeCo
 void addReadouts(const EngineState& s, std::vector<PlotText>& out) {
   const AcquisitionState& a = s.Acquisition;
   const DisplayState& d = s.Display;
-  out.push_back({formatted("%8.1f", a.PresetTime * 0.1), 175, 5, kAqua, true});
-  out.push_back({formatted("%8.1f", a.RealTime * 0.1), 175, 18, kAqua, true});
-  out.push_back({formatted("%8.1f", a.DeadTimePerMille * 0.1), 275, 5, kAqua, true});
+  const std::string realTime = formatted("%8.1f", a.RealTime * 0.1);
+  const std::string presetTime = formatted("%8.1f", a.PresetTime * 0.1);
+  out.push_back({presetTime, 175, 5, kAqua, true});
+  out.push_back({realTime, 175, 18, kAqua, true});
+  // Readouts with nothing behind them (a spectrum from a file holds no
+  // rates) stay empty rather than show a zero that was never measured.
+  if (d.DeadTimeKnown) out.push_back({formatted("%8.1f", a.DeadTimePerMille * 0.1), 275, 5, kAqua, true});
   out.push_back({formatted("%8.1f", a.LiveTime * 0.1), 275, 18, kAqua, true});
   const float rate = a.Running == 0 ? 0.0f : a.CountRate;  // an idle analyser counts nothing
   if (!d.LogScale) {
     out.push_back({std::string(9, ' '), 10, 18, d.TextBackColour, false});
     out.push_back({vfsLabel(d.FullScaleIndex), 10, 18, d.CaptionColour, false});
   }
-  out.push_back({formatted("%8.2f", rate), 375, 5, kAqua, true});
-  out.push_back({formatted("%8.2f", a.Status.eventCount() * 0.001), 375, 18, kAqua, true});
+  if (d.RatesKnown) {
+    out.push_back({formatted("%8.2f", rate), 375, 5, kAqua, true});
+    out.push_back({formatted("%8.2f", a.Status.eventCount() * 0.001), 375, 18, kAqua, true});
+  }
   if (a.Running == 1)
     out.push_back({"  * ACQ *", 50, 5, kRed, false});
   else
-    out.push_back({s.Working.Name, 50, 5, d.CaptionColour, false});
-  out.push_back({s.Working.Header.comment(), 50, 18, d.CaptionColour, false});
+    out.push_back({s.Working.Name, 50, 5, d.CaptionColour, false, presetTime, 175});
+  PlotText comment{s.Working.Header.comment(), 50, 18, d.CaptionColour, false};
+  comment.keepClearOf = realTime;
+  comment.clearRight = 175;
+  out.push_back(std::move(comment));
 }
 
 void addRoiMarks(const EngineState& s, PlotModel& plot) {

@@ -33,6 +33,11 @@ struct PlotText {
   int32_t x = 0, y = 0;
   Colour24 colour = kWhite;
   bool rightAligned = false;
+  // When set, the text ends before the right-aligned text `keepClearOf`
+  // that ends at column `clearRight`: a long comment is cut rather than
+  // drawn over the readout beside it.
+  std::string keepClearOf{};
+  int32_t clearRight = 0;
   bool operator==(const PlotText&) const = default;
 };
 

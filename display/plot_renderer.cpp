@@ -30,7 +30,15 @@ void copyPixels(const QImage& from, QImage& to) {
 void drawText(PixelPen& pen, const GlyphAtlas& glyphs, const PlotText& t) {
   const int x = t.rightAligned ? t.x - glyphs.width(t.text) : t.x;
   pen.setColour(toQRgb(t.colour));
-  glyphs.draw(pen, x, t.y, t.text);
+  if (t.keepClearOf.empty()) {
+    glyphs.draw(pen, x, t.y, t.text);
+    return;
+  }
+  // Up to the first character of the other text, leading blanks not counted.
+  const std::string_view other = t.keepClearOf;
+  const size_t firstMark = std::min(other.find_first_not_of(' '), other.size());
+  const int otherLeft = t.clearRight - glyphs.width(other.substr(firstMark));
+  glyphs.draw(pen, x, t.y, t.text, otherLeft - glyphs.width(" "));
 }
 
 // One trace or overlay, drawn column by column from its envelope.
