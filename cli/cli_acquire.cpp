@@ -12,6 +12,7 @@
 #include "cli/cli_precision.h"
 #include "cli/interrupt.h"
 #include "cli/output_file.h"
+#include "cli/run_output.h"
 #include "device/mca_commands.h"
 #include "files/spectrum_file.h"
 
@@ -34,13 +35,19 @@ std::string timesText(const Session& s) {
   return text;
 }
 
+// Why an unfinished run went elsewhere than asked: "" when it did not.
+std::string keptText(const RunOutput& saved) { return saved.asAsked ? "" : saved.reason + "; "; }
+
 }  // namespace
 
 int runAcquire(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Run one acquisition to its preset time and write the spectrum file.\n"
-      "SIGINT or SIGTERM stops the analyser and writes what was counted (exit 1).");
+      "A run that reaches its preset replaces an existing file. SIGINT or SIGTERM stops the analyser\n"
+      "and writes what was counted (exit 1), beside an existing file as FILE.interrupted-N.dat.\n"
+      "A spectrum that cannot be written where asked goes beside it or into the working folder\n"
+      "as FILE.unsaved-N.dat (exit 1); the message says where.");
   parser.addOption(deviceOption());
   parser.addOption({"preset", "Preset real time in seconds (0.1 to 10000000, in steps of 0.1).", "seconds"});
   parser.addOption({"out", "Spectrum file to write (.dat).", "file"});
@@ -80,12 +87,20 @@ int runAcquire(const QStringList& arguments) {
   const RunEnd end = runToPreset(session, analyser.clock(), hooks);
   if (terminal) std::fputs("\n", stderr);
 
-  // Whatever ended the run, what was counted is written.
-  if (writeWorkingSpectrum(session, out) != FileWriteOutcome::Written)
-    return fail(code::kOutput, "cannot write " + out);
+  // Whatever ended the run, what was counted is written: a run that ended
+  // at its preset replaces the file, any other run keeps an existing file
+  // and goes beside it.
+  const bool complete = end == RunEnd::PresetReached || end == RunEnd::PrecisionReached;
+  const RunOutput saved = writeRunSpectrum(session, out, complete);
+  const std::string where = saved.path.empty() ? "" : "wrote what was counted to " + saved.path;
+  if (saved.path.empty())
+    return fail(code::kOutput, saved.reason + "; nor could the spectrum be saved beside it or in the working "
+                                              "folder: the counts are lost (" + timesText(session) + ")");
   switch (end) {
     case RunEnd::PresetReached:
     case RunEnd::PrecisionReached:
+      if (!saved.asAsked)
+        return fail(code::kOutput, saved.reason + "; " + where + " (" + timesText(session) + ")");
       if (!json)
         std::printf("wrote %s: %d channels, %s\n", out.c_str(), session.Acquisition.ChannelCount,
                     timesText(session).c_str());
@@ -93,16 +108,15 @@ int runAcquire(const QStringList& arguments) {
       return kExitOk;
     case RunEnd::Interrupted:
       return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) +
-                                          ": the analyser was stopped; wrote what was counted to " + out + " (" +
+                                          ": the analyser was stopped; " + keptText(saved) + where + " (" +
                                           timesText(session) + ")");
     case RunEnd::LinkFailed:
-      return fail(code::kDevice, "the run ended before its preset (link failure); wrote what was counted to " + out +
+      return fail(code::kDevice, "the run ended before its preset (link failure); " + keptText(saved) + where +
                                      " (" + timesText(session) + ")");
     case RunEnd::TimedOut:
       return fail(code::kDevice,
-                  "the analyser stopped answering; gave up after the preset plus the link time-out; "
-                  "wrote what was counted to " +
-                      out + " (" + timesText(session) + ")");
+                  "the analyser stopped answering; gave up after the preset plus the link time-out; " +
+                      keptText(saved) + where + " (" + timesText(session) + ")");
   }
   return kExitFailure;
 }

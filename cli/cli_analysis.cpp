@@ -1,12 +1,15 @@
 // tolvane-cli calib, fwhm, mnfit and dump: the analysis commands of the
 // window on a spectrum file, through the same core operations.
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "analysis/energy_calibration.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
 #include "analysis/peak_significance.h"
 #include "records/text_number.h"
+#include "cli/calibration_into_file.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"
@@ -58,36 +61,62 @@ int runCalib(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Energy calibration through two points (as Exec Calib): E(c) = c x gain + offset.\n"
-      "Prints the gain and offset as stored (single precision).");
+      "Prints the gain and offset as stored (single precision). With --write the calibration is\n"
+      "stored in a spectrum file, which is otherwise kept byte for byte.\n"
+      "Negative values: give the options first, then -- and the four numbers.");
   parser.addPositionalArgument("LCH HCH LE HE", "Low and high channel, energy at each.");
   parser.addOption({"json", "Print one JSON object."});
   parser.addOption({"unit", "Energy unit text (at most 7 characters).", "text", "keV"});
+  parser.addOption({"write",
+                    "Store the calibration in this spectrum file (.dat), replaced in one step; the file keeps "
+                    "no unit: its energies are read as keV.",
+                    "FILE.dat"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
-  if (!expectPositionals(parser, 4, 4, "LCH HCH LE HE [--unit U] [--json]")) return kExitUsage;
+  if (!expectPositionals(parser, 4, 4, "[--unit U] [--json] [--write FILE.dat] [--] LCH HCH LE HE"))
+    return kExitUsage;
   const QStringList values = parser.positionalArguments();
   const char* names[] = {"LCH", "HCH", "LE", "HE"};
   double numbers[4];
   for (int i = 0; i < 4; ++i) {
     const auto value = parseReal(values[i].toStdString());
     if (!value) return usageError(std::string(names[i]) + " is not a number: '" + values[i].toStdString() + "'");
+    // The line is stored in single precision: a value beyond it has no
+    // place there.
+    if (!(std::fabs(*value) <= std::numeric_limits<float>::max()))
+      return usageError(std::string(names[i]) + " must be a number from -3.40282347e+38 to 3.40282347e+38 " +
+                        "(single precision), not '" + values[i].toStdString() + "'");
     numbers[i] = *value;
   }
   const std::string unit = parser.value("unit").toStdString();
   if (unit.size() > 7) return usageError("--unit takes at most 7 characters");
   const CalibrationLine line = computeCalibration(numbers[0], numbers[1], numbers[2], numbers[3]);
   if (line.outcome != CalibrationLine::Outcome::Computed)
-    return usageError("LCH and HCH are the same channel: no line passes through one channel");
-  if (parser.isSet("json"))
-    std::printf("%s\n", JsonObject()
-                            .addNumber("gain", line.gain)
-                            .addNumber("offset", line.offset)
-                            .addNumber("gain_full", line.exactGain)
-                            .addNumber("offset_full", line.exactOffset)
-                            .addText("unit", unit)
-                            .text()
-                            .c_str());
-  else
-    std::printf("%.9g %.9g\n", static_cast<double>(line.gain), static_cast<double>(line.offset));
+    return usageError(static_cast<float>(numbers[0]) == static_cast<float>(numbers[1])
+                          ? "LCH and HCH are the same channel (in single precision): no line passes through one "
+                            "channel"
+                          : "the line through these points has a gain or offset beyond single precision "
+                            "(±3.40282347e+38): choose channels further apart or smaller energies");
+  const std::string target = parser.value("write").toLocal8Bit().toStdString();
+  if (parser.isSet("write")) {
+    if (line.gain == 0.0f)
+      return usageError("LE and HE are the same energy: a gain of 0 gives no calibration, nothing written");
+    if (unit != "keV")
+      warn("the spectrum file stores no unit: its calibration is read as keV, not " + unit);
+    if (!writeCalibrationInto(target, line.gain, line.offset)) return kExitFailure;
+  }
+  if (parser.isSet("json")) {
+    JsonObject result;
+    result.addNumber("gain", line.gain)
+        .addNumber("offset", line.offset)
+        .addNumber("gain_full", line.exactGain)
+        .addNumber("offset_full", line.exactOffset)
+        .addText("unit", unit);
+    if (parser.isSet("write")) result.addText("written", target);
+    std::printf("%s\n", result.text().c_str());
+  } else {
+    // The shortest digits that read back as the stored values.
+    std::printf("%s %s\n", jsonNumber(line.gain).c_str(), jsonNumber(line.offset).c_str());
+  }
   return kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include <QRegularExpression>
 #include <cstdio>
 
 #include "device/device_link.h"
@@ -10,6 +11,24 @@ QCommandLineOption deviceOption() {
   return QCommandLineOption("device", "Analyser link: auto, sim, libftdi or d2xx.", "kind", "auto");
 }
 
+namespace {
+
+// Qt reads "-5" as the options -5: a refused command line that holds a
+// negative number gets told how to pass one.
+std::string negativeNumberHint(const QStringList& arguments) {
+  static const QRegularExpression negative(QStringLiteral("^-(\\d|\\.\\d)"));
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] == "--") return "";
+    if (negative.match(arguments[i]).hasMatch())
+      return "; " + arguments[i].toStdString() +
+             " was read as an option: give the options first, then -- and the arguments (tolvane-cli " +
+             commandName() + " [options] -- " + arguments[i].toStdString() + " ...)";
+  }
+  return "";
+}
+
+}  // namespace
+
 bool parseArguments(QCommandLineParser& parser, const QStringList& arguments) {
   // Our own --help: Qt's addHelpOption also offers --help-all, which a
   // command that parses without exiting cannot honour.
@@ -17,14 +36,33 @@ bool parseArguments(QCommandLineParser& parser, const QStringList& arguments) {
   QStringList own = arguments;
   if (own.size() > 1) own.removeAt(1);  // the subcommand word
   if (!parser.parse(own)) {
-    usageError(parser.errorText().toStdString());
+    std::string error = parser.errorText().toStdString();
+    if (const std::string hint = negativeNumberHint(own); !hint.empty()) {
+      if (!error.empty() && error.back() == '.') error.pop_back();
+      error += hint;
+    }
+    usageError(error);
     return false;
   }
   if (parser.isSet("help")) {
     std::fputs(helpText(parser).c_str(), stdout);
     return false;
   }
+  if (const auto repeated = repeatedOption(parser)) {
+    usageError("--" + repeated->toStdString() + " is given more than once; give it once");
+    return false;
+  }
   return true;
+}
+
+std::optional<QString> repeatedOption(const QCommandLineParser& parser) {
+  // Qt keeps every value and value() answers the last: a script that says
+  // --out twice would silently lose the first. Only --roi adds one window
+  // per use.
+  const QStringList names = parser.optionNames();
+  for (qsizetype i = 0; i < names.size(); ++i)
+    if (names[i] != "roi" && names.indexOf(names[i], i + 1) >= 0) return names[i];
+  return std::nullopt;
 }
 
 std::string helpText(const QCommandLineParser& parser) {
@@ -34,7 +72,9 @@ std::string helpText(const QCommandLineParser& parser) {
   const qsizetype options = first.indexOf(" [options]");
   if (first.startsWith("Usage: ") && options > 0)
     first = "Usage: tolvane-cli " + QString::fromStdString(commandName()) + first.mid(options);
-  return (first + text.mid(endOfLine)).toLocal8Bit().toStdString();
+  QString whole = first + text.mid(endOfLine);
+  if (!whole.endsWith('\n')) whole += '\n';
+  return whole.toLocal8Bit().toStdString();
 }
 
 bool expectPositionals(const QCommandLineParser& parser, int lowest, int highest, const std::string& usage) {

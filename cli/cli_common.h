@@ -25,6 +25,10 @@ QCommandLineOption deviceOption();
 // names the command: "Usage: tolvane-cli render [options] FILE".
 bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
 
+// The first option given more than once (--roi excepted, which adds one
+// window per use); nullopt when none is.
+std::optional<QString> repeatedOption(const QCommandLineParser& parser);
+
 // The command's help text with the usage line naming the command.
 std::string helpText(const QCommandLineParser& parser);
 

@@ -12,12 +12,18 @@ namespace tolvane::cli {
 
 namespace {
 
+// The start as "YYYY-MM-DD hh:mm:ss"; empty when the header holds none.
 std::string startText(const SpectrumFileHeader& h) {
   const auto t = h.startTime();
+  if (!t.known()) return "";
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text;
 }
+
+// The file stores no unit with its calibration: the format's gain is
+// energy per channel in keV.
+constexpr const char* kFileUnit = "keV";
 
 // As File > Read takes it: a marker other than 1.0 with a usable gain.
 bool calibrated(const SpectrumFileHeader& h) {
@@ -35,15 +41,15 @@ void printText(const std::string& path, const SpectrumFileRead& r) {
   std::printf("file:         %s\n", path.c_str());
   std::printf("maker:        %s\n", h.makerText().c_str());
   std::printf("channels:     %d (header says %d)\n", r.channels, h.channelCount());
-  std::printf("started:      %s\n", startText(h).c_str());
+  std::printf("started:      %s\n", startText(h).empty() ? "unknown" : startText(h).c_str());
   std::printf("preset time:  %.1f s\n", h.presetTime() / 10.0);
   std::printf("real time:    %.1f s\n", h.realTime() / 10.0);
   std::printf("live time:    %.1f s\n", h.liveTime() / 10.0);
   if (!calibrated(h))
     std::printf("calibration:  none\n");
   else
-    std::printf("calibration:  gain %.9g, offset %.9g per channel\n", static_cast<double>(h.gain()),
-                static_cast<double>(h.offset()));
+    std::printf("calibration:  gain %s %s per channel, offset %s %s\n", jsonNumber(h.gain()).c_str(), kFileUnit,
+                jsonNumber(h.offset()).c_str(), kFileUnit);
   std::printf("comment:      %s\n", h.comment().c_str());
   std::printf("sample id:    %s\n", h.sampleId().c_str());
   for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i)
@@ -68,12 +74,17 @@ void printJson(const std::string& path, const SpectrumFileRead& r) {
   o.addText("file", path)
       .addText("maker", h.makerText())
       .addNumber("channels", r.channels)
-      .addText("started", startText(h))
+      .add("started", startText(h).empty() ? "null" : jsonText(startText(h)))
       .addNumber("preset_time_s", h.presetTime() / 10.0)
       .addNumber("real_time_s", h.realTime() / 10.0)
       .addNumber("live_time_s", h.liveTime() / 10.0)
       .add("calibration",
-           calibrated(h) ? JsonObject().addNumber("gain", h.gain()).addNumber("offset", h.offset()).text() : "null")
+           calibrated(h) ? JsonObject()
+                                .addNumber("gain", h.gain())
+                                .addNumber("offset", h.offset())
+                                .addText("unit", kFileUnit)
+                                .text()
+                          : "null")
       .addText("comment", h.comment())
       .addText("sample_id", h.sampleId())
       .add("rois", jsonArray(rois))

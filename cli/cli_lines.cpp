@@ -4,6 +4,7 @@
 #include "cli/cli_lines.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -42,9 +43,19 @@ std::string candidatesJson(const std::vector<LineCandidate>& candidates) {
     const XrayLine& l = candidates[i].line;
     if (i > 0) out += ", ";
     out += "{\"element\": " + jsonText(l.element) + ", \"line\": " + jsonText(l.name) +
-           ", \"energy_kev\": " + number(l.energyKev, "%.4f") + "}";
+           ", \"energy_kev\": " + jsonRounded(l.energyKev, 4) + "}";
   }
   return out + "]";
+}
+
+// Why an element has no line to list: no family is excited below the
+// limit, or the tables hold none of its lines (Be and B have no K line
+// there).
+std::string noLinesText(int z, double maxKev) {
+  char limit[32];
+  std::snprintf(limit, sizeof limit, "%g", maxKev);
+  return elementSymbol(z) + ": no line listed: none of its K, L or M lines is excited at " + limit +
+         " keV (--max-kev) and held in the line tables";
 }
 
 std::string candidatesText(const std::vector<LineCandidate>& candidates, size_t most) {
@@ -135,10 +146,14 @@ int runLines(const QStringList& arguments) {
   if (!maxKev) return kExitUsage;
   if (!expectPositionals(parser, 1, 200, "EL... [--max-kev E] [--json]")) return kExitUsage;
   std::vector<XrayLine> rows;
+  std::vector<int> listed;  // "fe Fe 26" name one element: its lines are listed once
   for (const QString& name : parser.positionalArguments()) {
     const auto z = parseElement(name.toStdString());
     if (!z) return fail(code::kUnknownElement, "unknown element '" + name.toStdString() + "' (4 to 95)");
+    if (std::find(listed.begin(), listed.end(), *z) != listed.end()) continue;
+    listed.push_back(*z);
     const ElementLines e = emissionLines(*z, *maxKev);
+    if (e.lines.empty()) warn(noLinesText(*z, *maxKev));
     rows.insert(rows.end(), e.lines.begin(), e.lines.end());
     const std::vector<XrayLine> detector = detectorLines(e.lines);
     rows.insert(rows.end(), detector.begin(), detector.end());
@@ -148,7 +163,7 @@ int runLines(const QStringList& arguments) {
     for (size_t i = 0; i < rows.size(); ++i)
       std::printf("%s{\"element\": %s, \"z\": %d, \"line\": %s, \"energy_kev\": %s, \"relative\": %s}",
                   i > 0 ? ", " : "", jsonText(rows[i].element).c_str(), rows[i].z, jsonText(rows[i].name).c_str(),
-                  number(rows[i].energyKev, "%.4f").c_str(), number(rows[i].relative, "%.4g").c_str());
+                  jsonRounded(rows[i].energyKev, 4).c_str(), number(rows[i].relative, "%.4g").c_str());
     std::printf("]}\n");
   } else {
     std::printf("%-3s %3s  %-9s %10s %9s\n", "El", "Z", "Line", "E (keV)", "Relative");
@@ -196,9 +211,9 @@ int runPeaks(const QStringList& arguments) {
       std::printf(
           "%s{\"channel\": %s, \"energy_kev\": %s, \"net\": %s, \"net_err\": %s, \"fwhm_kev\": %s, "
           "\"candidates\": %s}",
-          i > 0 ? ", " : "", number(p.peak.channel, "%.2f").c_str(), number(p.peak.energyKev, "%.4f").c_str(),
-          number(p.peak.net, "%.1f").c_str(), number(p.peak.netError, "%.1f").c_str(),
-          number(p.peak.fwhmKev, "%.4f").c_str(), candidatesJson(p.candidates).c_str());
+          i > 0 ? ", " : "", jsonRounded(p.peak.channel, 2).c_str(), jsonRounded(p.peak.energyKev, 4).c_str(),
+          jsonRounded(p.peak.net, 1).c_str(), jsonRounded(p.peak.netError, 1).c_str(),
+          jsonRounded(p.peak.fwhmKev, 4).c_str(), candidatesJson(p.candidates).c_str());
     }
     std::printf("], \"elements\": [");
     for (size_t i = 0; i < r.identification.elements.size(); ++i)
@@ -243,8 +258,8 @@ int runIdentify(const QStringList& arguments) {
   const CursorIdentification id = identifyAtEnergy(f.scale.energy(*cursor), resolution, excitation, present);
   if (jsonOutput()) {
     std::printf("{\"channel\": %s, \"energy_kev\": %s, \"fwhm_kev\": %s, \"candidates\": %s}\n",
-                number(*cursor, "%.2f").c_str(), number(id.energyKev, "%.4f").c_str(),
-                number(id.fwhmKev, "%.4f").c_str(), candidatesJson(id.candidates).c_str());
+                jsonRounded(*cursor, 2).c_str(), jsonRounded(id.energyKev, 4).c_str(),
+                jsonRounded(id.fwhmKev, 4).c_str(), candidatesJson(id.candidates).c_str());
   } else {
     std::printf("%s\n", identifyText(id).c_str());
   }

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,6 +51,18 @@ bool applyRoi(Session& s, const QString& text) {
   return true;
 }
 
+// A file brings its times but no count rate or event count: the plot
+// shows the dead time its own real and live times give, and leaves the
+// rate readouts empty.
+void showFileFigures(Session& s) {
+  AcquisitionState& a = s.Acquisition;
+  s.Display.RatesKnown = false;
+  s.Display.DeadTimeKnown = a.RealTime > 0 && a.LiveTime >= 0 && a.LiveTime <= a.RealTime;
+  a.DeadTimePerMille = s.Display.DeadTimeKnown
+                           ? static_cast<int32_t>(std::lround((a.RealTime - a.LiveTime) * 1000.0 / a.RealTime))
+                           : 0;
+}
+
 }  // namespace
 
 int runRender(const QStringList& arguments) {
@@ -89,6 +102,7 @@ int runRender(const QStringList& arguments) {
 
   if (!readSpectrum(session, parser.positionalArguments().front().toStdString())) return kExitFailure;
 
+  showFileFigures(session);
   if (!applyLinesOption(parser, session, "render")) return 1;
   const int m = session.Acquisition.ChannelCount;
   DisplayState& d = session.Display;

@@ -8,6 +8,7 @@
 #include "analysis/resolution_fit.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
+#include "cli/json_text.h"
 
 namespace tolvane::cli {
 
@@ -125,9 +126,10 @@ int runResolution(const QStringList& arguments) {
     warn("chi2r " + number("%.2f", fit.chi2Reduced) + " is above " + number("%g", kResolutionChi2Flagged) +
          ": the peak may carry a neighbouring line or a curved background; the FWHM's error is widened by sqrt(chi2r)");
   if (json)
-    std::printf(
-        "{\"fwhm_ev\": %.4f, \"fwhm_err_ev\": %.4f, \"centroid_ch\": %.4f, \"chi2_reduced\": %.4f, \"flags\": [%s]}\n",
-        fit.fwhmEv, fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced, fit.chi2High ? "\"chi2_high\"" : "");
+    std::printf("{\"fwhm_ev\": %s, \"fwhm_err_ev\": %s, \"centroid_ch\": %s, \"chi2_reduced\": %s, \"flags\": [%s]}\n",
+                jsonRounded(fit.fwhmEv, 4).c_str(), jsonRounded(fit.fwhmErrEv, 4).c_str(),
+                jsonRounded(fit.centroidCh, 4).c_str(), jsonRounded(fit.chi2Reduced, 4).c_str(),
+                fit.chi2High ? "\"chi2_high\"" : "");
   else
     std::printf("FWHM %.2f ± %.2f eV at 5.9 keV, centroid %.2f ch, chi2r %.2f%s (channels %d..%d)\n", fit.fwhmEv,
                 fit.fwhmErrEv, fit.centroidCh, fit.chi2Reduced, fit.chi2High ? " (high)" : "", fit.low, fit.high - 1);

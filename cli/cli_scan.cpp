@@ -46,8 +46,12 @@ int runScan(const QStringList& arguments) {
   // The scan numbers its files on past any of an earlier scan.
   const PassFilePlan plan = planPassFiles(save, *passes);
   const std::string firstPass = passFilePath(save, plan.firstNumber, plan.digits);
-  if (const OutputProblem problem = checkOutputPath(firstPass); problem != OutputProblem::None)
-    return fail(code::kOutput, "cannot save passes as " + firstPass + ": " + outputProblemText(problem));
+  // The last pass has the longest name: every name the scan will make is
+  // checked before the analyser counts a pass.
+  const std::string lastPass = passFilePath(save, plan.firstNumber + *passes - 1, plan.digits);
+  for (const std::string& pass : {firstPass, lastPass})
+    if (const OutputProblem problem = checkOutputPath(pass); problem != OutputProblem::None)
+      return fail(code::kOutput, "cannot save passes as " + pass + ": " + outputProblemText(problem));
 
   LiveAnalyser analyser(parser);
   if (!analyser.session()) return analyser.exitCode();
@@ -92,9 +96,14 @@ int runScan(const QStringList& arguments) {
   if (const int lost = session.Passes.LostPasses; lost > 0)
     return fail(code::kDevice,
                 std::to_string(lost) + " of " + std::to_string(counted) + " passes lost: transfer failed");
-  if (const int unsaved = session.Passes.UnsavedPasses; unsaved > 0)
+  if (const int unsaved = session.Passes.UnsavedPasses; unsaved > 0) {
+    // Why, as far as the folder can tell now (it may have been removed).
+    const OutputProblem problem = checkOutputPath(firstPass);
     return fail(code::kOutput, std::to_string(unsaved) + " of " + std::to_string(counted) +
-                                   " passes could not be saved beside " + save);
+                                   " passes could not be saved beside " + save + ": " +
+                                   (problem == OutputProblem::None ? "the write failed (disk full?)"
+                                                                   : outputProblemText(problem)));
+  }
   return kExitOk;
 }
 

@@ -26,6 +26,8 @@ bool readTable(const std::string& path, StandardTable& table) {
   const StandardsCheck check = checkStandards(path);
   if (check.outcome == StandardsCheck::Outcome::TableNotFound)
     return fail(code::kNotFound, "table not found: " + path + " (" + unreadableReason(path) + ")") == 0;
+  if (check.outcome == StandardsCheck::Outcome::NotATable && isFolder(path))
+    return fail(code::kNotFound, "cannot open " + path + ": is a folder") == 0;
   if (check.outcome == StandardsCheck::Outcome::NotATable)
     return fail(code::kRefused, path + " is not a table: " + std::to_string(check.tableSize) +
                                     " bytes where a table has " + std::to_string(StandardTable::kFileSize)) == 0;
@@ -46,7 +48,7 @@ int save(const StandardTable& table, const std::string& path) {
 
 int runNew(const QCommandLineParser& parser, const std::string& path) {
   if (!expectPositionals(parser, 2, 2, "new TABLE.ref [--force]")) return kExitUsage;
-  if (const auto stop = refuseOutput(path, {".ref"})) return *stop;
+  if (const auto stop = refuseOutput(path, {".ref"}, false, "TABLE")) return *stop;
   if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
     std::fclose(existing);
     if (!parser.isSet("force")) return fail(code::kOutput, path + " exists; --force replaces it with an empty table");
@@ -63,7 +65,7 @@ int runAdd(const QCommandLineParser& parser, const std::string& path) {
     if (!parser.isSet(required)) return usageError(std::string("--") + required + " is required");
   StandardTable table;
   if (!readTable(path, table)) return kExitFailure;
-  if (const auto stop = refuseOutput(path, {".ref"})) return *stop;
+  if (const auto stop = refuseOutput(path, {".ref"}, false, "TABLE")) return *stop;
 
   const std::string element = parser.value("element").toStdString();
   if (element.empty() || element.front() == ' ') return usageError("--element needs a name not starting with a blank");

@@ -11,6 +11,7 @@
 #include "cli/json_text.h"
 #include "cli/output_file.h"
 #include "cli/xfit_checks.h"
+#include "cli/xfit_outputs.h"
 #include "files/spectrum_file.h"
 #include "xfit/batch_files.h"
 #include "xfit/batch_report.h"
@@ -107,7 +108,10 @@ int runXfit(const QStringList& arguments) {
       "Fit a sample against the standards of a table (Load Std, then MLSQ Fit).\n"
       "With --batch: TABLE.ref FILE.dat... as CSV, one row per sample.\n"
       "K-ratios are count ratios (sample over standard); kratio_pct_lt is per live time.");
-  parser.addPositionalArgument("SAMPLE.dat TABLE.ref", "or with --batch: TABLE.ref FILE.dat...");
+  // Each argument on its own line: Qt wraps a long name inside its column.
+  parser.addPositionalArgument("SAMPLE.dat", "The sample's spectrum file (with --batch: TABLE.ref first).",
+                               "SAMPLE.dat TABLE.ref");
+  parser.addPositionalArgument("TABLE.ref", "The standards table (with --batch: the samples' FILE.dat...).", "");
   parser.addOption({"json", "Print one JSON object (not with --batch)."});
   parser.addOption({"save", "Write the table with the results (as Save Table; not with --batch).", "OUT.ref"});
   parser.addOption({"batch", "Fit many samples against one table."});
@@ -122,6 +126,7 @@ int runXfit(const QStringList& arguments) {
       return kExitUsage;
     std::optional<MapRequest> map;
     if (const int usage = mapRequestFrom(parser, files.size() - 1, map)) return usage;
+    if (const auto stop = refuseXfitOutputs(parser)) return *stop;
     return runBatch(files, map);
   }
   if (parser.isSet("map") || parser.isSet("out-dir")) return usageError("--map and --out-dir go with --batch");
@@ -129,8 +134,7 @@ int runXfit(const QStringList& arguments) {
   const std::string samplePath = files[0].toLocal8Bit().toStdString();
   const std::string table = files[1].toLocal8Bit().toStdString();
   const std::string out = parser.value("save").toLocal8Bit().toStdString();
-  if (parser.isSet("save"))
-    if (const auto stop = refuseOutput(out, {".ref"}, false, "--save")) return *stop;
+  if (const auto stop = refuseXfitOutputs(parser)) return *stop;
 
   FileSession f;
   Session& s = f.session;
@@ -152,6 +156,10 @@ int runXfit(const QStringList& arguments) {
   fit.SampleChannels = n;
   if (const FitOutcome outcome = RunMlsqFit(module, true, ""); outcome != FitOutcome::Fitted)
     return fitFailure(outcome);
+  // Saved before anything is printed: a table that cannot be written (a
+  // full disk) leaves standard output empty.
+  if (parser.isSet("save") && !SaveStandardTableFile(module.Table, out))
+    return fail(code::kOutput, "cannot write " + out);
 
   const FitQuality quality =
       assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels);
@@ -192,8 +200,6 @@ int runXfit(const QStringList& arguments) {
   } else {
     std::printf("%s\n", fitQualityLine(quality, fit).c_str());
   }
-  if (parser.isSet("save") && !SaveStandardTableFile(module.Table, out))
-    return fail(code::kOutput, "cannot write " + out);
   return kExitOk;
 }
 

@@ -16,6 +16,11 @@ std::string unreadableReason(const std::string& path) {
   return "cannot be read";
 }
 
+bool isFolder(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
 bool readSpectrum(Session& session, const std::string& path) {
   const SpectrumFileRead read = readSpectrumPath(path);
   if (read.outcome == SpectrumFileRead::Outcome::CannotOpen)

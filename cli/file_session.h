@@ -24,6 +24,8 @@ bool readSpectrum(Session& session, const std::string& path);
 std::string refusedSpectrumMessage(const std::string& path, const SpectrumFileRead& read);
 // Why a file cannot be opened: "no such file", "is a folder", ...
 std::string unreadableReason(const std::string& path);
+// Whether the path names a folder (links followed).
+bool isFolder(const std::string& path);
 
 // Applies --first, --last and --cursor (when the parser has them and they
 // are set); prints a usage error and returns false when one is out of

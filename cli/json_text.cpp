@@ -47,6 +47,15 @@ std::string jsonNumber(double value) {
   return buffer;
 }
 
+std::string jsonRounded(double value, int decimals) {
+  if (!std::isfinite(value)) return "null";
+  char buffer[400];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  const double rounded = std::strtod(buffer, nullptr);
+  // -0.0001 rounded to two places is -0.00: a JSON reader wants 0.
+  return jsonNumber(rounded == 0.0 ? 0.0 : rounded);
+}
+
 JsonObject& JsonObject::add(std::string_view key, const std::string& rawJson) {
   if (body_.size() > 1) body_ += ", ";
   body_ += jsonText(key) + ": " + rawJson;

@@ -13,6 +13,10 @@ std::string jsonText(std::string_view text);
 std::string jsonNumber(float value);
 // A double: the shortest digits (at most 17) that read back as it.
 std::string jsonNumber(double value);
+// A measured value rounded to `decimals` places, then written in its
+// shortest form: 600.00 is 600, 6.4030 is 6.403. The rounding keeps the
+// result's precision honest; the shortest form reads back as the same number.
+std::string jsonRounded(double value, int decimals);
 inline std::string jsonNumber(int value) { return std::to_string(value); }
 inline std::string jsonNumber(long long value) { return std::to_string(value); }
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,15 +16,17 @@ namespace {
 const char* kUsage =
     "usage: tolvane-cli <command> [options]\n"
     "       tolvane-cli --version | --help\n"
-    "commands:\n"
+    "commands (the main options; 'tolvane-cli COMMAND --help' lists every option of a command):\n"
     "  devices [--device=auto|sim|libftdi|d2xx]        list the attached analysers\n"
-    "  acquire --device=sim --preset SECONDS --out FILE.dat [--fast]\n"
+    "  acquire --device=sim --preset SECONDS --out FILE.dat [--fast] [--roi i:low:high ...]\n"
+    "          [--precision r:p] [--json]\n"
     "                                                  run an acquisition and write it\n"
     "  info FILE.dat [--json]                          print a spectrum file's header\n"
     "  render FILE.dat --out plot.png [--log | --vfs N] [--first F --last L] [--cursor C]\n"
     "         [--roi i:low:high:0xBBGGRR ...] [--expand N] [--compress N] [--scroll N]\n"
-    "         [--snap] [--auto]                        write the plot as a PNG; print the view labels\n"
-    "  calib LCH HCH LE HE [--unit U] [--json]        two-point energy calibration\n"
+    "         [--snap] [--auto] [--lines \"EL ...\"]     write the plot as a PNG; print the view labels\n"
+    "  calib [--unit U] [--json] [--write FILE.dat] [--] LCH HCH LE HE\n"
+    "                                                  two-point energy calibration, into a file with --write\n"
     "  fwhm FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  mnfit FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  dump FILE.dat --out FILE.txt|-                  write the text dump\n"
@@ -31,18 +34,22 @@ const char* kUsage =
     "                                                  mapping scan, one file per pass\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
-    "  table new|add|show TABLE.ref ...                make and show a standards table\n"
+    "  table new TABLE.ref [--force] | add TABLE.ref --element EL --spectrum STD.dat --window LO:HI [--wt PCT]\n"
+    "        | show TABLE.ref [--json]                 make and show a standards table\n"
     "  xfit --batch TABLE.ref --map WxH --out-dir DIR FILE.dat...\n"
     "                                                  and per standard K-ratio maps (PNG, CSV)\n"
     "  resolution FILE.dat [--cursor C] [--json]       FWHM at 5.9 keV from a Mn K-alpha doublet fit\n"
-    "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N]\n"
+    "  report FILE.dat --out report.pdf [--first F --last L] [--log | --vfs N] [--lines \"EL ...\"]\n"
     "  lines EL... [--max-kev E] [--json]             X-ray lines of elements\n"
-    "  peaks FILE.dat [--gain G --offset O] [--json]  peak search and the elements it points to\n"
-    "  identify FILE.dat --cursor C [--json]          lines that could make the peak at a channel\n"
+    "  peaks FILE.dat [--gain G --offset O] [--max-kev E] [--threshold S] [--json]\n"
+    "                                                  peak search and the elements it points to\n"
+    "  identify FILE.dat --cursor C [--gain G --offset O] [--fwhm-kev W] [--max-kev E] [--json]\n"
+    "                                                  lines that could make the peak at a channel\n"
     "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
     "                                                  write EMSA/MSA, SPEC or CSV\n"
     "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
-    "run 'tolvane-cli <command> --help' for a command's options; docs/cli.md describes them all\n";
+    "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
+    "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
 bool isDrawingCommand(const char* name) { return std::strcmp(name, "render") == 0 || std::strcmp(name, "report") == 0; }
 
@@ -93,6 +100,9 @@ int finish(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader that closes the pipe early (`| head`) must not kill the
+  // command mid-write: the write fails instead, and finish() says so.
+  std::signal(SIGPIPE, SIG_IGN);
   // Drawing needs Qt Gui; it runs headless on the offscreen platform unless
   // a platform is chosen explicitly.
   bool drawing = argc > 1 && isDrawingCommand(argv[1]);

@@ -23,6 +23,7 @@ std::optional<int> refuseStandards(const std::string& table, const StandardsChec
     case Outcome::TableNotFound:
       return fail(code::kNotFound, "table not found: " + table + " (" + unreadableReason(table) + ")");
     case Outcome::NotATable:
+      if (isFolder(table)) return fail(code::kNotFound, "cannot open " + table + ": is a folder");
       return fail(code::kRefused, table + " is not a table: " + std::to_string(check.tableSize) +
                                       " bytes where a table has " + std::to_string(StandardTable::kFileSize));
     case Outcome::NoStandardInUse:

@@ -57,18 +57,24 @@ void addReadouts(const EngineState& s, std::vector<PlotText>& out, std::vector<T
   out.push_back({formatted("%8.1f", a.PresetTime * 0.1), 175, 5, kAqua, true});
   const size_t real = out.size();
   out.push_back({formatted("%8.1f", a.RealTime * 0.1), 175, 18, kAqua, true});
-  out.push_back({d.ReadoutsFromSpectrum ? deadTimeOfTimes(a.RealTime, a.LiveTime)
-                                        : formatted("%8.1f", a.DeadTimePerMille * 0.1),
-                 275, 5, kAqua, true});
+  // Readouts with nothing behind them (a spectrum from a file holds no
+  // rates) stay empty rather than show a zero that was never measured; a
+  // spectrum read or recalled shows what its own times and counts give.
+  if (d.ReadoutsFromSpectrum)
+    out.push_back({deadTimeOfTimes(a.RealTime, a.LiveTime), 275, 5, kAqua, true});
+  else if (d.DeadTimeKnown)
+    out.push_back({formatted("%8.1f", a.DeadTimePerMille * 0.1), 275, 5, kAqua, true});
   out.push_back({formatted("%8.1f", a.LiveTime * 0.1), 275, 18, kAqua, true});
   const float rate = a.Running == 0 ? 0.0f : a.CountRate;  // an idle analyser counts nothing
   if (!d.LogScale) {
     out.push_back({std::string(9, ' '), 10, 18, d.TextBackColour, false});
     out.push_back({vfsLabel(d.FullScaleIndex), 10, 18, d.CaptionColour, false});
   }
-  out.push_back({formatted("%8.2f", rate), 375, 5, kAqua, true});
-  const double kiloCounts = d.ReadoutsFromSpectrum ? countTotal(displayed(s)) : a.Status.eventCount();
-  out.push_back({formatted("%8.2f", kiloCounts * 0.001), 375, 18, kAqua, true});
+  if (d.RatesKnown && !d.ReadoutsFromSpectrum) out.push_back({formatted("%8.2f", rate), 375, 5, kAqua, true});
+  if (d.ReadoutsFromSpectrum)
+    out.push_back({formatted("%8.2f", countTotal(displayed(s)) * 0.001), 375, 18, kAqua, true});
+  else if (d.RatesKnown)
+    out.push_back({formatted("%8.2f", a.Status.eventCount() * 0.001), 375, 18, kAqua, true});
   // The name and the comment stop before the preset and real-time values
   // at their right.
   if (a.Running == 1) {

@@ -392,7 +392,7 @@ std::string describeEmsaRefusal(const EmsaReadOutcome& outcome) {
       why = "more than 8192 points";
       break;
     case EmsaRefusal::BadPointCount:
-      why = "#NPOINTS not a whole number";
+      why = "#NPOINTS must be a whole number, at least 1";
       break;
     case EmsaRefusal::BadNumber:
       why = "number out of range";

@@ -25,8 +25,25 @@ std::string followLinks(const std::string& path) {
   return current;
 }
 
+namespace {
+
+// The longest file name the folder takes (255 bytes on the usual systems).
+long longestName(const std::string& folder) {
+  const long most = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return most > 0 ? most : NAME_MAX;
+}
+
+}  // namespace
+
 OutputProblem checkOutputPath(const std::string& path) {
   struct stat info {};
+  // A name the system cannot make is known now, not after the work: the
+  // stat below would only say that no such file exists yet.
+  if (path.size() >= PATH_MAX) return OutputProblem::NameTooLong;
+  {
+    const std::string folder = folderOf(path).empty() ? "." : folderOf(path);
+    if (static_cast<long>(fileNameOf(path).size()) > longestName(folder)) return OutputProblem::NameTooLong;
+  }
   // What the path names, links followed by the system (this also covers
   // links such as /dev/stdout whose target is no path).
   if (::stat(path.c_str(), &info) == 0) {
@@ -54,6 +71,8 @@ const char* outputProblemText(OutputProblem problem) {
       return "not writable";
     case OutputProblem::FolderNotWritable:
       return "folder not writable";
+    case OutputProblem::NameTooLong:
+      return "name too long (at most 255 bytes for a file name, 4095 for a path)";
   }
   return "not writable";
 }

@@ -16,10 +16,12 @@ enum class OutputProblem {
   IsFolder,           // the path names a folder
   NotWritable,        // the file exists and cannot be written
   FolderNotWritable,  // the folder exists but a file cannot be made in it
+  NameTooLong,        // the file name or the whole path is longer than the system takes
 };
 
 OutputProblem checkOutputPath(const std::string& path);
-// "no such folder", "is a folder", "not writable", "folder not writable".
+// "no such folder", "is a folder", "not writable", "folder not writable",
+// "name too long (...)".
 const char* outputProblemText(OutputProblem problem);
 
 }  // namespace tolvane

@@ -164,7 +164,10 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
       {g.X0 + g.XW - g.FH, "File  Name: ", s.Working.Name},
       {truncated(g.X0 + g.XW - 2.5 * g.FH), "Data Com.: ", h.comment()},
       {g.X0 + g.XW - 4 * g.FH,
-       "Acq.  Date: ", printed("%4d /%2d /%2d  %2d :%2d :%2d", t.year, t.month, t.day, t.hour, t.minute, t.second)},
+       "Acq.  Date: ",
+       // A header without a start time says so rather than "0 / 0 / 0".
+       t.known() ? printed("%4d /%2d /%2d  %2d :%2d :%2d", t.year, t.month, t.day, t.hour, t.minute, t.second)
+                 : std::string("unknown")},
       {truncated(g.X0 + g.XW - 5.5 * g.FH), "Real  Time: ", printed("%8.1f", s.Acquisition.RealTime / 10.0)},
       {g.X0 + g.XW - 7 * g.FH, "Live  Time: ", printed("%8.1f", s.Acquisition.LiveTime / 10.0)},
       {truncated(g.X0 + g.XW - 8.5 * g.FH), "Sample ID: ", h.sampleId()},
@@ -185,8 +188,10 @@ ReportModel buildReport(const Session& s, int32_t pw, int32_t ph, const std::str
   label(date, stampX, dateY);
   label(time, stampX, timeY);
   const int32_t captionHeight = truncated(1.5 * g.FH);
-  m.texts.push_back(
-      {"E n e r g y  [  C h a n n e l  ]", {g.X0 - 2 * g.FH, truncated(g.Y0 + 0.4 * g.YH)}, captionHeight, true});
+  // The axis counts channels; it speaks of energy only when the spectrum
+  // has a calibration that gives channels one.
+  const char* axisCaption = s.Calibration.Valid ? "E n e r g y  [  C h a n n e l  ]" : "C h a n n e l";
+  m.texts.push_back({axisCaption, {g.X0 - 2 * g.FH, truncated(g.Y0 + 0.4 * g.YH)}, captionHeight, true});
   m.texts.push_back({"V Q R N [  V e l q u a r i o n  C o . ,]",
                      {truncated(g.X0 + g.XW + 1.7 * g.FH), truncated(g.Y0 + 0.4 * g.YH)},
                      captionHeight,

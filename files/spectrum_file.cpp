@@ -1,5 +1,7 @@
 #include "files/spectrum_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -141,6 +143,10 @@ SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size) {
 }
 
 SpectrumFileRead readSpectrumPath(const std::string& path) {
+  // A folder opens as a stream of no bytes on some systems: it is no file
+  // to read, not a file whose header disagrees with its counts.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return {};
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
   return readSpectrumStream(in);

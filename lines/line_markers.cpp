@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace tolvane {
@@ -10,6 +11,8 @@ namespace tolvane {
 namespace {
 
 constexpr int32_t kLabelHeight = 13;
+// The plot's top rows lie under the readouts (times, rates): labels stay below.
+constexpr int32_t kLabelTop = 26;
 constexpr int32_t kLabelCharWidth = 7;  // room a label needs per character, generously
 
 int32_t labelWidth(const std::string& text) {
@@ -46,9 +49,14 @@ std::vector<MarkedLine> markedLines(const std::vector<int>& elements, double max
   return out;
 }
 
-int32_t markerHeight(double relative, int32_t height) {
+int32_t markerHeight(double relative, int32_t height, bool logScale) {
   const double top = 0.6 * height;
-  return std::max<int32_t>(6, static_cast<int32_t>(std::lround(std::clamp(relative, 0.0, 1.0) * top)));
+  const double r = std::clamp(relative, 0.0, 1.0);
+  // On the log axis (six decades over the plot) a line a tenth as strong
+  // stands one decade lower, as its peak does; a linear height would put
+  // a 13 % line near the bottom, at a few counts.
+  const double rows = logScale ? (r > 0.0 ? top + std::log10(r) * height / 6.0 : 0.0) : r * top;
+  return std::max<int32_t>(6, static_cast<int32_t>(std::lround(rows)));
 }
 
 std::vector<LineMarker> placeMarkers(const std::vector<MarkedLine>& lines, const EnergyScale& scale,
@@ -69,40 +77,58 @@ std::vector<LineMarker> placeMarkers(const std::vector<MarkedLine>& lines, const
     LineMarker marker;
     marker.channel = channel;
     marker.x = static_cast<int32_t>(x);
-    marker.topRow = view.height - 1 - markerHeight(m.line.relative, view.height);
+    marker.topRow = view.height - 1 - markerHeight(m.line.relative, view.height, view.logScale);
     marker.colour = elementColour(m.elementIndex);
     marker.dashed = m.line.kind != LineKind::Emission;
     marker.relative = m.line.relative;
     if (m.labelled) marker.label = m.line.element + " " + m.line.group;
     out.push_back(std::move(marker));
   }
-  // Labels left to right; one that would touch an earlier label moves above it.
+  // Labels left to right; one that would touch an earlier label moves above
+  // it, or else below it. A label with no free place left is dropped (its
+  // marker stays) rather than piled onto the others at the plot's edge.
   std::vector<size_t> order(out.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return out[a].x < out[b].x; });
-  std::vector<std::pair<int32_t, int32_t>> placed;  // x end, y of labels so far
-  std::vector<std::pair<int32_t, int32_t>> starts;
+  struct Placed {
+    int32_t start, end, y;
+  };
+  std::vector<Placed> placed;
   for (size_t i : order) {
     LineMarker& m = out[i];
     if (m.label.empty()) continue;
     m.labelX = m.x + 2;
-    m.labelY = m.topRow - kLabelHeight;
     const int32_t end = m.labelX + labelWidth(m.label);
-    bool moved = true;
-    while (moved) {
-      moved = false;
-      for (size_t k = 0; k < placed.size(); ++k) {
-        const bool overlapX = m.labelX < placed[k].first && end > starts[k].first;
-        const bool overlapY = std::abs(m.labelY - placed[k].second) < kLabelHeight;
-        if (overlapX && overlapY) {
-          m.labelY = placed[k].second - kLabelHeight;
-          moved = true;
-        }
+    // The label this row would touch, or none.
+    const auto clash = [&](int32_t y) -> const Placed* {
+      for (const Placed& p : placed)
+        if (m.labelX < p.end && end > p.start && std::abs(y - p.y) < kLabelHeight) return &p;
+      return nullptr;
+    };
+    const int32_t wanted = std::max(m.topRow - kLabelHeight, kLabelTop);
+    std::optional<int32_t> row;
+    for (int32_t y = wanted; y >= kLabelTop;) {
+      const Placed* other = clash(y);
+      if (!other) {
+        row = y;
+        break;
       }
+      y = other->y - kLabelHeight;
     }
-    m.labelY = std::max(m.labelY, 0);
-    placed.push_back({end, m.labelY});
-    starts.push_back({m.labelX, m.labelY});
+    for (int32_t y = wanted; !row && y <= view.height - kLabelHeight;) {
+      const Placed* other = clash(y);
+      if (!other) {
+        row = y;
+        break;
+      }
+      y = other->y + kLabelHeight;
+    }
+    if (!row) {
+      m.label.clear();
+      continue;
+    }
+    m.labelY = *row;
+    placed.push_back({m.labelX, end, m.labelY});
   }
   return out;
 }

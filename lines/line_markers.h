@@ -37,8 +37,9 @@ struct MarkedLine {
 std::vector<MarkedLine> markedLines(const std::vector<int>& elements, double maxKev);
 
 // Height of a marker in a plot of `height` rows: the family's strongest
-// line reaches 60 %, the faintest still shows a few rows.
-int32_t markerHeight(double relative, int32_t height);
+// line reaches 60 %, the faintest still shows a few rows. On a log axis
+// the height follows the axis: log10(relative) decades below the strongest.
+int32_t markerHeight(double relative, int32_t height, bool logScale = false);
 
 // Markers for the plot columns of channels first .. first + span, with
 // `channelsPerColumn` > 0 when compressed or `pixelsPerChannel` when
@@ -49,6 +50,7 @@ struct MarkerView {
   int32_t stride = 1;  // the column mapping's signed stride
   int32_t pixelsPerChannel = 0;
   int32_t width = 0, height = 0;
+  bool logScale = false;  // the count axis: marker heights follow it
 };
 std::vector<LineMarker> placeMarkers(const std::vector<MarkedLine>& lines, const EnergyScale& scale,
                                      const MarkerView& view);

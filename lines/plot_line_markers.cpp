@@ -26,7 +26,7 @@ std::vector<LineMarker> plotLineMarkers(const EngineState& s, const ColumnMappin
   if (!l.Shown) return {};
   const CalibrationCheck check = lineCalibration(s);
   if (check.error) return {};
-  const MarkerView view{s.Display.FirstShown, mapping.s, mapping.p, width, height};
+  const MarkerView view{s.Display.FirstShown, mapping.s, mapping.p, width, height, s.Display.LogScale};
   if (cacheCurrent(l)) return placeMarkers(l.CachedLines, check.scale, view);
   return placeMarkers(markedLines(parseElementList(l.Elements), l.MaxKev), check.scale, view);
 }

@@ -95,6 +95,11 @@ struct DisplayState {
   int32_t Cursor = 2048;
   float PeakCentroid = 0.0f;
   Colour24 TextBackColour = kBlack;
+  // Whether the readouts have figures behind them: a spectrum that comes
+  // from a file brings no count rate or event count (and no dead time
+  // when its times are missing); the plot then leaves them empty.
+  bool RatesKnown = true;
+  bool DeadTimeKnown = true;
   Colour24 CaptionColour = kWhite;
   Colour24 TraceColour = kLime;
   bool SnapshotShown = false;

@@ -60,6 +60,9 @@ class SpectrumFileHeader {
 
   struct StartTime {
     int16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    // Whether the fields hold a date at all: a header that never had one
+    // (a fresh template, a file written elsewhere) holds zeros.
+    bool known() const { return month >= 1 && month <= 12 && day >= 1 && day <= 31; }
   };
   StartTime startTime() const;
   void setStartTime(const StartTime& t);

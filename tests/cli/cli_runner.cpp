@@ -30,7 +30,8 @@ std::string scratchPath(const char* what) {
   return std::string(name) + what;
 }
 
-pid_t spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath) {
+pid_t spawn(const std::vector<std::string>& args, const std::string& outPath, const std::string& errPath,
+            const std::string& workingFolder = "") {
   std::vector<std::string> all{TOLVANE_CLI};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -41,6 +42,7 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& outPath, co
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!workingFolder.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
   pid_t pid = -1;
   if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
@@ -73,9 +75,9 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& stdoutPat
   return run;
 }
 
-CliProcess::CliProcess(const std::vector<std::string>& args)
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& workingFolder)
     : outPath_(scratchPath(".out")), errPath_(scratchPath(".err")) {
-  pid_ = spawn(args, outPath_, errPath_);
+  pid_ = spawn(args, outPath_, errPath_, workingFolder);
 }
 
 CliProcess::~CliProcess() {

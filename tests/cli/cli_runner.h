@@ -20,7 +20,8 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& stdoutPat
 // A run started in the background; finish() waits for it.
 class CliProcess {
  public:
-  explicit CliProcess(const std::vector<std::string>& args);
+  // `workingFolder`: where the command runs ("" for the test's own).
+  explicit CliProcess(const std::vector<std::string>& args, const std::string& workingFolder = "");
   ~CliProcess();
   void signal(int number);
   CliRun finish();

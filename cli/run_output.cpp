@@ -1,0 +1,83 @@
+#include "cli/run_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "files/output_path.h"
+#include "files/path_name.h"
+#include "files/spectrum_file.h"
+
+namespace tolvane::cli {
+
+namespace {
+
+// Room left in a 255-byte file name for ".unsaved-999.dat".
+constexpr size_t kLongestStem = 230;
+
+std::string stemOf(const std::string& asked) {
+  std::string stem = fileNameOf(asked);
+  if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+  if (stem.empty()) stem = "spectrum";
+  if (stem.size() > kLongestStem) {
+    size_t cut = kLongestStem;
+    // Not inside a UTF-8 sequence: the name stays readable.
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  return stem;
+}
+
+// A file that writing would replace (a device or pipe is written in place).
+bool isRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+std::string reserveFreeName(const std::string& folder, const std::string& asked, const std::string& tag) {
+  const std::string stem = stemOf(asked);
+  for (int n = 1; n <= 999; ++n) {
+    const std::string path = folder + stem + "." + tag + "-" + std::to_string(n) + ".dat";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      return path;
+    }
+    if (errno != EEXIST) return "";  // the folder takes no file at all
+  }
+  return "";
+}
+
+RunOutput writeRunSpectrum(Session& session, const std::string& asked, bool replaceExisting) {
+  RunOutput result;
+  if (!replaceExisting && isRegularFile(asked)) {
+    result.reason = asked + " exists and is kept (the run did not end at its preset)";
+  } else {
+    if (writeWorkingSpectrum(session, asked) == FileWriteOutcome::Written) return {asked, true, ""};
+    const OutputProblem problem = checkOutputPath(asked);
+    result.reason = std::string("cannot write ") + asked + ": " +
+                    (problem == OutputProblem::None ? "the write failed (disk full?)" : outputProblemText(problem));
+  }
+  const std::string tag = replaceExisting ? "unsaved" : "interrupted";
+  // Beside the asked file first; then the working folder, when that is
+  // another one.
+  std::vector<std::string> folders{folderOf(asked)};
+  if (!folders.front().empty()) folders.push_back("");
+  for (const std::string& folder : folders) {
+    const std::string free = reserveFreeName(folder, asked, tag);
+    if (free.empty()) continue;
+    if (writeWorkingSpectrum(session, free) == FileWriteOutcome::Written) {
+      result.path = free;
+      return result;
+    }
+    ::unlink(free.c_str());
+  }
+  return result;
+}
+
+}  // namespace tolvane::cli
