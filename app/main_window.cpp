@@ -619,6 +619,8 @@ void TForm1::onTimer1() {
   // A tick that fired during a Stop or Abort, or waited behind it, finds the
   // run over: it must not poll, nor turn the polling back on.
   if (!session_.Timer1.Enabled) return;
+  // Nor does a tick that waited behind an exchange the window is closing on.
+  if (closeWhenIdle_) return;
   if (linkBusy_) {
     tickWaiting_ = true;
     waitingOperations_.push_back([this] {
