@@ -616,6 +616,11 @@ void TForm1::onTimer1() {
   // view button) it waits and runs as soon as that one has returned, once:
   // the user's controls must not cost the polling its tick.
   if (tickRunning_ || tickWaiting_) return;
+  // A tick that fired during a Stop or Abort, or waited behind it, finds the
+  // run over: it must not poll, nor turn the polling back on.
+  if (!session_.Timer1.Enabled) return;
+  // Nor does a tick that waited behind an exchange the window is closing on.
+  if (closeWhenIdle_) return;
   if (linkBusy_) {
     tickWaiting_ = true;
     waitingOperations_.push_back([this] {

@@ -21,6 +21,10 @@ OpenOutcome OpenAnalyser(FtdiApi& api, DeviceLink& link, AcquisitionState& state
   api.setTimeouts(handle, kLinkTimeoutMillis, kLinkTimeoutMillis);
   api.purge(handle, FtPurgeRx | FtPurgeTx);
   state.DeviceOpen = 1;
+  // What the analyser holds is unknown: an earlier session may have left it
+  // counting (leaving without saving sends no stop), so the first scan
+  // empties the pass memory before it starts.
+  state.PassMemoryUsed = true;
   return OpenOutcome::Opened;
 }
 

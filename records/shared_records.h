@@ -52,7 +52,7 @@ struct AcquisitionState {
   bool StopUnconfirmed = false;
   // The analyser has counted (a run or a scan) since its memory was last
   // cleared with "$CX;": a scan started now would find those counts in its
-  // first pass.
+  // first pass. Set when the analyser is opened, as its memory is unknown.
   bool PassMemoryUsed = false;
 };
 

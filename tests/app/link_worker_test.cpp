@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/main_window.h"
 #include "device/clock.h"
@@ -131,6 +133,65 @@ TEST(LinkWorker, ScanSetUpSendsItsFramesWhileTheWindowHandlesEvents) {
   };
   expectSetUpWaitEndedByStop(rig, w.Button7);
   EXPECT_EQ(w.session().Scan.PresetTime, 25);
+}
+
+// Counts Timer1's timer events: the ticks that fired, run or queued.
+class TimerEventCounter final : public QObject {
+ public:
+  explicit TimerEventCounter(QTimer* timer) { timer->installEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Timer) ++count;
+    return false;
+  }
+};
+
+// A stop (`stopButton`) the analyser does not answer waits out the link's
+// time-out, so the polling timer fires meanwhile and its tick waits behind
+// the stop. That tick finds the run over: the timer stays off and no block
+// or status read follows the unanswered stop, then or later.
+void expectUnansweredStopEndsThePolling(SteadyWindowRig& rig, QPushButton* stopButton) {
+  TForm1& w = *rig.window;
+  ASSERT_TRUE(w.Timer1->isActive());
+  rig.analyser().addFault({SimFaultKind::NoReply, "$S;", 0, -1});
+  rig.analyser().clearFrameLog();
+  TimerEventCounter ticks(w.Timer1);
+  stopButton->click();
+  ASSERT_GE(ticks.count, 1);  // a tick was due during the stop
+  QTest::qWait(3 * w.Timer1->interval());
+  EXPECT_FALSE(w.Timer1->isActive());
+  EXPECT_FALSE(w.session().Timer1.Enabled);
+  EXPECT_TRUE(w.session().Acquisition.StopUnconfirmed);
+  const std::vector<std::string> frames = rig.analyser().frameLog();
+  const auto stop = std::find(frames.begin(), frames.end(), "$S;");
+  ASSERT_NE(stop, frames.end());
+  for (auto frame = stop; frame != frames.end(); ++frame)
+    EXPECT_NE(frame->substr(0, 2), "$R") << "read after the unanswered stop: " << *frame;
+}
+
+TEST(LinkWorker, ATickWaitingBehindAnUnansweredStopDoesNotRestartThePolling) {
+  SteadyWindowRig rig;
+  expectUnansweredStopEndsThePolling(rig, rig.window->McaStop);
+}
+
+TEST(LinkWorker, ATickWaitingBehindAnUnansweredAbortDoesNotRestartTheScan) {
+  SteadyWindowRig rig;
+  TForm1& w = *rig.window;
+  w.McaStop->click();
+  w.runScanSetupDialog = [](ScanSetupFields& f) {
+    f.MemorySize = 1024;
+    f.ZORVPreSetTime = "2";  // 0.2 s passes: one ends during the abort's wait
+    f.DispRefTimer = "100";
+    return true;
+  };
+  w.Button7->click();
+  w.ZorvStart->click();
+  QTest::qWait(300);
+  const int passesRead = w.session().Acquisition.ScanCount;
+  expectUnansweredStopEndsThePolling(rig, w.ZorvStop);
+  EXPECT_EQ(w.session().Acquisition.ScanCount, passesRead);  // no pass taken after the abort
 }
 
 TEST(LinkWorker, ExitWhileAReadWaitsClosesWithoutStoppingTheAnalyser) {
