@@ -31,7 +31,7 @@ const char* kUsage =
     "                                                  mapping scan, one file per pass\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
-    "  table new|add|show TABLE.ref ...                make and show a standards table\n"
+    "  table new|add|show|wt TABLE.ref ...             make and show a standards table\n"
     "  xfit --batch TABLE.ref --map WxH --out-dir DIR FILE.dat...\n"
     "                                                  and per standard K-ratio maps (PNG, CSV)\n"
     "  resolution FILE.dat [--cursor C] [--json]       FWHM at 5.9 keV from a Mn K-alpha doublet fit\n"
