@@ -3,10 +3,11 @@
 // is two numbers, gain and offset, in whatever unit the user typed the
 // reference energies; the spectrum file keeps no unit text, and the unit
 // field of the calibration page keeps its text from one spectrum to the
-// next, so neither says what a file's numbers mean. X-ray spectra of this
-// analyser end well below 200 keV and start well above 200 eV, so: a
-// calibration that puts the spectrum's last channel above 200 is in eV,
-// any other in keV. Every place that turns a calibration into keV (lines,
+// next, so neither says what a file's numbers mean. An X-ray spectrum of
+// this analyser ends above about 1000 eV when calibrated in eV and far
+// below 500 keV when calibrated in keV (4096 channels at 0.05 keV end at
+// 204.8), so: a calibration that puts the spectrum's last channel above
+// 500 is in eV, any other in keV. Every place that turns a calibration into keV (lines,
 // peaks, exports, the resolution fit) goes through calibrationInKev, so
 // one spectrum calibrated in eV or in keV gives the same energies.
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace tolvane {
 enum class CalibrationUnit { KeV, EV };
 
 // Above this energy of the last channel the calibration is in eV.
-inline constexpr double kEvCalibrationAbove = 200.0;
+inline constexpr double kEvCalibrationAbove = 500.0;
 
 // The unit of E(c) = c x gain + offset for a spectrum of `channels`
 // channels (the last channel is channels - 1; fewer than one counts as one).

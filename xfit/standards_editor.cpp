@@ -44,7 +44,8 @@ void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view
 }
 
 void StdWtperChange(StandardTable& table, int row, const std::string& text, char decimalSeparator) {
-  if (const auto value = parseFloat(text, decimalSeparator)) SetChemicalWtPercent(table, row, *value);
+  // The outcome is not shown: Wtper is kept whatever the K-ratio.
+  if (const auto value = parseFloat(text, decimalSeparator)) (void)SetChemicalWtPercent(table, row, *value);
 }
 
 }  // namespace tolvane

@@ -27,8 +27,11 @@ EditorView initialEditorView();
 // With `wtDisplay` the K-ratio column shows K-ratio x Cf and error x Cf.
 void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view);
 // The analyst typed `text` into row `row`'s wt% edit: a number sets Wtper
-// and Cf; anything else changes nothing. The decimal point is '.' or the
-// window's locale separator `decimalSeparator`.
+// and Cf; anything else changes nothing. Without a positive K-ratio (no fit
+// yet, or a negative one) the number is still kept as Wtper, Cf stays as it
+// was and nothing is said: the analyst is typing, and a message on every
+// keystroke would interrupt. The decimal point is '.' or the window's
+// locale separator `decimalSeparator`.
 void StdWtperChange(StandardTable& table, int row, const std::string& text, char decimalSeparator = '.');
 
 }  // namespace tolvane

@@ -16,13 +16,16 @@
 namespace tolvane {
 namespace {
 
-TEST(CalibrationUnit, TheLastChannelsEnergyAbove200MeansEv) {
+TEST(CalibrationUnit, TheLastChannelsEnergyAbove500MeansEv) {
   EXPECT_EQ(calibrationUnit(0.01f, -0.1f, 2048), CalibrationUnit::KeV);
   EXPECT_EQ(calibrationUnit(10.0f, -100.0f, 2048), CalibrationUnit::EV);
   // 1001 channels: the last is channel 1000.
-  EXPECT_EQ(calibrationUnit(0.2f, 0.0f, 1001), CalibrationUnit::KeV);  // 200 exactly is keV
-  EXPECT_EQ(calibrationUnit(0.2f, 0.5f, 1001), CalibrationUnit::EV);
-  EXPECT_EQ(calibrationUnit(1.0f, 0.0f, 256), CalibrationUnit::EV);  // 255 eV: a short spectrum in eV
+  EXPECT_EQ(calibrationUnit(0.5f, 0.0f, 1001), CalibrationUnit::KeV);  // 500 exactly is keV
+  EXPECT_EQ(calibrationUnit(0.5f, 0.5f, 1001), CalibrationUnit::EV);
+  // A wide keV calibration: 4096 channels at 0.05 keV end at 204.75 keV.
+  EXPECT_EQ(calibrationUnit(0.05f, 0.0f, 4096), CalibrationUnit::KeV);
+  EXPECT_EQ(calibrationInKev(0.05f, 0.0f, 4096).energyKev(4095), static_cast<double>(4095.0f * 0.05f));
+  EXPECT_EQ(calibrationUnit(1.0f, 0.0f, 1024), CalibrationUnit::EV);  // 1023 eV: a short spectrum in eV
   EXPECT_EQ(calibrationUnit(0.01f, 0.0f, 0), CalibrationUnit::KeV);  // no channels: channel 0
 
   const KevCalibration ev = calibrationInKev(10.0f, -100.0f, 2048);

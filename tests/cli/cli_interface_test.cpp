@@ -89,6 +89,7 @@ TEST(CliHelp, HelpVersionUnknownCommandsAndUsageLines) {
   const testing::CliRun top = runCli({"--help"});
   EXPECT_EQ(top.status, 0);
   EXPECT_NE(top.out.find("usage: tolvane-cli <command>"), std::string::npos);
+  EXPECT_NE(top.out.find("table new|add|show|wt TABLE.ref"), std::string::npos) << top.out;
   const testing::CliRun version = runCli({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(std::regex_match(version.out, std::regex("tolvane-cli [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;

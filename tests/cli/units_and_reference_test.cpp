@@ -89,10 +89,23 @@ TEST(ResolutionCommand, RefusesWhatItCannotBelieveWithTheReason) {
   writeSpectrum(zero, [](int c) { return 30.0 + (c < 40 ? 2e5 * std::exp(-c / 3.0) : 0.0) + 3000.0 * gauss(c, 590, 14.5); });
   testing::CliRun run = runCli({"resolution", zero, "--json"});
   EXPECT_EQ(run.status, 1) << run.out;
-  EXPECT_TRUE(json(run.out)["code"] == "bad_fit" || json(run.out)["code"] == "no_peak" ||
-              json(run.out)["code"] == "fit")
-      << run.out;
+  EXPECT_EQ(json(run.out)["code"], "fit") << run.out;
+  EXPECT_EQ(json(run.out)["error"], "the fit did not converge") << run.out;
   EXPECT_EQ(run.out.find("fwhm_ev"), std::string::npos);
+
+  // A line of 0.7 channels FWHM at 5.9 keV: the fitted width is under the
+  // one-channel bound.
+  const std::string spike = dir.path("spike.dat");
+  writeSpectrum(spike, [](int c) {
+    const double s = 2.3548200450309493 / (std::sqrt(2.0) * 0.7);
+    return 100.0 + 1e5 * 0.5 * (std::erf((c + 0.5 - 590.2) * s) - std::erf((c - 0.5 - 590.2) * s));
+  }, 0.01f, 0.0f);
+  run = runCli({"resolution", spike, "--cursor", "590", "--json"});
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(json(run.out)["code"], "bad_fit") << run.out << run.err;
+  EXPECT_TRUE(json(run.out)["error"].toString().startsWith("the width ran to a bound of the fit (FWHM 0."))
+      << run.out;
+  EXPECT_TRUE(json(run.out)["error"].toString().contains("bounds 1.00 to ")) << run.out;
 
   // Mn K-alpha with a line of a twentieth of its height 200 eV above:
   // chi2r above 10.

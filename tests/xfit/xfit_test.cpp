@@ -343,6 +343,20 @@ TEST(StandardsEditor, RowsShowKRatiosOrWeightPercentAndTypedWtPercentSetsCf) {
   EXPECT_EQ(fe.wtper(), 17.5f);
   StdWtperChange(table, 0, "1,5.5", ',');
   EXPECT_EQ(fe.wtper(), 17.5f);
+
+  // Without a positive K-ratio the typed wt% is kept and Cf stays: 0 before
+  // a fit, a negative one from a sample without the element (Cf would turn
+  // every later wt% negative).
+  for (const float kratio : {0.0f, -4.0f}) {
+    fe.setKratioPct(kratio);
+    fe.setCf(1.25f);
+    StdWtperChange(table, 0, "30");
+    EXPECT_EQ(fe.wtper(), 30.0f) << kratio;
+    EXPECT_EQ(fe.cf(), 1.25f) << kratio;
+  }
+  fe.setKratioPct(20.0f);
+  StdWtperChange(table, 0, "30");
+  EXPECT_EQ(fe.cf(), 1.5f);
 }
 
 }  // namespace
