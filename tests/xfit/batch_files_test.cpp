@@ -204,7 +204,8 @@ bool sameFlags(const FitQuality& a, const FitQuality& b) {
 
 bool sameQuality(const FitQuality& a, const FitQuality& b) {
   return a.valid == b.valid && sameBits(a.chi2, b.chi2) && sameBits(a.chi2Reduced, b.chi2Reduced) &&
-         sameBits(a.chi2ReducedAfterSpill, b.chi2ReducedAfterSpill) && sameBits(a.dof, b.dof) && sameFlags(a, b) && a.notDetected == b.notDetected;
+         sameBits(a.chi2ReducedAfterSpill, b.chi2ReducedAfterSpill) && sameBits(a.dof, b.dof) && sameFlags(a, b) &&
+         a.notDetected == b.notDetected;
 }
 
 bool sameResult(const BatchFileResult& a, const BatchFileResult& b) {
