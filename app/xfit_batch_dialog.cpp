@@ -18,6 +18,7 @@
 #include "xfit/batch_report.h"
 #include "xfit/fit_quality_plan.h"
 #include "xfit/kratio_map_renderer.h"
+#include "xfit/spill_line.h"
 
 namespace tolvane {
 
@@ -192,7 +193,7 @@ void XfitBatchDialog::showChosenMap() {
 std::string XfitBatchDialog::showQuality() {
   std::vector<std::string> lines;
   const FitQualityPlan plan(fit_);
-  for (const FitFlag& spill : plan.spills()) lines.push_back("table: " + fitFlagText(spill, fit_, 0.0));
+  for (const FitFlag& spill : plan.spills()) lines.push_back("table: " + spillFlagText(spill, fit_, standards_));
   std::string csv = batchCsvHeader(fit_) + "\n";
   WarningSummary summary;
   Quality->setRowCount(static_cast<int>(std::min<size_t>(results_.size(), INT32_MAX)));
