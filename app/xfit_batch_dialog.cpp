@@ -13,11 +13,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <cmath>
-#include <fstream>
 
+#include "files/atomic_file.h"
 #include "xfit/batch_report.h"
 #include "xfit/fit_quality_plan.h"
 #include "xfit/kratio_map_renderer.h"
+#include "xfit/spill_line.h"
 
 namespace tolvane {
 
@@ -165,11 +166,15 @@ void XfitBatchDialog::finish() {
   maps_ = kratioMaps(fit_, size, results_);
   size_t failed = 0;
   for (const BatchFileResult& r : results_) failed += r.status == BatchFileStatus::Fitted ? 0 : 1;
+  // The quality and the warnings are shown whether or not the files can
+  // be written: they say what the run found.
+  const std::string csv = showQuality();
   std::string error;
   bool written = true;
   for (const KratioMap& map : maps_)
     written = written && writeKratioMapFiles(map, folder_.toLocal8Bit().toStdString(), &error);
-  written = written && report(&error);
+  const std::string csvPath = folder_.toLocal8Bit().toStdString() + "/kratios.csv";
+  written = written && writeFileAtomically(csvPath, csv.data(), csv.size(), &error);
   QString text = written ? QString("Maps and kratios.csv written to %1").arg(folder_)
                          : QString::fromStdString("Not written: " + error);
   if (failed > 0) text += QString("; %1 file(s) could not be read or fitted").arg(failed);
@@ -185,48 +190,33 @@ void XfitBatchDialog::showChosenMap() {
   MapPicture->setPixmap(QPixmap::fromImage(kratioColourImage(maps_[static_cast<size_t>(chosen)])));
 }
 
-bool XfitBatchDialog::report(std::string* error) {
+std::string XfitBatchDialog::showQuality() {
   std::vector<std::string> lines;
   const FitQualityPlan plan(fit_);
-  for (const FitFlag& spill : plan.spills()) lines.push_back("table: " + fitFlagText(spill, fit_, 0.0));
-  const std::string csvPath = folder_.toLocal8Bit().toStdString() + "/kratios.csv";
-  std::ofstream csv(csvPath, std::ios::binary | std::ios::trunc);
-  csv << batchCsvHeader(fit_) << '\n';
+  for (const FitFlag& spill : plan.spills()) lines.push_back("table: " + spillFlagText(spill, fit_, standards_));
+  std::string csv = batchCsvHeader(fit_) + "\n";
   WarningSummary summary;
   Quality->setRowCount(static_cast<int>(std::min<size_t>(results_.size(), INT32_MAX)));
+  const auto cell = [](const std::string& text) { return new QTableWidgetItem(QString::fromStdString(text)); };
   for (size_t i = 0; i < results_.size(); ++i) {
     const BatchFileResult& result = results_[i];
     const bool read = result.status == BatchFileStatus::Fitted || result.status == BatchFileStatus::NotFitted;
     const std::vector<SampleWarning> warnings =
         read ? sampleWarnings(result.header, result.channels, standards_) : std::vector<SampleWarning>{};
     summary.add(paths_[i], warnings);
-    const std::string row = batchCsvRow(paths_[i], result, standards_, warnings);
-    csv << row << '\n';
-    // The row's last three cells are the quality columns.
-    std::vector<std::string> cells(1, "");
-    const std::string quality =
-        fitQualityCells(result.status == BatchFileStatus::Fitted ? result.quality : FitQuality{}, warnings);
-    for (size_t c = 1; c < quality.size(); ++c) {
-      if (quality[c] == ',' && cells.size() < 3)
-        cells.emplace_back();
-      else
-        cells.back() += quality[c];
-    }
-    const auto row_ = static_cast<int>(i);
-    Quality->setItem(row_, 0, new QTableWidgetItem(QString::fromStdString(paths_[i])));
-    for (int c = 0; c < 3; ++c)
-      Quality->setItem(row_, c + 1, new QTableWidgetItem(QString::fromStdString(cells[static_cast<size_t>(c)])));
+    csv += batchCsvRow(paths_[i], result, standards_, warnings) + "\n";
+    const FitQuality& quality = result.status == BatchFileStatus::Fitted ? result.quality : FitQuality{};
+    const auto row = static_cast<int>(i);
+    Quality->setItem(row, 0, cell(paths_[i]));
+    Quality->setItem(row, 1, cell(quality.valid ? chi2Cell(quality.chi2Reduced) : ""));
+    Quality->setItem(row, 2, cell(quality.valid ? chi2Cell(quality.chi2ReducedAfterSpill) : ""));
+    Quality->setItem(row, 3, cell(fitFlagsCell(quality, warnings)));
   }
   for (const std::string& line : summary.lines()) lines.push_back(line);
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   Warnings->setPlainText(QString::fromStdString(text));
-  csv.flush();
-  if (!csv) {
-    if (error) *error = "cannot write " + csvPath;
-    return false;
-  }
-  return true;
+  return csv;
 }
 
 }  // namespace tolvane

@@ -61,9 +61,9 @@ class XfitBatchDialog : public QDialog {
   void poll();
   void finish();
   void showChosenMap();
-  // Writes kratios.csv into the folder and fills Warnings and Quality;
-  // false when the CSV could not be written.
-  bool report(std::string* error);
+  // Fills Warnings and Quality from the results and returns the text of
+  // kratios.csv.
+  std::string showQuality();
 
   XfitWorkspace fit_;
   std::vector<StandardInUse> standards_;

@@ -17,6 +17,7 @@
 #include "xfit/batch_report.h"
 #include "xfit/fit_quality_plan.h"
 #include "xfit/mlsq_fit.h"
+#include "xfit/spill_line.h"
 #include "xfit/standards_editor.h"
 
 namespace tolvane::cli {
@@ -50,7 +51,7 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   std::printf("%s\n", batchCsvHeader(module.Fit).c_str());
   // What depends on the table alone is said once: its windows' spill.
   const FitQualityPlan plan(module.Fit);
-  for (const FitFlag& spill : plan.spills()) warn(table + ": " + fitFlagText(spill, module.Fit, 0.0));
+  for (const FitFlag& spill : plan.spills()) warn(table + ": " + spillFlagText(spill, module.Fit, check.standards));
 
   // Every core fits files as it reads them; the rows are printed in the
   // order the files were given, each with its path as given. The samples'

@@ -43,13 +43,13 @@ std::string batchCsvHeader(const XfitWorkspace& fit) {
   return header + kFitQualityColumns;
 }
 
-std::string fitQualityCells(const FitQuality& q, const std::vector<SampleWarning>& warnings) {
-  std::string out = ",,,";
-  if (q.valid) {
-    char chi2[64];
-    std::snprintf(chi2, sizeof chi2, ",%.4f,%.4f,", q.chi2Reduced, q.chi2ReducedAfterSpill);
-    out = chi2;
-  }
+std::string chi2Cell(double chi2Reduced) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4f", chi2Reduced);
+  return text;
+}
+
+std::string fitFlagsCell(const FitQuality& q, const std::vector<SampleWarning>& warnings) {
   std::string flags;
   for (const FitFlag& f : q.flags) {
     flags += (flags.empty() ? "" : ";") + std::string(fitFlagKindName(f.kind));
@@ -58,7 +58,13 @@ std::string fitQualityCells(const FitQuality& q, const std::vector<SampleWarning
   }
   for (const SampleWarning& w : warnings)
     flags += (flags.empty() ? "" : ";") + std::string(sampleWarningToken(w.cause));
-  return out + flags;
+  return flags;
+}
+
+std::string fitQualityCells(const FitQuality& q, const std::vector<SampleWarning>& warnings) {
+  const std::string chi2 =
+      q.valid ? "," + chi2Cell(q.chi2Reduced) + "," + chi2Cell(q.chi2ReducedAfterSpill) + "," : ",,,";
+  return chi2 + fitFlagsCell(q, warnings);
 }
 
 std::string batchCsvRow(const std::string& path, const BatchFileResult& result,

@@ -29,6 +29,10 @@ std::string batchCsvRow(const std::string& path, const BatchFileResult& result,
                         const std::vector<StandardInUse>& standards, const std::vector<SampleWarning>& warnings);
 // The quality columns' cells of a row, each after a comma.
 std::string fitQualityCells(const FitQuality& quality, const std::vector<SampleWarning>& warnings = {});
+// The cells one by one: a reduced chi-square as the CSV writes it, and the
+// flags cell (empty when there is nothing to say).
+std::string chi2Cell(double chi2Reduced);
+std::string fitFlagsCell(const FitQuality& quality, const std::vector<SampleWarning>& warnings);
 
 // The warnings of a run, counted by cause, with the first file's detail.
 class WarningSummary {

@@ -25,7 +25,8 @@ const char* fitFlagKindName(FitFlagKind kind) {
   return "";
 }
 
-std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double chi2Reduced) {
+std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double chi2Reduced,
+                        const std::string& spillingLine) {
   const auto nameOf = [&fit](int32_t standard) {
     return standard >= 0 && standard < kMaxStandards ? fit.SelectedCopy[static_cast<size_t>(standard)].elemName()
                                                      : std::string();
@@ -43,8 +44,9 @@ std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double ch
     case FitFlagKind::WindowSpill: {
       const std::string other = nameOf(flag.otherStandard);
       std::snprintf(text, sizeof text, " (channels %d-%d)", flag.firstChannel, flag.lastChannel);
-      return element + ": its spectrum spills into the " + other + " window beyond their overlap" + text +
-             "; K-ratios of " + element + " and " + other + " may be biased";
+      return element + ": its " + (spillingLine.empty() ? std::string("spectrum") : spillingLine) +
+             " spills into the " + other + " window beyond their overlap" + text + "; K-ratios of " + element +
+             " and " + other + " may be biased";
     }
   }
   return {};

@@ -87,7 +87,9 @@ FitQuality assessFit(const XfitWorkspace& fit, const std::array<double, kMaxStan
 const char* fitFlagKindName(FitFlagKind kind);
 // A flag as the analyst reads it, e.g. "Fe: K-ratio negative beyond its
 // error".
-std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double chi2Reduced);
+// A spill names `spillingLine` ("Kβ") where given, else "its spectrum".
+std::string fitFlagText(const FitFlag& flag, const XfitWorkspace& fit, double chi2Reduced,
+                        const std::string& spillingLine = {});
 // The Xfit page's line: "χ²ᵣ 1.07, no flags", the flags, and the
 // standards not detected.
 std::string fitQualityLine(const FitQuality& quality, const XfitWorkspace& fit);

@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "analysis/calibration_unit.h"
 #include "xfit/top_hat_filter.h"
 
 namespace tolvane {
@@ -12,22 +13,26 @@ namespace tolvane {
 namespace {
 
 struct Calibration {
-  double gain, offset;
+  double gain, offset;  // as stored, in the unit the user calibrated in
+  KevCalibration kev;   // the same in keV, its unit told from the spectrum's own channel count
 };
 
 // The calibration a header carries, as File > Read takes it.
-std::optional<Calibration> calibrationOf(const SpectrumFileHeader& h) {
+std::optional<Calibration> calibrationOf(const SpectrumFileHeader& h, int32_t channels) {
   if (h.calibrationMarker() == 1.0f || h.gain() == 0.0f || !std::isfinite(h.gain()) || !std::isfinite(h.offset()))
     return std::nullopt;
-  return Calibration{h.gain(), h.offset()};
+  return Calibration{h.gain(), h.offset(), calibrationInKev(h.gain(), h.offset(), channels)};
 }
 
 // Two calibrations give the same energy scale when every channel the fit
-// can use lands within a tenth of a channel of the same energy.
+// can use lands within a tenth of a channel of the same energy. The
+// energies are compared in keV, so a sample calibrated in eV and standards
+// calibrated in keV on the same scale agree.
 bool sameScale(const Calibration& a, const Calibration& b) {
-  const double tolerance = 0.1 * std::fabs(b.gain);
-  return std::fabs(a.offset - b.offset) <= tolerance &&
-         std::fabs((a.offset + a.gain * (kFitChannels - 1)) - (b.offset + b.gain * (kFitChannels - 1))) <= tolerance;
+  const double tolerance = 0.1 * std::fabs(b.kev.gainKev);
+  const double last = kFitChannels - 1;
+  return std::fabs(a.kev.energyKev(0.0) - b.kev.energyKev(0.0)) <= tolerance &&
+         std::fabs(a.kev.energyKev(last) - b.kev.energyKev(last)) <= tolerance;
 }
 
 std::string seconds(int32_t tenths) {
@@ -75,12 +80,12 @@ std::string secondsText(const int32_t& tenths) { return seconds(tenths); }
 std::vector<SampleWarning> sampleWarnings(const SpectrumFileHeader& sample, int32_t sampleChannels,
                                           const std::vector<StandardInUse>& standards) {
   std::vector<SampleWarning> warnings;
-  const auto sampleCalibration = calibrationOf(sample);
+  const auto sampleCalibration = calibrationOf(sample, sampleChannels);
   std::vector<const StandardInUse*> otherScale;
   std::vector<std::pair<int32_t, const StandardInUse*>> otherChannels, otherLive;
   for (const StandardInUse& s : standards) {
     if (!s.read.ok()) continue;  // nothing known to compare
-    const auto standardCalibration = calibrationOf(s.read.header);
+    const auto standardCalibration = calibrationOf(s.read.header, s.read.channels);
     if (sampleCalibration && standardCalibration) {
       if (!sameScale(*sampleCalibration, *standardCalibration)) otherScale.push_back(&s);
     } else if (s.read.channels != sampleChannels) {

@@ -130,6 +130,37 @@ TEST(XfitBatchDialog, ShowsTheWarningsOncePerCauseAndEachFilesQuality) {
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 10);
 }
 
+// A folder that cannot be written to: nothing is written, but the run's
+// warnings and each file's quality are shown all the same.
+TEST(XfitBatchDialog, WhenNothingCanBeWrittenTheQualityAndWarningsAreStillShown) {
+  BatchRig rig;
+  StandardInUse fe{2, "Fe", rig.dir.path("fe.dat"), {}};
+  fe.read.outcome = SpectrumFileRead::Outcome::Read;
+  fe.read.channels = 1024;
+  fe.read.header.setChannelCount(1024);
+  fe.read.header.setLiveTime(600);
+  auto d = rig.dialog(rig.files, {fe});
+  d->chooseFolder = [&rig] { return QString::fromStdString(rig.dir.path("gone")); };
+  d->FilesButton->click();
+  d->FolderButton->click();
+  ASSERT_TRUE(d->StartButton->isEnabled());
+  d->StartButton->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !d->running(); }, 20000));
+  EXPECT_TRUE(d->StatusText->text().startsWith("Not written")) << d->StatusText->text().toStdString();
+  EXPECT_FALSE(std::filesystem::exists(rig.dir.path("gone/kratios.csv")));
+  const std::string warnings = d->Warnings->toPlainText().toStdString();
+  EXPECT_NE(warnings.find("9 files: live time differs from the standards'"), std::string::npos) << warnings;
+  ASSERT_EQ(d->Quality->rowCount(), 9);
+  for (int row = 0; row < 9; ++row) {
+    ASSERT_NE(d->Quality->item(row, 1), nullptr) << row;
+    bool number = false;
+    d->Quality->item(row, 1)->text().toDouble(&number);
+    EXPECT_TRUE(number) << d->Quality->item(row, 1)->text().toStdString();
+    EXPECT_EQ(d->Quality->item(row, 1)->text(), d->Quality->item(row, 2)->text());  // one standard: no spill
+    EXPECT_EQ(d->Quality->item(row, 3)->text(), "live_time_differs");
+  }
+}
+
 TEST(XfitBatchDialog, AGridThatDoesNotMatchTheFilesCannotStart) {
   BatchRig rig;
   auto d = rig.dialog(rig.files);

@@ -195,14 +195,17 @@ bool sameFlags(const FitQuality& a, const FitQuality& b) {
   if (a.flags.size() != b.flags.size()) return false;
   for (size_t i = 0; i < a.flags.size(); ++i)
     if (a.flags[i].kind != b.flags[i].kind || a.flags[i].index != b.flags[i].index ||
-        a.flags[i].standard != b.flags[i].standard)
+        a.flags[i].standard != b.flags[i].standard || a.flags[i].otherIndex != b.flags[i].otherIndex ||
+        a.flags[i].otherStandard != b.flags[i].otherStandard || a.flags[i].firstChannel != b.flags[i].firstChannel ||
+        a.flags[i].lastChannel != b.flags[i].lastChannel)
       return false;
   return true;
 }
 
 bool sameQuality(const FitQuality& a, const FitQuality& b) {
   return a.valid == b.valid && sameBits(a.chi2, b.chi2) && sameBits(a.chi2Reduced, b.chi2Reduced) &&
-         sameBits(a.dof, b.dof) && sameFlags(a, b) && a.notDetected == b.notDetected;
+         sameBits(a.chi2ReducedAfterSpill, b.chi2ReducedAfterSpill) && sameBits(a.dof, b.dof) && sameFlags(a, b) &&
+         a.notDetected == b.notDetected;
 }
 
 bool sameResult(const BatchFileResult& a, const BatchFileResult& b) {

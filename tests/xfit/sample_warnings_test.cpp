@@ -51,6 +51,23 @@ TEST(SampleWarnings, EnergyScalesAreComparedByCalibrationWhereBothHaveOne) {
             std::vector{SampleWarningCause::CalibrationsDiffer});
 }
 
+TEST(SampleWarnings, CalibrationsInEvAndKevOnTheSameScaleAgree) {
+  // Standards calibrated in keV, 10 eV per channel from 0.
+  const std::vector<StandardInUse> kev = {standard(0, "Ti", 2048, header(600, 0.01f)),
+                                          standard(1, "Cu", 2048, header(600, 0.01f))};
+  // The sample calibrated in eV to the same scale: no warning.
+  EXPECT_TRUE(sampleWarnings(header(600, 10.0f), 2048, kev).empty());
+  // The same in eV with an offset of 5 eV (half a channel) is another scale.
+  EXPECT_EQ(causes(sampleWarnings(header(600, 10.0f, 5.0f), 2048, kev)),
+            std::vector{SampleWarningCause::CalibrationsDiffer});
+  // Each spectrum's unit is told from its own channel count: a keV sample of
+  // 4096 channels against eV standards of 1024 channels is the same scale.
+  const std::vector<StandardInUse> ev = {standard(0, "Fe", 1024, header(600, 10.0f))};
+  EXPECT_TRUE(sampleWarnings(header(600, 0.01f), 4096, ev).empty());
+  // In eV, 20 eV per channel against 10 eV per channel in keV still differs.
+  EXPECT_EQ(causes(sampleWarnings(header(600, 20.0f), 2048, kev)), std::vector{SampleWarningCause::CalibrationsDiffer});
+}
+
 TEST(SampleWarnings, WithoutCalibrationsChannelCountsAndLiveTimesAreGroupedByValue) {
   const std::vector<StandardInUse> standards = {
       standard(0, "Ti", 2048, header(600, 0.0f)), standard(1, "Cr", 2048, header(600, 0.0f)),
