@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "acquisition/mca_start.h"
+#include "acquisition/precision_stop.h"
 #include "app/session.h"
 #include "cli/acquire_run.h"
 #include "cli/cli_common.h"
@@ -86,6 +87,8 @@ int runAcquire(const QStringList& arguments) {
   if (terminal) hooks.progress = showProgress;
   const RunEnd end = runToPreset(session, analyser.clock(), hooks);
   if (terminal) std::fputs("\n", stderr);
+  // A run the precision preset ended says so, as the window's status field does.
+  if (end == RunEnd::PrecisionReached) std::fprintf(stderr, "%s\n", precisionStopText(session.Precision).c_str());
 
   // Whatever ended the run, what was counted is written: a run that ended
   // at its preset replaces the file, any other run keeps an existing file

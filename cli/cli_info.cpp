@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/calibration_unit.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"
@@ -21,9 +22,12 @@ std::string startText(const SpectrumFileHeader& h) {
   return text;
 }
 
-// The file stores no unit with its calibration: the format's gain is
-// energy per channel in keV.
-constexpr const char* kFileUnit = "keV";
+// The file stores no unit with its calibration: the unit is the one the
+// calibration's range implies (keV, or eV for a calibration whose last
+// channel lies above the eV threshold), as every energy the tool shows.
+const char* unitOf(const SpectrumFileRead& r) {
+  return calibrationUnit(r.header.gain(), r.header.offset(), r.channels) == CalibrationUnit::EV ? "eV" : "keV";
+}
 
 // As File > Read takes it: a marker other than 1.0 with a usable gain.
 bool calibrated(const SpectrumFileHeader& h) {
@@ -48,8 +52,8 @@ void printText(const std::string& path, const SpectrumFileRead& r) {
   if (!calibrated(h))
     std::printf("calibration:  none\n");
   else
-    std::printf("calibration:  gain %s %s per channel, offset %s %s\n", jsonNumber(h.gain()).c_str(), kFileUnit,
-                jsonNumber(h.offset()).c_str(), kFileUnit);
+    std::printf("calibration:  gain %s %s per channel, offset %s %s\n", jsonNumber(h.gain()).c_str(), unitOf(r),
+                jsonNumber(h.offset()).c_str(), unitOf(r));
   std::printf("comment:      %s\n", h.comment().c_str());
   std::printf("sample id:    %s\n", h.sampleId().c_str());
   for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i)
@@ -82,7 +86,7 @@ void printJson(const std::string& path, const SpectrumFileRead& r) {
            calibrated(h) ? JsonObject()
                                 .addNumber("gain", h.gain())
                                 .addNumber("offset", h.offset())
-                                .addText("unit", kFileUnit)
+                                .addText("unit", unitOf(r))
                                 .text()
                           : "null")
       .addText("comment", h.comment())

@@ -18,6 +18,9 @@ if(NOT stopped STREQUAL "precision" OR NOT roi EQUAL 1 OR sigma GREATER 0.8 OR N
    OR live GREATER real OR NOT net GREATER 10000)
   message(FATAL_ERROR "precision stop: ${out}")
 endif()
+if(NOT err MATCHES "Stopped: ROI # 1 net σ 0\\.[0-9][0-9] % reached")
+  message(FATAL_ERROR "the precision stop does not say why the run ended: ${err}")
+endif()
 
 # An unreachable precision: the preset ends the run.
 execute_process(COMMAND "${CLI}" acquire --device=sim --preset 0.5 --fast --out "${WORK}/q.dat"

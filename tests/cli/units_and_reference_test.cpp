@@ -80,6 +80,10 @@ TEST(CalibrationUnits, ASpectrumInEvGivesWhatTheSameInKevGives) {
   ASSERT_EQ(resolution.status, 0) << resolution.err;
   EXPECT_NEAR(json(resolution.out)["fwhm_ev"].toDouble(), 145.0, 2.0);
   EXPECT_EQ(json(resolution.out)["flags"].toArray().size(), 0);
+
+  // info names the unit each file's calibration implies.
+  EXPECT_EQ(json(runCli({"info", ev, "--json"}).out)["calibration"].toObject()["unit"].toString(), "eV");
+  EXPECT_EQ(json(runCli({"info", kev, "--json"}).out)["calibration"].toObject()["unit"].toString(), "keV");
 }
 
 TEST(ResolutionCommand, RefusesWhatItCannotBelieveWithTheReason) {
