@@ -21,7 +21,7 @@ constexpr std::streamoff kLargestSpectrumFile = SpectrumFileHeader::kSize + 64 *
 
 }  // namespace
 
-bool writeCalibrationInto(const std::string& path, float gain, float offset) {
+bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (isFolder(path) || !in) return fail(code::kNotFound, "cannot open " + path + ": " + unreadableReason(path)) == 0;
   if (in.tellg() > kLargestSpectrumFile)
@@ -43,6 +43,7 @@ bool writeCalibrationInto(const std::string& path, float gain, float offset) {
   std::string error;
   if (!writeFileAtomically(path, bytes.data(), bytes.size(), &error))
     return fail(code::kOutput, "cannot write " + path + ": " + error) == 0;
+  if (channels) *channels = read.channels;
   return true;
 }
 

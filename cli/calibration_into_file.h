@@ -1,6 +1,7 @@
 #pragma once
 // calib --write: a two-point calibration stored in a spectrum file's
 // header, so that later commands find it there instead of needing --gain.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -10,7 +11,8 @@ namespace tolvane::cli {
 // (a calibration is stored), the gain and the offset; every other byte is
 // kept, and the file is replaced in one step. The file must be a readable
 // spectrum. Prints why (not_found, refused or output) and returns false
-// when it is not written.
-bool writeCalibrationInto(const std::string& path, float gain, float offset);
+// when it is not written. `channels`, when given, receives the file's
+// channel count (the calibration's unit follows from its range there).
+bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr);
 
 }  // namespace tolvane::cli

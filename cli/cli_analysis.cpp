@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "analysis/calibration_unit.h"
 #include "analysis/energy_calibration.h"
 #include "analysis/fwhm.h"
 #include "analysis/mn_fit.h"
@@ -100,9 +101,14 @@ int runCalib(const QStringList& arguments) {
   if (parser.isSet("write")) {
     if (line.gain == 0.0f)
       return usageError("LE and HE are the same energy: a gain of 0 gives no calibration, nothing written");
-    if (unit != "keV")
-      warn("the spectrum file stores no unit: its calibration is read as keV, not " + unit);
-    if (!writeCalibrationInto(target, line.gain, line.offset)) return kExitFailure;
+    int32_t channels = 0;
+    if (!writeCalibrationInto(target, line.gain, line.offset, &channels)) return kExitFailure;
+    // The file keeps no unit: the tool reads it from the calibration's range.
+    const char* readAs =
+        calibrationUnit(line.gain, line.offset, channels) == CalibrationUnit::EV ? "eV" : "keV";
+    if (unit != readAs)
+      warn("the spectrum file stores no unit: its calibration's range makes it " + std::string(readAs) + ", not " +
+           unit);
   }
   if (parser.isSet("json")) {
     JsonObject result;

@@ -343,6 +343,12 @@ TEST(CliChecks, CalibWritesIntoASpectrumFileKeepingEveryOtherByte) {
   EXPECT_FALSE(std::filesystem::exists(dir.path("missing.dat")));
   EXPECT_EQ(testing::readFileBytes(dir.path("notes.dat")), (std::vector<uint8_t>{'n', 'o'}));
   EXPECT_EQ(runCli({"calib", "300", "600", "3", "3", "--write", file}).status, 2);  // a gain of 0
+
+  // The file keeps no unit: a --unit the calibration's range agrees with is
+  // taken quietly, one it contradicts is warned about.
+  EXPECT_FALSE(has(runCli({"calib", "300", "600", "3000", "6000", "--unit", "eV", "--write", file}).err, "stores no unit"));
+  EXPECT_FALSE(has(runCli({"calib", "300", "600", "3", "6", "--write", file}).err, "stores no unit"));
+  EXPECT_TRUE(has(runCli({"calib", "300", "600", "3", "6", "--unit", "eV", "--write", file}).err, "makes it keV"));
 }
 
 }  // namespace
