@@ -25,9 +25,12 @@ struct MixtureLine {
   double weight = 0.0;  // production x detector efficiency
 };
 
-inline double xrl(double value, xrl_error* error) {
+// `error` is taken by reference: it is read only after the call that sets
+// it (a copy could be taken before), then freed and cleared for the next.
+inline double xrl(double value, xrl_error*& error) {
   if (error != nullptr) {
     xrl_error_free(error);
+    error = nullptr;
     return 0.0;
   }
   return std::isfinite(value) ? value : 0.0;
