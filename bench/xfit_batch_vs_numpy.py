@@ -12,13 +12,17 @@ K-alpha +-1 FWHM); the files go to a temporary folder, removed at the end.
 import os
 import shutil
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
 import numpy as np
+
+# The spectrum-file and table writers of the fit-quality check, which writes
+# both formats from their byte layout without the program's own code.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "xfit"))
+from fit_quality_check import write_spectrum, write_table  # noqa: E402
 
 CHANNELS = 2048
 LINES = [("Ti", 4.511, 4.932), ("Cr", 5.415, 5.947), ("Mn", 5.899, 6.490), ("Fe", 6.404, 7.058),
@@ -36,30 +40,6 @@ def mean_spectrum(ratios):
         for kev, height in ((alpha, 2500.0), (beta, 330.0)):
             mean = mean + ratio * height * np.exp(-0.5 * ((c - kev * 100) / sigma_channels(kev)) ** 2)
     return mean
-
-
-def write_spectrum(path, counts):
-    header = bytearray(1024)
-    struct.pack_into("<h", header, 54, len(counts))
-    with open(path, "wb") as f:
-        f.write(bytes(header) + np.asarray(counts, dtype="<i4").tobytes())
-
-
-def write_table(path, names, files, wins):
-    data = bytearray()
-    for k in range(16):
-        record = bytearray(128)
-        if k < len(names):
-            record[0:len(files[k])] = files[k].encode()
-            record[32:32 + len(names[k])] = names[k].encode()
-            struct.pack_into("<iii", record, 40, 1, wins[k][0], wins[k][1])
-        else:
-            record[0:7] = b" " * 7
-            record[32:37] = b" " * 5
-        struct.pack_into("<f", record, 76, 1.0)
-        data += record
-    with open(path, "wb") as f:
-        f.write(bytes(data))
 
 
 def top_hat(counts):
