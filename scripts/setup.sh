@@ -10,11 +10,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libftdi1-dev umockdev libumockdev-dev libxrl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libeigen3-dev
+  libeigen3-dev libhdf5-dev
   fonts-ipafont-gothic fonts-dejavu-core fonts-wine
   clang libclang-rt-14-dev
   xvfb xauth poppler-utils locales
-  python3-hyperspy python3-pymca5
+  python3-hyperspy python3-pymca5 python3-h5py python3-xraylib python3-fisx python3-scipy
 )
 
 missing=()

@@ -25,7 +25,7 @@ programs=(
   /bin/sh /usr/bin/python3 xvfb-run xauth pdftoppm
 )
 # Modules the Python checks import, from Debian's Python.
-python_modules=(numpy hyperspy PyMca5)
+python_modules=(numpy hyperspy PyMca5 h5py xraylib fisx scipy)
 # Files the scripts and tests need that are not programs: the locale source
 # localedef compiles, libFuzzer's runtime, and umockdev's preload library
 # (without it the hardware tests are left out without failing).
