@@ -14,15 +14,21 @@ QCommandLineOption deviceOption() {
 namespace {
 
 // Qt reads "-5" as the options -5: a refused command line that holds a
-// negative number gets told how to pass one.
-std::string negativeNumberHint(const QStringList& arguments) {
+// negative number gets told how to pass one, when that number is what Qt
+// refused. A number taken as an option's value (--offset -0.1) is not: the
+// same line with a plain number in its place is refused just the same.
+std::string negativeNumberHint(QCommandLineParser& parser, const QStringList& arguments) {
   static const QRegularExpression negative(QStringLiteral("^-(\\d|\\.\\d)"));
+  const QString refusal = parser.errorText();
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == "--") return "";
-    if (negative.match(arguments[i]).hasMatch())
-      return "; " + arguments[i].toStdString() +
-             " was read as an option: give the options first, then -- and the arguments (tolvane-cli " +
-             commandName() + " [options] -- " + arguments[i].toStdString() + " ...)";
+    if (!negative.match(arguments[i]).hasMatch()) continue;
+    QStringList plain = arguments;
+    plain[i] = QStringLiteral("0");
+    if (!parser.parse(plain) && parser.errorText() == refusal) continue;
+    return "; " + arguments[i].toStdString() +
+           " was read as an option: give the options first, then -- and the arguments (tolvane-cli " +
+           commandName() + " [options] -- " + arguments[i].toStdString() + " ...)";
   }
   return "";
 }
@@ -37,7 +43,7 @@ bool parseArguments(QCommandLineParser& parser, const QStringList& arguments) {
   if (own.size() > 1) own.removeAt(1);  // the subcommand word
   if (!parser.parse(own)) {
     std::string error = parser.errorText().toStdString();
-    if (const std::string hint = negativeNumberHint(own); !hint.empty()) {
+    if (const std::string hint = negativeNumberHint(parser, own); !hint.empty()) {
       if (!error.empty() && error.back() == '.') error.pop_back();
       error += hint;
     }
@@ -52,6 +58,10 @@ bool parseArguments(QCommandLineParser& parser, const QStringList& arguments) {
     usageError("--" + repeated->toStdString() + " is given more than once; give it once");
     return false;
   }
+  if (const auto entry = repeatedRoiEntry(parser)) {
+    usageError("--roi " + entry->toStdString() + ":... is given more than once; define each entry once");
+    return false;
+  }
   return true;
 }
 
@@ -62,6 +72,19 @@ std::optional<QString> repeatedOption(const QCommandLineParser& parser) {
   const QStringList names = parser.optionNames();
   for (qsizetype i = 0; i < names.size(); ++i)
     if (names[i] != "roi" && names.indexOf(names[i], i + 1) >= 0) return names[i];
+  return std::nullopt;
+}
+
+std::optional<QString> repeatedRoiEntry(const QCommandLineParser& parser) {
+  // Each --roi defines the entry its first field names: a second one for
+  // the same entry would silently replace the first.
+  if (!parser.optionNames().contains("roi")) return std::nullopt;
+  QStringList entries;
+  for (const QString& value : parser.values("roi")) {
+    const QString entry = value.section(':', 0, 0).trimmed();
+    if (entries.contains(entry)) return entry;
+    entries.append(entry);
+  }
   return std::nullopt;
 }
 

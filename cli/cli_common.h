@@ -29,6 +29,9 @@ bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
 // window per use); nullopt when none is.
 std::optional<QString> repeatedOption(const QCommandLineParser& parser);
 
+// The first ROI entry that two --roi options define; nullopt when none is.
+std::optional<QString> repeatedRoiEntry(const QCommandLineParser& parser);
+
 // The command's help text with the usage line naming the command.
 std::string helpText(const QCommandLineParser& parser);
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/calibration_unit.h"
@@ -48,14 +49,31 @@ std::string candidatesJson(const std::vector<LineCandidate>& candidates) {
   return out + "]";
 }
 
-// Why an element has no line to list: no family is excited below the
-// limit, or the tables hold none of its lines (Be and B have no K line
-// there).
+// Why an element has no line to list: which of its shells the limit does
+// not excite, and of those it does, that the tables hold no line (Be has
+// no line energy there).
 std::string noLinesText(int z, double maxKev) {
   char limit[32];
   std::snprintf(limit, sizeof limit, "%g", maxKev);
-  return elementSymbol(z) + ": no line listed: none of its K, L or M lines is excited at " + limit +
-         " keV (--max-kev) and held in the line tables";
+  const std::string symbol = elementSymbol(z);
+  std::vector<std::string> held, notExcited;
+  for (const FamilyEdge& edge : familyEdges(z, maxKev))
+    (edge.excited ? held : notExcited)
+        .push_back(edge.family == LineFamily::K ? "K" : edge.family == LineFamily::L ? "L" : "M");
+  // "K", "K or L", "K, L or M"
+  const auto join = [](const std::vector<std::string>& letters, const std::string& last) {
+    std::string text;
+    for (size_t i = 0; i < letters.size(); ++i)
+      text += (i == 0 ? "" : i + 1 == letters.size() ? " " + last + " " : ", ") + letters[i];
+    return text;
+  };
+  const std::string excitation = std::string(" excited at ") + limit + " keV (--max-kev)";
+  if (held.empty() && notExcited.empty()) return symbol + ": no line listed: the line tables hold none of its lines";
+  if (held.empty()) return symbol + ": no line listed: none of its " + join(notExcited, "or") + " shells is" + excitation;
+  std::string text = symbol + ": no line listed: the line tables hold no " + join(held, "or") + " line of " + symbol;
+  if (notExcited.size() == 1) text += "; its " + notExcited.front() + " shell is not" + excitation;
+  if (notExcited.size() > 1) text += "; its " + join(notExcited, "and") + " shells are not" + excitation;
+  return text;
 }
 
 std::string candidatesText(const std::vector<LineCandidate>& candidates, size_t most) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "acquisition/mapping_tick.h"
 #include "acquisition/pass_files.h"
@@ -11,8 +13,10 @@
 #include "app/session.h"
 #include "cli/cli_common.h"
 #include "cli/interrupt.h"
+#include "cli/run_output.h"
 #include "device/clock.h"
 #include "files/output_path.h"
+#include "files/spectrum_file.h"
 
 namespace tolvane::cli {
 
@@ -74,6 +78,8 @@ int runScan(const QStringList& arguments) {
   if (plan.firstNumber > 1) note("earlier passes are kept; this scan saves from " + firstPass);
   // Enough ticks for the passes with room to spare; a silent analyser ends
   // the loop instead of hanging it.
+  std::vector<std::string> rescuedPasses;
+  int droppedPasses = 0;
   const int interval = std::max(1, session.Scan.RefreshInterval);
   const int64_t tickLimit = (int64_t{*passes} + 2) * (tenths * 100 / interval + 2) + 100;
   for (int64_t tick = 0; session.Acquisition.ScanCount < *passes && tick < tickLimit; ++tick) {
@@ -81,29 +87,46 @@ int runScan(const QStringList& arguments) {
     analyser.waitOneTick(interval);
     const MappingTickResult step =
         MappingStep(session.Transport, session.Acquisition, session.Working, session.Display, session.Scan);
-    if (step.passCounted()) KeepPass(session, step.Outcome);  // lost and unsaved passes are counted
+    if (!step.passCounted()) continue;
+    const KeptPass kept = KeepPass(session, step.Outcome);  // lost and unsaved passes are counted
+    // A pass its folder no longer takes is written into the working folder
+    // rather than dropped.
+    if (kept.Outcome == PassKeep::WriteFailed) {
+      const SpectrumFileHeader& header = session.Working.Header;
+      const std::string rescued = writeUnderFreeName(kept.Path, "unsaved", [&](const std::string& path) {
+        return writeSpectrumImage(path, header, session.Working.Counts.data(), header.channelCount());
+      });
+      if (rescued.empty()) ++droppedPasses;
+      else rescuedPasses.push_back(rescued);
+    }
   }
   if (session.Acquisition.Running == 1) StopAcquisition(session.Transport, session.Acquisition);
   const int counted = session.Acquisition.ScanCount;
   std::printf("%d\n", counted);
+  // Where the passes the save folder did not take went, and why it did not
+  // take them, as far as the folder can tell now (it may have been removed).
+  std::string unsavedText;
+  if (const int unsaved = session.Passes.UnsavedPasses; unsaved > 0) {
+    const OutputProblem problem = checkOutputPath(firstPass);
+    unsavedText = std::to_string(unsaved) + " of " + std::to_string(counted) + " passes could not be saved beside " +
+                  save + ": " +
+                  (problem == OutputProblem::None ? "the write failed (disk full?)" : outputProblemText(problem));
+    if (!rescuedPasses.empty())
+      unsavedText += "; " + std::to_string(rescuedPasses.size()) + " written instead as " + rescuedPasses.front() +
+                     (rescuedPasses.size() > 1 ? " ... " + rescuedPasses.back() : "");
+    if (droppedPasses > 0) unsavedText += "; " + std::to_string(droppedPasses) + " lost: no folder took them";
+  }
   if (interruptSignal() != 0)
     return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) +
-                                        ": the scan was stopped after " + std::to_string(counted) +
-                                        " pass(es); their files are saved");
+                                        ": the scan was stopped after " + std::to_string(counted) + " pass(es); " +
+                                        (unsavedText.empty() ? "their files are saved" : unsavedText));
   if (counted < *passes)
     return fail(code::kDevice, "the scan stopped early after " + std::to_string(counted) + " of " +
                                    std::to_string(*passes) + " passes");
   if (const int lost = session.Passes.LostPasses; lost > 0)
     return fail(code::kDevice,
                 std::to_string(lost) + " of " + std::to_string(counted) + " passes lost: transfer failed");
-  if (const int unsaved = session.Passes.UnsavedPasses; unsaved > 0) {
-    // Why, as far as the folder can tell now (it may have been removed).
-    const OutputProblem problem = checkOutputPath(firstPass);
-    return fail(code::kOutput, std::to_string(unsaved) + " of " + std::to_string(counted) +
-                                   " passes could not be saved beside " + save + ": " +
-                                   (problem == OutputProblem::None ? "the write failed (disk full?)"
-                                                                   : outputProblemText(problem)));
-  }
+  if (!unsavedText.empty()) return fail(code::kOutput, unsavedText);
   return kExitOk;
 }
 

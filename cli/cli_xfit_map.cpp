@@ -1,7 +1,5 @@
 #include "cli/cli_xfit_map.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "cli/cli_common.h"
@@ -18,24 +16,6 @@ void addMapOptions(QCommandLineParser& parser) {
   parser.addOption({"out-dir", "The folder for the maps (made when missing).", "DIR"});
 }
 
-namespace {
-
-// Why the maps' folder cannot take files, or nothing. A missing folder is
-// made later, so its nearest existing parent must be a writable folder.
-std::optional<std::string> folderProblem(const std::string& folder) {
-  std::filesystem::path p = folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
-  std::error_code ec;
-  while (!std::filesystem::exists(p, ec)) {
-    if (!p.has_relative_path() || p.parent_path() == p) return "no such folder";
-    p = p.parent_path().empty() ? std::filesystem::path(".") : p.parent_path();
-  }
-  if (!std::filesystem::is_directory(p, ec)) return p.string() + " is not a folder";
-  if (::access(p.c_str(), W_OK | X_OK) != 0) return p.string() + ": folder not writable";
-  return std::nullopt;
-}
-
-}  // namespace
-
 int mapRequestFrom(const QCommandLineParser& parser, qsizetype sampleFiles, std::optional<MapRequest>& request) {
   const auto usage = [](const std::string& message) { return usageError(message); };
   if (!parser.isSet("map")) return parser.isSet("out-dir") ? usage("--out-dir goes with --map") : 0;
@@ -48,7 +28,6 @@ int mapRequestFrom(const QCommandLineParser& parser, qsizetype sampleFiles, std:
                  std::to_string(sampleFiles) + " given");
   const std::string folder = parser.value("out-dir").toLocal8Bit().toStdString();
   if (folder.empty()) return usage("--out-dir needs a folder name");
-  if (const auto problem = folderProblem(folder)) return fail(code::kOutput, "cannot write the maps into " + folder + ": " + *problem);
   request = MapRequest{*size, folder};
   return 0;
 }

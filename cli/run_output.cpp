@@ -55,15 +55,26 @@ std::string reserveFreeName(const std::string& folder, const std::string& asked,
 
 RunOutput writeRunSpectrum(Session& session, const std::string& asked, bool replaceExisting) {
   RunOutput result;
+  // The check for an existing file and the write are one step: a file
+  // another program makes in between is kept too.
+  const IfTargetExists existing = replaceExisting ? IfTargetExists::Replace : IfTargetExists::Keep;
+  if (writeWorkingSpectrum(session, asked, existing) == FileWriteOutcome::Written) return {asked, true, ""};
   if (!replaceExisting && isRegularFile(asked)) {
     result.reason = asked + " exists and is kept (the run did not end at its preset)";
   } else {
-    if (writeWorkingSpectrum(session, asked) == FileWriteOutcome::Written) return {asked, true, ""};
     const OutputProblem problem = checkOutputPath(asked);
     result.reason = std::string("cannot write ") + asked + ": " +
                     (problem == OutputProblem::None ? "the write failed (disk full?)" : outputProblemText(problem));
   }
   const std::string tag = replaceExisting ? "unsaved" : "interrupted";
+  result.path = writeUnderFreeName(asked, tag, [&](const std::string& free) {
+    return writeWorkingSpectrum(session, free) == FileWriteOutcome::Written;
+  });
+  return result;
+}
+
+std::string writeUnderFreeName(const std::string& asked, const std::string& tag,
+                               const std::function<bool(const std::string&)>& write) {
   // Beside the asked file first; then the working folder, when that is
   // another one.
   std::vector<std::string> folders{folderOf(asked)};
@@ -71,13 +82,10 @@ RunOutput writeRunSpectrum(Session& session, const std::string& asked, bool repl
   for (const std::string& folder : folders) {
     const std::string free = reserveFreeName(folder, asked, tag);
     if (free.empty()) continue;
-    if (writeWorkingSpectrum(session, free) == FileWriteOutcome::Written) {
-      result.path = free;
-      return result;
-    }
+    if (write(free)) return free;
     ::unlink(free.c_str());
   }
-  return result;
+  return "";
 }
 
 }  // namespace tolvane::cli

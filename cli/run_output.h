@@ -4,6 +4,7 @@
 // folder vanished, the disk filled), or must not be replaced (the run was
 // interrupted and the file holds an earlier spectrum), the spectrum goes
 // beside it, or else into the working folder, under a name no file has.
+#include <functional>
 #include <string>
 
 #include "app/session.h"
@@ -25,5 +26,11 @@ RunOutput writeRunSpectrum(Session& session, const std::string& asked, bool repl
 // once (empty) so that no other run can take it; the stem is cut so the
 // name stays within the system's limit. Empty when the folder takes no file.
 std::string reserveFreeName(const std::string& folder, const std::string& asked, const std::string& tag);
+
+// Reserves a free name for `asked` beside it, or else in the working
+// folder, and has `write` fill it. Returns the file written, or empty when
+// no place took it (a reserved name that could not be filled is removed).
+std::string writeUnderFreeName(const std::string& asked, const std::string& tag,
+                               const std::function<bool(const std::string&)>& write);
 
 }  // namespace tolvane::cli

@@ -14,14 +14,22 @@ namespace tolvane::cli {
 
 namespace {
 
-// Why the folder cannot take the maps, or "". Access bits are not enough:
-// /proc and a read-only mount say yes to a check and no to a file.
+// Why the folder cannot take the maps, or "". A missing folder is made only
+// once the maps are written (a refused fit leaves nothing behind), so its
+// nearest existing parent must take files. Access bits are not enough:
+// /proc and a read-only mount say yes to a check and no to a file, so a
+// probe file is made and removed.
 std::string folderProblem(const std::string& folder) {
+  std::filesystem::path existing = folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
   std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (!std::filesystem::is_directory(folder, error))
-    return error ? error.message() : std::string("not a folder");
-  std::string probe = folder + "/.tolvane-probe-XXXXXX";
+  while (!std::filesystem::exists(existing, error)) {
+    if (existing.parent_path() == existing || !existing.has_relative_path()) return "no such folder";
+    existing = existing.parent_path().empty() ? std::filesystem::path(".") : existing.parent_path();
+  }
+  if (!std::filesystem::is_directory(existing, error))
+    return existing == std::filesystem::path(folder) ? std::string("not a folder")
+                                                     : existing.string() + " is not a folder";
+  std::string probe = (existing / ".tolvane-probe-XXXXXX").string();
   const int fd = ::mkstemp(probe.data());
   if (fd < 0) return std::strerror(errno);
   ::close(fd);

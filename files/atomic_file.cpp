@@ -1,6 +1,7 @@
 #include "files/atomic_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,9 +72,21 @@ std::string temporaryPattern(const std::string& target) {
   return folder + "." + name + decoration;
 }
 
+// Gives the temporary file the target's name unless a file has it.
+// renameat2 does it in one step; a file system without it still gets one
+// step from link(), which also refuses an existing name.
+bool renameWithoutReplacing(const std::string& temporary, const std::string& path) {
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(temporary.c_str(), path.c_str()) != 0) return false;
+  ::unlink(temporary.c_str());
+  return true;
+}
+
 }  // namespace
 
-bool writeFileAtomically(const std::string& linkOrPath, const void* data, size_t size, std::string* error) {
+bool writeFileAtomically(const std::string& linkOrPath, const void* data, size_t size, std::string* error,
+                         IfTargetExists existing) {
   // A device or pipe, reached directly or through links (the system
   // follows them, including those like /dev/stdout whose target is no path).
   if (isSpecialFile(linkOrPath)) return writeDirectly(linkOrPath, data, size, error);
@@ -91,7 +104,11 @@ bool writeFileAtomically(const std::string& linkOrPath, const void* data, size_t
   if (ok && ::fchmod(fd, modeFor(path)) != 0) ok = fail(error, "chmod");
   if (ok && syncFile(fd) != 0) ok = fail(error, "fsync");
   if (::close(fd) != 0 && ok) ok = fail(error, "close");
-  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) ok = fail(error, "rename");
+  if (ok) {
+    const bool renamed = existing == IfTargetExists::Keep ? renameWithoutReplacing(temporary, path)
+                                                          : ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!renamed) ok = fail(error, "rename");
+  }
   if (!ok) {
     ::unlink(temporary.c_str());
     return false;

@@ -87,9 +87,9 @@ void takeHeaderValues(Session& s, const SpectrumFileHeader& h) {
 }
 
 bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts,
-                        int channels) {
+                        int channels, IfTargetExists existing) {
   const std::vector<uint8_t> bytes = encodeSpectrumFile(header, counts, channels);
-  return writeFileAtomically(path, bytes.data(), bytes.size());
+  return writeFileAtomically(path, bytes.data(), bytes.size(), nullptr, existing);
 }
 
 FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader& header, const int32_t* counts,
@@ -100,12 +100,12 @@ FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader
   return out ? FileWriteOutcome::Written : FileWriteOutcome::WriteFailed;
 }
 
-FileWriteOutcome writeWorkingSpectrum(Session& s, const std::string& path) {
+FileWriteOutcome writeWorkingSpectrum(Session& s, const std::string& path, IfTargetExists existing) {
   s.LastPath = path.substr(0, Session::kMaxPathLength);
   s.Working.setName(fileNameOf(path));
   const int n = std::clamp(s.Acquisition.ChannelCount, 0, s.Working.capacity());
   fillHeaderForWrite(s, s.Working.Header, n);
-  return writeSpectrumImage(path, s.Working.Header, s.Working.Counts.data(), n) ? FileWriteOutcome::Written
+  return writeSpectrumImage(path, s.Working.Header, s.Working.Counts.data(), n, existing) ? FileWriteOutcome::Written
                                                                                 : FileWriteOutcome::WriteFailed;
 }
 

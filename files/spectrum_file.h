@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "files/atomic_file.h"
 #include "files/file_write_outcome.h"
 #include "records/spectrum_file_header.h"
 
@@ -36,7 +37,8 @@ void fillHeaderForWrite(const Session& session, SpectrumFileHeader& header, int 
 // calibration unless the marker is 1.0, and the ROI windows and colours.
 void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
 // Writes a header and counts to `path`, replacing the file in one step.
-bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels);
+bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels,
+                        IfTargetExists existing = IfTargetExists::Replace);
 // The same bytes to a stream.
 FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader& header, const int32_t* counts,
                                      int channels);
@@ -44,7 +46,8 @@ FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader
 // Writes the working spectrum to `path` once the path is chosen: names the
 // spectrum after the file, fills the header image from the run state,
 // calibration and ROI table, then replaces the file in one step.
-FileWriteOutcome writeWorkingSpectrum(Session& session, const std::string& path);
+FileWriteOutcome writeWorkingSpectrum(Session& session, const std::string& path,
+                                      IfTargetExists existing = IfTargetExists::Replace);
 
 // What reading a spectrum file gave: the spectrum, or why there is none.
 struct SpectrumFileRead {

@@ -94,6 +94,16 @@ std::optional<int> parseElement(std::string_view text) {
   return std::nullopt;
 }
 
+std::vector<FamilyEdge> familyEdges(int z, double maxKev) {
+  std::vector<FamilyEdge> edges;
+  if (z < kFirstElement || z > kLastElement) return edges;
+  for (LineFamily family : {LineFamily::K, LineFamily::L, LineFamily::M}) {
+    const auto edge = checked([&](xrl_error** e) { return EdgeEnergy(z, familyEdge(family), e); });
+    if (edge && *edge > 0.0) edges.push_back({family, *edge <= maxKev});
+  }
+  return edges;
+}
+
 std::string elementSymbol(int z) { return z >= 1 && z <= kLastElement ? kSymbols[z] : ""; }
 
 ElementLines emissionLines(int z, double maxKev) {

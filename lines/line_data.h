@@ -52,6 +52,15 @@ std::string elementSymbol(int z);
 // not excited and lines the tables do not hold.
 ElementLines emissionLines(int z, double maxKev = kDefaultMaxKev);
 
+// The families (K, L, M) the tables give the element an absorption edge
+// for, and whether `maxKev` reaches it: a family that is excited and still
+// has no line in emissionLines() has none in the tables.
+struct FamilyEdge {
+  LineFamily family;
+  bool excited;
+};
+std::vector<FamilyEdge> familyEdges(int z, double maxKev);
+
 // The detector's lines for these emission lines: a Si escape peak of the
 // strongest line of each family above the Si K edge, and the sum peaks
 // 2 x K-alpha1 and K-alpha1 + K-beta1.

@@ -125,6 +125,37 @@ TEST(CliChecks, ARunWhoseFolderVanishesIsSavedInTheWorkingFolder) {
   EXPECT_GT(totalCounts(saved), 0);
 }
 
+TEST(CliChecks, AScanWhoseFolderVanishesKeepsItsLaterPassesInTheWorkingFolder) {
+  testing::TempDir work;
+  std::filesystem::create_directory(work.path("out"));
+  testing::CliProcess run(
+      {"scan", "--device=sim", "--fast", "--passes", "1000000", "--dwell", "0.5", "--save", work.path("out/map")},
+      work.dir());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Moved away in one step: the scan may be writing into it.
+  std::filesystem::create_directory(work.path("elsewhere"));
+  std::filesystem::rename(work.path("out"), work.path("elsewhere/out"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  run.signal(SIGINT);
+  const testing::CliRun r = run.finish();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "could not be saved beside")) << r.err;
+  EXPECT_TRUE(has(r.err, "no such folder")) << r.err;
+  EXPECT_FALSE(has(r.err, "their files are saved")) << r.err;
+  // Every pass counted after the folder went is in the working folder.
+  int rescued = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(work.dir())) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".unsaved-1.dat") == std::string::npos) continue;
+    ++rescued;
+    const SpectrumFileRead pass = readSpectrumPath(entry.path().string());
+    ASSERT_TRUE(pass.ok()) << name;
+    EXPECT_GT(totalCounts(pass), 0) << name;
+  }
+  EXPECT_GT(rescued, 0) << r.err;
+  EXPECT_TRUE(has(r.err, std::to_string(rescued) + " written instead as ")) << r.err;
+}
+
 // --- Item: xfit outputs, standard output, repeated options ---------------
 
 std::string feTable(const testing::TempDir& dir) {
@@ -160,6 +191,13 @@ TEST(CliChecks, XfitChecksItsOutputsBeforeAnyFitAndPrintsNothingOnFailure) {
       runCli({"xfit", "--batch", table, "--map", "1x1", "--out-dir", dir.path("maps/new"), sample});
   EXPECT_EQ(made.status, 0) << made.err;
   EXPECT_FALSE(std::filesystem::is_empty(dir.path("maps/new")));
+
+  // A fit refused for its input leaves no folder behind.
+  std::filesystem::remove(dir.path("fe.dat"));
+  const testing::CliRun refused =
+      runCli({"xfit", "--batch", table, "--map", "1x1", "--out-dir", dir.path("maps/never"), sample});
+  EXPECT_NE(refused.status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.path("maps/never"))) << refused.err;
 }
 
 // Runs the command with standard output into a pipe nobody reads.
@@ -221,6 +259,19 @@ TEST(CliChecks, AnOptionGivenTwiceIsAUsageError) {
   const testing::CliRun rois = runCli({"render", spectrum, "--out", dir.path("r.png"), "--roi", "0:280:320:0xFF",
                                        "--roi", "1:100:200:0xFF00"});
   EXPECT_EQ(rois.status, 0) << rois.err;
+  // Two definitions of one entry: the first would be lost.
+  for (const auto& args :
+       {std::vector<std::string>{"render", spectrum, "--out", dir.path("r2.png"), "--roi", "0:280:320:0xFF", "--roi",
+                                 "0:100:200:0xFF00"},
+        std::vector<std::string>{"acquire", "--device=sim", "--fast", "--preset", "1", "--roi", "3:10:20", "--roi",
+                                 "3:30:40", "--out", dir.path("a.dat")}}) {
+    const testing::CliRun r = runCli(args);
+    EXPECT_EQ(r.status, 2) << args.front() << ": " << r.err;
+    EXPECT_TRUE(has(r.err, "--roi 0:... is given more than once") || has(r.err, "--roi 3:... is given more than once"))
+        << r.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path("r2.png")));
+  EXPECT_FALSE(std::filesystem::exists(dir.path("a.dat")));
 }
 
 // --- Item: messages --------------------------------------------------------
@@ -249,6 +300,12 @@ TEST(CliChecks, MessagesSayWhatIsWrong) {
   EXPECT_EQ(negative.status, 2);
   EXPECT_TRUE(has(negative.err, "-5 was read as an option")) << negative.err;
   EXPECT_TRUE(has(negative.err, " -- ")) << negative.err;
+  // A negative number taken as an option's value is not what was refused.
+  const testing::CliRun valued =
+      runCli({"peaks", peakFile(dir, "p.dat"), "--gain", "0.01", "--offset", "-0.1", "--nosuch"});
+  EXPECT_EQ(valued.status, 2);
+  EXPECT_TRUE(has(valued.err, "nosuch")) << valued.err;
+  EXPECT_FALSE(has(valued.err, "was read as an option")) << valued.err;
   const testing::CliRun dashes = runCli({"calib", "--", "-5", "5", "-1", "1"});
   EXPECT_EQ(dashes.status, 0) << dashes.err;
   EXPECT_EQ(dashes.out, "0.2 0\n");
@@ -298,10 +355,17 @@ TEST(CliChecks, LinesListEachElementOnceAndSayWhyNoneAreListed) {
   const testing::CliRun thrice = runCli({"lines", "fe", "FE", "26"});
   EXPECT_EQ(thrice.status, 0);
   EXPECT_EQ(thrice.out, once.out);
-  const testing::CliRun low = runCli({"lines", "Fe", "--max-kev", "0.1"});
+  const testing::CliRun low = runCli({"lines", "W", "--max-kev", "1"});
   EXPECT_EQ(low.status, 0);
-  EXPECT_TRUE(has(low.err, "Fe: no line listed")) << low.err;
-  EXPECT_TRUE(has(low.err, "0.1 keV")) << low.err;
+  EXPECT_TRUE(has(low.err, "W: no line listed: none of its K, L or M shells is excited at 1 keV")) << low.err;
+  // Be's K shell is excited at 40 keV, but the tables hold no line of it.
+  const testing::CliRun beryllium = runCli({"lines", "Be"});
+  EXPECT_EQ(beryllium.status, 0);
+  EXPECT_TRUE(has(beryllium.err, "Be: no line listed: the line tables hold no K line of Be\n")) << beryllium.err;
+  // Fe's M shell is excited at 0.5 keV, its K and L shells are not.
+  const testing::CliRun iron = runCli({"lines", "Fe", "--max-kev", "0.5"});
+  EXPECT_TRUE(has(iron.err, "the line tables hold no M line of Fe; its K and L shells are not excited at 0.5 keV"))
+      << iron.err;
 }
 
 // --- Item: a calibration written into a spectrum file ----------------------

@@ -40,6 +40,27 @@ TEST(AtomicFile, AFailureLeavesNoTemporaryAndReportsWhy) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir()), {}), 1);
 }
 
+TEST(AtomicFile, KeepingAnExistingTargetNeverReplacesIt) {
+  testing::TempDir dir;
+  const std::string path = dir.path("kept.dat");
+  const std::vector<uint8_t> old{9, 9};
+  const std::vector<uint8_t> fresh{1, 2, 3};
+  // A free name is taken.
+  ASSERT_TRUE(writeFileAtomically(path, old.data(), old.size(), nullptr, IfTargetExists::Keep));
+  EXPECT_EQ(testing::readFileBytes(path), old);
+  // A taken one is refused, the file stays as it was, no temporary is left.
+  std::string error;
+  EXPECT_FALSE(writeFileAtomically(path, fresh.data(), fresh.size(), &error, IfTargetExists::Keep));
+  EXPECT_NE(error.find("rename"), std::string::npos) << error;
+  EXPECT_EQ(testing::readFileBytes(path), old);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir()), {}), 1);
+  // Through a link to an existing file: kept as well.
+  const std::string link = dir.path("link.dat");
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(writeFileAtomically(link, fresh.data(), fresh.size(), nullptr, IfTargetExists::Keep));
+  EXPECT_EQ(testing::readFileBytes(path), old);
+}
+
 TEST(AtomicFile, ALongNameThatTheFileSystemTakesIsWritten) {
   testing::TempDir dir;
   const uint8_t byte = 5;
