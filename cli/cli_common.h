@@ -94,5 +94,7 @@ int runPeaks(const QStringList& arguments);
 int runIdentify(const QStringList& arguments);
 int runExport(const QStringList& arguments);
 int runImport(const QStringList& arguments);
+int runBackground(const QStringList& arguments);
+int runRoi(const QStringList& arguments);
 
 }  // namespace tolvane::cli

@@ -8,6 +8,7 @@
 #include "cli/file_session.h"
 #include "cli/json_text.h"
 #include "cli/output_file.h"
+#include "cli/snip_options.h"
 #include "files/emsa_import.h"
 #include "files/export_file.h"
 #include "files/path_name.h"
@@ -31,6 +32,20 @@ std::optional<int> refuseExportOutput(const std::string& out, ExportFormat forma
   return std::nullopt;
 }
 
+int snipExitCode = kExitUsage;
+
+// Puts the SNIP background in place of the counts read (the file stays as
+// it is), the comment naming it.
+bool takeSnipBackground(const QCommandLineParser& parser, Session& s) {
+  const auto options = snipOptionsFor(parser, s, snipExitCode);
+  if (!options) return false;
+  const int channels = s.Acquisition.ChannelCount;
+  const std::vector<int32_t> bg = roundedBackground(snipBackground(s.Working.Counts.data(), channels, *options));
+  std::copy(bg.begin(), bg.end(), s.Working.Counts.begin());
+  s.Working.Header.setComment("SNIP " + snipOptionsText(*options) + " " + s.Working.Header.comment());
+  return true;
+}
+
 }  // namespace
 
 int runExport(const QStringList& arguments) {
@@ -43,9 +58,17 @@ int runExport(const QStringList& arguments) {
   parser.addOption({"out", "File to write (msa: .msa .emsa .txt; spec: .spec .mca .txt; csv: .csv .txt), or -.",
                     "file"});
   parser.addOption({"xy", "EMSA/MSA: write energy, count pairs instead of counts alone."});
+  parser.addOption({"background",
+                    "snip: write the SNIP background of the spectrum (whole counts) instead of its counts.", "kind"});
+  addSnipOptions(parser);
   parser.addOption({"json", "Print the result (or the error) as JSON."});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   if (!expectPositionals(parser, 1, 1, "FILE.dat --format msa|spec|csv --out OUT|-")) return kExitUsage;
+  if (parser.isSet("background") && parser.value("background") != "snip")
+    return usageError("--background must be snip, not '" + parser.value("background").toStdString() + "'");
+  for (const char* option : {"width", "fwhm-kev", "no-lls", "smooth"})
+    if (parser.isSet(option) && !parser.isSet("background"))
+      return usageError(std::string("--") + option + " goes with --background snip");
   if (!parser.isSet("format")) return usageError("--format is required (msa, spec or csv)");
   const std::string formatName = parser.value("format").toStdString();
   const auto format = exportFormatNamed(formatName);
@@ -60,6 +83,7 @@ int runExport(const QStringList& arguments) {
   FileSession f;
   const std::string in = parser.positionalArguments().front().toStdString();
   if (!readSpectrum(f.session, in)) return kExitFailure;
+  if (parser.isSet("background") && !takeSnipBackground(parser, f.session)) return snipExitCode;
   const EmsaDataForm form = parser.isSet("xy") ? EmsaDataForm::XY : EmsaDataForm::Y;
   // SPEC names its file inside; on standard output that is the input's name.
   const std::string text = exportText(f.session, *format, out == "-" ? in : out, form);

@@ -49,6 +49,10 @@ const char* kUsage =
     "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
     "                                                  write EMSA/MSA, SPEC or CSV\n"
     "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
+    "  background FILE.dat --out BG.dat [--width N | --fwhm-kev F] [--no-lls] [--smooth K]\n"
+    "                                                  the SNIP background as a spectrum file\n"
+    "  roi FILE.dat LOW:HIGH... [--background line|snip] [--json]\n"
+    "                                                  gross and net sums of windows\n"
     "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
     "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
@@ -84,6 +88,8 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "export") return runExport(arguments);
   if (command == "import") return runImport(arguments);
   if (command == "resolution") return runResolution(arguments);
+  if (command == "background") return runBackground(arguments);
+  if (command == "roi") return runRoi(arguments);
   return -1;
 }
 
