@@ -96,5 +96,7 @@ int runExport(const QStringList& arguments);
 int runImport(const QStringList& arguments);
 int runBackground(const QStringList& arguments);
 int runRoi(const QStringList& arguments);
+int runSum(const QStringList& arguments);
+int runSubtract(const QStringList& arguments);
 
 }  // namespace tolvane::cli

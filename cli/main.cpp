@@ -53,6 +53,9 @@ const char* kUsage =
     "                                                  the SNIP background as a spectrum file\n"
     "  roi FILE.dat LOW:HIGH... [--background line|snip] [--json]\n"
     "                                                  gross and net sums of windows\n"
+    "  sum A.dat B.dat... --out S.dat                  spectra added, times added\n"
+    "  subtract SAMPLE.dat BACKGROUND.dat --out NET.dat\n"
+    "                                                  background off by live time; variance in NET.var\n"
     "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
     "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
@@ -90,6 +93,8 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "resolution") return runResolution(arguments);
   if (command == "background") return runBackground(arguments);
   if (command == "roi") return runRoi(arguments);
+  if (command == "sum") return runSum(arguments);
+  if (command == "subtract") return runSubtract(arguments);
   return -1;
 }
 
