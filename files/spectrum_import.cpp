@@ -67,6 +67,7 @@ SpectrumImport importSpectrum(Session& s, std::string_view bytes, const std::str
     o.emsa = importEmsa(s, bytes, name);
     o.kind = o.emsa.kind;
     o.channels = o.emsa.channels;
+    o.adoption = o.emsa.adoption;
     return o;
   }
   o.text = o.format == ImportFormat::Pmca ? readPmca(bytes)
@@ -76,7 +77,8 @@ SpectrumImport importSpectrum(Session& s, std::string_view bytes, const std::str
     o.kind = ImportOutcome::Kind::Refused;
     return o;
   }
-  o.channels = loadEmsaSpectrum(s, o.text.spectrum, name).channels;
+  o.adoption = loadEmsaSpectrum(s, o.text.spectrum, name);
+  o.channels = o.adoption.channels;
   return o;
 }
 

@@ -31,6 +31,7 @@ struct SpectrumImport {
   ImportOutcome emsa;     // the EMSA import's own outcome (format Emsa)
   TextSpectrumRead text;  // the other readers' outcome
   int channels = 0;       // channels shown after padding (Loaded)
+  SpectrumAdoption adoption;  // what the load did besides (Loaded)
 
   // The spectrum read (Loaded), whichever reader read it.
   const EmsaSpectrum& spectrum() const { return format == ImportFormat::Emsa ? emsa.read.spectrum : text.spectrum; }
