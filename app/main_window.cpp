@@ -307,6 +307,7 @@ void TForm1::buildPages() {
   PageControl1->addTab(calicPlot, "Calic. Plot");
   PageControl1->addTab(xfit, "Xfit");
   buildLinesPage();
+  buildBackgroundPage();
   PageControl1->setCurrentWidget(calicPlot);
 
   connect(McaOpen, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaOpenClick(session_); }); });
@@ -745,6 +746,7 @@ void TForm1::refresh() {
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
   refreshLinesPage();
+  refreshBackgroundPage();
   const std::pair<QLabel*, const std::string*> labels[] = {
       {Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},  {Label7, &t.Label7},
       {Label8, &t.Label8}, {Label9, &t.Label9}, {FwhmVal, &t.FwhmVal}};

@@ -56,3 +56,80 @@ TEST(WindowImport, ReadsEachFormatAndRefusesAMalformedFileNamingItsLine) {
 
 }  // namespace
 }  // namespace tolvane
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "display/plot_geometry.h"
+#include "display/plot_widget.h"
+#include "handlers/background_handlers.h"
+
+namespace tolvane {
+namespace {
+
+// A memory of the same count rate counted for `liveTenths`.
+void fillMemory(TForm1& w, int memory, int32_t liveTenths) {
+  SpectrumRecord& m = w.session().Memories[static_cast<size_t>(memory - 1)];
+  m.Header.setChannelCount(1024);
+  m.Header.setCalibrationMarker(1.0f);
+  m.Header.setLiveTime(liveTenths);
+  m.Header.setRealTime(liveTenths);
+  for (int c = 0; c < 1024; ++c)
+    m.Counts[static_cast<size_t>(c)] = static_cast<int32_t>(liveTenths / 10 * (20 + (c % 200 == 100 ? 500 : c % 7)));
+  m.setName("mem" + std::to_string(memory) + ".dat");
+}
+
+TEST(WindowOverlays, NormalisedByLiveTimeA60sAnd600sMemoryDrawTheSame) {
+  Window r;
+  TForm1& w = *r.window;
+  fillMemory(w, 1, 600);
+  fillMemory(w, 2, 6000);
+  w.PageControl1->setCurrentIndex(w.PageControl1->count() - 1);
+  // Unnormalised: the 600 s memory stands higher.
+  w.Mem1Spec->click();
+  w.OverLapON->click();
+  w.Mem2Spec->click();
+  w.OverLapON->click();
+  const PlotModel& plot = w.session().Plot;
+  ASSERT_TRUE(w.session().Display.Mem1Shown && w.session().Display.Mem2Shown);
+  EXPECT_NE(plot.Mem1.top, plot.Mem2.top);
+  w.OverLapON->click();
+  w.Mem1Spec->click();
+  w.OverLapON->click();
+
+  w.NormaliseLT->click();
+  EXPECT_TRUE(w.session().Display.NormaliseOverlays);
+  w.OverLapON->click();
+  w.Mem2Spec->click();
+  w.OverLapON->click();
+  EXPECT_EQ(plot.Mem1.top, plot.Mem2.top);
+  EXPECT_EQ(plot.Mem1.bottom, plot.Mem2.bottom);
+  // Both at the 100 s reference (no MCA run yet): the 600 s memory is drawn
+  // lower than its own trace.
+  EXPECT_NE(plot.Mem2.top, plot.Live.top);
+}
+
+TEST(WindowBackground, SnipDrawnOnRequestAndTheRoiNetOverIt) {
+  Window r;
+  TForm1& w = *r.window;
+  fillMemory(w, 1, 600);
+  w.Mem1Spec->click();
+  EXPECT_TRUE(w.PaintBox1->background().empty());
+  w.SnipShown->click();
+  const std::vector<CurvePoint> curve = w.PaintBox1->background();
+  ASSERT_FALSE(curve.empty());
+  // The background lies on or below the trace (a larger row is lower).
+  for (const CurvePoint& p : curve)
+    EXPECT_GE(p.y - kPlotTop, w.session().Plot.Live.top[static_cast<size_t>(p.x - kPlotLeft)]) << p.x;
+
+  w.SnipWidthEdit->setText("abc");
+  emit w.SnipWidthEdit->textEdited("abc");
+  EXPECT_EQ(w.Edit1->text(), kSnipWidthErrorText);
+  emit w.SnipWidthEdit->textEdited("40");
+  EXPECT_EQ(w.session().Display.SnipWidth, 40);
+  EXPECT_EQ(w.SnipWidthEdit->placeholderText(), "40");
+}
+
+}  // namespace
+}  // namespace tolvane
