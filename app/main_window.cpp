@@ -166,7 +166,12 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   chooseWritePath = [this] { return askPath(this, true); };
   chooseDumpPath = [this] { return askPath(this, true, "Spectrumn(*.txt)", "txt"); };
   chooseExportPath = [this] { return askExportPath(this); };
-  chooseImportPath = [this] { return askPath(this, false, "EMSA/MSA (*.msa *.ems *.emsa *.txt)", "msa"); };
+  chooseImportPath = [this] {
+    return askPath(this, false,
+                   "Spectra (*.msa *.ems *.emsa *.mca *.spec *.txt *.csv *.dat);;EMSA/MSA (*.msa *.ems *.emsa);;"
+                   "MCA text (*.mca);;SPEC (*.spec);;Text columns (*.txt *.csv *.dat);;All files (*)",
+                   "msa");
+  };
   askExitDuringRun = [this] { return askRunExit(this); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
@@ -302,6 +307,7 @@ void TForm1::buildPages() {
   PageControl1->addTab(calicPlot, "Calic. Plot");
   PageControl1->addTab(xfit, "Xfit");
   buildLinesPage();
+  buildBackgroundPage();
   PageControl1->setCurrentWidget(calicPlot);
 
   connect(McaOpen, &QPushButton::clicked, this, [this] { handleOnLink([this] { McaOpenClick(session_); }); });
@@ -700,7 +706,7 @@ void TForm1::Write2Click() {
 void TForm1::Import1Click() {
   const QString path = chooseImportPath();
   if (path.isEmpty()) return;
-  handle([=, this] { ImportEmsaFile(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { ImportSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
 }
 
 void TForm1::Export1Click() {
@@ -740,6 +746,7 @@ void TForm1::refresh() {
   Edit2->setText(fromText(t.Edit2));
   Edit4->setText(fromText(t.Edit4));
   refreshLinesPage();
+  refreshBackgroundPage();
   const std::pair<QLabel*, const std::string*> labels[] = {
       {Label1, &t.Label1}, {Label2, &t.Label2}, {Label3, &t.Label3},  {Label7, &t.Label7},
       {Label8, &t.Label8}, {Label9, &t.Label9}, {FwhmVal, &t.FwhmVal}};

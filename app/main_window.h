@@ -128,6 +128,10 @@ class TForm1 final : public QMainWindow {
   QPushButton *Identify = nullptr, *Peaks = nullptr;
   // Identify at the cursor, with the full list as a tool tip.
   void identifyAtCursor();
+  // On the "Lines" page: the SNIP background drawn, the ROIs' net over it,
+  // its width, and memory overlays normalised by live time.
+  QCheckBox *SnipShown = nullptr, *RoiNetSnip = nullptr, *NormaliseLT = nullptr;
+  QLineEdit* SnipWidthEdit = nullptr;
 
  private:
   void buildLeftSide();
@@ -139,6 +143,8 @@ class TForm1 final : public QMainWindow {
   void connectCalibrationPage();
   void buildLinesPage();
   void refreshLinesPage();
+  void buildBackgroundPage();
+  void refreshBackgroundPage();
   void refreshPages();
   void refreshScrollBar();
   // Runs a core operation, then refreshes the widgets. While an exchange

@@ -97,5 +97,9 @@ int runPeaks(const QStringList& arguments);
 int runIdentify(const QStringList& arguments);
 int runExport(const QStringList& arguments);
 int runImport(const QStringList& arguments);
+int runBackground(const QStringList& arguments);
+int runRoi(const QStringList& arguments);
+int runSum(const QStringList& arguments);
+int runSubtract(const QStringList& arguments);
 
 }  // namespace tolvane::cli

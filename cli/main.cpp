@@ -48,7 +48,15 @@ const char* kUsage =
     "                                                  lines that could make the peak at a channel\n"
     "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
     "                                                  write EMSA/MSA, SPEC or CSV\n"
-    "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
+    "  import FILE --out FILE.dat [--json]             read an EMSA/MSA, MCA text, SPEC or text-column file\n"
+    "                                                  into a spectrum file\n"
+    "  background FILE.dat --out BG.dat [--width N | --fwhm-kev F] [--no-lls] [--smooth K]\n"
+    "                                                  the SNIP background as a spectrum file\n"
+    "  roi FILE.dat LOW:HIGH... [--background line|snip] [--json]\n"
+    "                                                  gross and net sums of windows\n"
+    "  sum A.dat B.dat... --out S.dat                  spectra added, times added\n"
+    "  subtract SAMPLE.dat BACKGROUND.dat --out NET.dat\n"
+    "                                                  background off by live time; variance in NET.var\n"
     "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
     "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
@@ -84,6 +92,10 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "export") return runExport(arguments);
   if (command == "import") return runImport(arguments);
   if (command == "resolution") return runResolution(arguments);
+  if (command == "background") return runBackground(arguments);
+  if (command == "roi") return runRoi(arguments);
+  if (command == "sum") return runSum(arguments);
+  if (command == "subtract") return runSubtract(arguments);
   return -1;
 }
 

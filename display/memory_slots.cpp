@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "app/session.h"
+#include "display/normalised_overlay.h"
+#include "display/plot_model.h"
 #include "files/spectrum_file.h"
 
 namespace tolvane {
@@ -88,6 +90,16 @@ OverlayChange toggleOverlay(EngineState& s, PlotModel& plot) {
       if (!shown) return OverlayChange::Cleared;
       s.Working.setName(s.Memories[static_cast<size_t>(m - 1)].Name);
       TraceEnvelope& overlay = m == 1 ? plot.Mem1 : m == 2 ? plot.Mem2 : plot.Mem3;
+      if (d.NormaliseOverlays) {
+        const int32_t size = std::clamp(s.Acquisition.ChannelCount, 1, s.Working.capacity());
+        const std::vector<int32_t> scaled = countsAtLiveTime(s.Working.Counts.data(), size, s.Acquisition.LiveTime,
+                                                             overlayReferenceLiveTime(s));
+        TraceEnvelope normalised;
+        fillCountsEnvelope(scaled.data(), size, d, normalised, plot.Mapping);
+        std::copy_n(normalised.top.begin(), columns, overlay.top.begin());
+        std::copy_n(normalised.bottom.begin(), columns, overlay.bottom.begin());
+        return OverlayChange::Taken;
+      }
       std::copy_n(plot.Live.top.begin(), columns, overlay.top.begin());
       std::copy_n(plot.Live.bottom.begin(), columns, overlay.bottom.begin());
       return OverlayChange::Taken;

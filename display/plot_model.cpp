@@ -1,5 +1,8 @@
 #include "display/plot_model.h"
 
+#include "display/shown_background.h"
+#include "roi/roi_background_net.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -91,13 +94,18 @@ void addRoiMarks(const EngineState& s, PlotModel& plot) {
   const Spectrum spectrum = displayed(s);
   const int32_t width = plotColumns(plot);
   const int32_t first = s.Display.FirstShown;
+  std::vector<double> snip;  // the SNIP background, made once for all ROIs
   for (int i = 0; i < kShownRois; ++i) {
     const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
     if (roi.Shown != 1) continue;
     const int32_t low = roi.LowChannel, high = roi.HighChannel;
 
-    // The same sums the precision preset uses.
-    const RoiNetSums sums = roiNetSums(spectrum.counts, spectrum.size, low, high);
+    // The same sums the precision preset uses, or the net over the SNIP
+    // background when that is chosen.
+    if (s.Display.RoiNetOverSnip && snip.empty()) snip = shownSnipBackground(s);
+    const RoiNetSums sums = s.Display.RoiNetOverSnip
+                                ? roiNetOverBackground(spectrum.counts, spectrum.size, low, high, snip)
+                                : roiNetSums(spectrum.counts, spectrum.size, low, high);
     const float gross = sums.gross, net = sums.net;
 
     RoiMark mark;
@@ -157,7 +165,12 @@ void addCaptions(const DisplayState& d, bool logScale, std::vector<PlotText>& ou
 
 void fillLiveEnvelope(const EngineState& s, TraceEnvelope& env, const ColumnMapping& m) {
   const Spectrum spectrum = displayed(s);
-  const DisplayState& d = s.Display;
+  fillCountsEnvelope(spectrum.counts, spectrum.size, s.Display, env, m);
+}
+
+void fillCountsEnvelope(const int32_t* counts, int32_t size, const DisplayState& d, TraceEnvelope& env,
+                        const ColumnMapping& m) {
+  const Spectrum spectrum{counts, size};
   const int32_t width = std::min(kPlotWidth, kEnvelopeColumns);
   const auto row = [&](int32_t v) { return countRow(v, d.LogScale, d.FullScaleIndex, kPlotHeight); };
   for (int32_t x = 0; x < width; ++x) {

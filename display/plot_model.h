@@ -136,6 +136,10 @@ void buildMappingPreview(const EngineState& state, PlotModel& plot);
 
 // Pieces exposed for tests.
 void fillLiveEnvelope(const EngineState& state, TraceEnvelope& envelope, const ColumnMapping& mapping);
+// The same envelope for any counts (channels 0 .. size-1) in the view and
+// scale of `display`.
+void fillCountsEnvelope(const int32_t* counts, int32_t size, const DisplayState& display, TraceEnvelope& envelope,
+                        const ColumnMapping& mapping);
 std::vector<AxisTick> channelTicks(int32_t first, int32_t last, int32_t width);
 
 }  // namespace tolvane

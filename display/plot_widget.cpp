@@ -16,6 +16,12 @@ PlotWidget::PlotWidget(PlotRenderer& renderer, QWidget* parent) : QWidget(parent
 void PlotWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawImage(0, 0, renderer_.paintBox());
+  if (!background_.empty()) {
+    painter.setPen(QPen(QColor(255, 255, 0), 1));
+    QPolygon line;
+    for (const CurvePoint& p : background_) line << QPoint(p.x, p.y);
+    painter.drawPolyline(line);
+  }
   if (residual_.empty()) return;
   // Zero and the residual in fuchsia, the flags' 5-sigma limits dotted.
   const QColor fuchsia(255, 0, 255);
@@ -34,6 +40,12 @@ void PlotWidget::paintEvent(QPaintEvent*) {
 void PlotWidget::setResidual(std::vector<std::vector<CurvePoint>> segments) {
   if (segments.empty() && residual_.empty()) return;
   residual_ = std::move(segments);
+  update();
+}
+
+void PlotWidget::setBackground(std::vector<CurvePoint> curve) {
+  if (curve.empty() && background_.empty()) return;
+  background_ = std::move(curve);
   update();
 }
 

@@ -18,6 +18,9 @@ class PlotWidget final : public QWidget {
   std::function<void(Qt::MouseButton, int, int)> onMousePress;
   // The fit's residual curve drawn over the plot (none when empty).
   void setResidual(std::vector<std::vector<CurvePoint>> segments);
+  // The SNIP background drawn over the plot in yellow (none when empty).
+  void setBackground(std::vector<CurvePoint> curve);
+  const std::vector<CurvePoint>& background() const { return background_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -26,6 +29,7 @@ class PlotWidget final : public QWidget {
  private:
   PlotRenderer& renderer_;
   std::vector<std::vector<CurvePoint>> residual_;
+  std::vector<CurvePoint> background_;
 };
 
 }  // namespace tolvane

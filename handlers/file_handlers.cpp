@@ -91,4 +91,29 @@ ImportOutcome ImportEmsaFile(Session& s, const std::string& path) {
   return o;
 }
 
+std::string spectrumImportStatusText(const SpectrumImport& o) {
+  if (o.format == ImportFormat::Emsa) return importStatusText(o.emsa);
+  switch (o.kind) {
+    case ImportOutcome::Kind::CannotOpen:
+      return kFileReadErrorText;
+    case ImportOutcome::Kind::TooLarge:
+      return "File too large";
+    case ImportOutcome::Kind::Refused: {
+      const char* name = o.format == ImportFormat::Pmca ? "MCA" : o.format == ImportFormat::Spec ? "SPEC" : "Text";
+      return std::string(name) + " " + o.refusal();
+    }
+    case ImportOutcome::Kind::Loaded:
+      break;
+  }
+  return o.adjustments();
+}
+
+SpectrumImport ImportSpectrumFile(Session& s, const std::string& path) {
+  const SpectrumImport o = importSpectrumPath(s, path);
+  if (o.kind == ImportOutcome::Kind::Loaded) showAdoptedSpectrum(s, o.adoption);
+  const std::string status = spectrumImportStatusText(o);
+  if (!status.empty()) s.Texts.Edit1 = status;
+  return o;
+}
+
 }  // namespace tolvane

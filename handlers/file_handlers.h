@@ -6,6 +6,7 @@
 
 #include "files/ascii_dump.h"
 #include "files/emsa_import.h"
+#include "files/spectrum_import.h"
 #include "files/export_file.h"
 #include "files/spectrum_file.h"
 
@@ -52,5 +53,14 @@ std::string importStatusText(const ImportOutcome& outcome);
 // File > Import once the path is chosen; the status field shows
 // importStatusText when it is not empty.
 ImportOutcome ImportEmsaFile(Session& session, const std::string& path);
+
+// The status field's text after an import of any format: as for EMSA/MSA
+// above; for the other formats the refusal after the format's short name
+// ("MCA line 44: no <<END>> after the data: ...", "SPEC ...", "Text ..."),
+// or what the load adjusted.
+std::string spectrumImportStatusText(const SpectrumImport& outcome);
+// File > Import once the path is chosen: any format the program reads,
+// told from the content.
+SpectrumImport ImportSpectrumFile(Session& session, const std::string& path);
 
 }  // namespace tolvane

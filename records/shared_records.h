@@ -106,6 +106,17 @@ struct DisplayState {
   bool Mem1Shown = false;
   bool Mem2Shown = false;
   bool Mem3Shown = false;
+  // SnapShot of a memory draws its counts scaled to a common live time
+  // (display/normalised_overlay.h), so overlays of different counting
+  // times compare at a glance.
+  bool NormaliseOverlays = false;
+  // The SNIP background (display/shown_background.h): drawn over the
+  // plot, and taken as the ROIs' net background instead of the straight
+  // line; its window half-width in channels (0: from the detector's
+  // resolution on a calibrated spectrum).
+  bool SnipShown = false;
+  bool RoiNetOverSnip = false;
+  int32_t SnipWidth = 0;
   // The spectrum shown came from a file or a memory, not from the
   // analyser: the DT % and kcts readouts show its own figures (from its
   // times and counts), not those of the analyser's last run.

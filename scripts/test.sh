@@ -38,7 +38,7 @@ echo "== fuzz targets, ${TOLVANE_FUZZ_SECONDS:-20} s each =="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_FUZZ=ON \
   -DTOLVANE_BUILD_GUI=OFF -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j2
-for target in spectrum_file standard_table analyser_replies tick text_fields emsa_file; do
+for target in spectrum_file standard_table analyser_replies tick text_fields emsa_file pmca_file spec_file column_file; do
   work=$(mktemp -d)
   ./build-fuzz/fuzz/fuzz_${target} -max_total_time="${TOLVANE_FUZZ_SECONDS:-20}" -print_final_stats=1 \
     -artifact_prefix="$work/" "$work" "fuzz/corpus/${target}" 2>"$work/log" ||
@@ -46,4 +46,4 @@ for target in spectrum_file standard_table analyser_replies tick text_fields ems
   echo "fuzz_${target}: $(grep -o 'stat::number_of_executed_units: [0-9]*' "$work/log" | cut -d' ' -f2) executions, no failure"
   rm -rf "$work"
 done
-echo "fuzz: 6 passed, 0 failed"
+echo "fuzz: 9 passed, 0 failed"
