@@ -30,14 +30,9 @@
 #include <string>
 #include <vector>
 
-namespace tolvane {
+#include "records/map_roi.h"
 
-struct MapRoi {
-  int32_t index = 0;  // the ROI table entry
-  std::string label;
-  int32_t low = 0;  // channels low .. high-1, as the ROI sums take them
-  int32_t high = 0;
-};
+namespace tolvane {
 
 // Everything about the scan that is fixed when it starts.
 struct MapFileSetup {
