@@ -15,26 +15,11 @@
 #include "files/map_region_sum.h"
 #include "roi/roi_map_files.h"
 #include "roi/roi_map_renderer.h"
+#include "roi/roi_maps_from_file.h"
 
 namespace tolvane::cli {
 
 namespace {
-
-// The ROI maps of every recorded pixel, a row at a time.
-bool roiMapsOf(const MapFileReader& reader, RoiMaps& maps, std::string& error) {
-  const int32_t w = reader.width(), channels = reader.channels();
-  std::vector<uint32_t> row(static_cast<size_t>(w) * static_cast<size_t>(channels));
-  for (int32_t y = 0; y < reader.height(); ++y) {
-    if (!reader.readBlock(0, y, w, 1, row.data(), error)) return false;
-    for (int32_t x = 0; x < w; ++x) {
-      const int64_t pixel = int64_t{y} * w + x;
-      if (!reader.recorded()[static_cast<size_t>(pixel)]) continue;
-      // Counts above 2^31 - 1 do not occur in one pass of the analyser.
-      maps.addPixel(pixel, reinterpret_cast<const int32_t*>(row.data() + static_cast<size_t>(x) * channels), channels);
-    }
-  }
-  return true;
-}
 
 ExportedSpectrum regionSpectrum(const MapFileReader& reader, const RegionSum& sum, const MapRegion& r,
                                 const std::string& path) {
@@ -103,7 +88,7 @@ int runMap(const QStringList& arguments) {
 
   RoiMaps maps(setup.width, setup.height, rois,
                setup.skipBlank ? std::optional<MapRoi>(setup.blankReference) : std::nullopt);
-  if (!rois.empty() && !roiMapsOf(*reader, maps, error)) return fail(code::kRefused, path + ": " + error);
+  if (!rois.empty() && !addMapFilePixels(*reader, maps, error)) return fail(code::kRefused, path + ": " + error);
 
   std::vector<std::string> roiJson;
   for (const RoiMap& map : maps.maps()) {

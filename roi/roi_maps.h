@@ -18,6 +18,7 @@ struct RoiMap {
   MapRoi roi;
   std::vector<float> net;    // per pixel, raster order; NaN where no value
   std::vector<float> gross;  // likewise
+  std::vector<float> variance;  // Poisson variance of the net sum; NaN likewise
 };
 
 class RoiMaps {
