@@ -47,26 +47,33 @@ TZORVSetUp::TZORVSetUp(const ScanSetupFields& f, QWidget* parent) : QDialog(pare
   label(timers, "ReFlesh Timer", 8, 52);
   DispRefTimer = at(new QLineEdit(timers), "DispRefTimer", 86, 50, 50, 20);
   label(timers, "[ Unit : msec]", 140, 52);
-  auto* skip = at(new QCheckBox("Skip Blank[ Ref.ROI # 0 ]", this), "ScanSkipOption", 8, 104, 200, 18);
-  skip->setEnabled(false);
+  ScanSkipOption = at(new QCheckBox("Skip Blank[ Ref.ROI # 0 ]", this), "ScanSkipOption", 8, 104, 200, 18);
 
   auto* mapping = at(new QGroupBox("Elements Mapping", this), "XrayMapPara", 8, 126, 356, 150);
   SaveRawData = at(new QCheckBox("Save Spectrum Data", mapping), "SaveRawData", 8, 20, 150, 18);
   Edit3 = at(new QLineEdit("File Name", mapping), "Edit3", 160, 18, 188, 20);
   Edit3->setEnabled(false);
-  at(new QCheckBox("X-ray Mapping ON", mapping), "ElementMapON", 8, 44, 150, 18);
+  ElementMapON = at(new QCheckBox("X-ray Mapping ON", mapping), "ElementMapON", 8, 44, 150, 18);
   label(mapping, "X :", 160, 46);
-  at(new QLineEdit("100", mapping), "XMapSize", 180, 44, 40, 20)->setEnabled(false);
+  XMapSize = at(new QLineEdit("100", mapping), "XMapSize", 180, 44, 40, 20);
   label(mapping, "Y :", 226, 46);
-  at(new QLineEdit("100", mapping), "YMapSize", 246, 44, 40, 20)->setEnabled(false);
+  YMapSize = at(new QLineEdit("100", mapping), "YMapSize", 246, 44, 40, 20);
   label(mapping, "Pixs", 292, 46);
   for (int i = 0; i < 8; ++i) {
     const QString name = QString("ROI #%1").arg(i + 1);
     auto* roi = new QCheckBox(name, mapping);
     roi->setObjectName(QString("MapROI%1").arg(i + 1));
     roi->setGeometry(8 + (i % 4) * 86, 76 + (i / 4) * 24, 84, 18);
-    roi->setEnabled(false);
+    MapROI[static_cast<size_t>(i)] = roi;
   }
+  // The map's size and ROIs matter only with mapping on.
+  const auto enableMap = [this](bool on) {
+    XMapSize->setEnabled(on);
+    YMapSize->setEnabled(on);
+    ScanSkipOption->setEnabled(on);
+    for (QCheckBox* roi : MapROI) roi->setEnabled(on);
+  };
+  connect(ElementMapON, &QCheckBox::toggled, this, enableMap);
   auto* ok = at(new QPushButton("OK", this), "OkButton", 180, 284, 88, 25);
   ok->setDefault(true);
   auto* cancel = at(new QPushButton("Cancel", this), "CancelButton", 276, 284, 88, 25);
@@ -83,6 +90,12 @@ TZORVSetUp::TZORVSetUp(const ScanSetupFields& f, QWidget* parent) : QDialog(pare
   savePath_ = QString::fromLocal8Bit(f.SavePath.c_str());
   Edit3->setText(QString::fromLocal8Bit(f.Edit3.c_str()));
   SaveRawData->setChecked(!savePath_.isEmpty());
+  ElementMapON->setChecked(f.ElementMapON);
+  XMapSize->setText(QString::fromStdString(f.XMapSize));
+  YMapSize->setText(QString::fromStdString(f.YMapSize));
+  for (size_t i = 0; i < MapROI.size(); ++i) MapROI[i]->setChecked(f.MapROI[i]);
+  ScanSkipOption->setChecked(f.ScanSkipOption);
+  enableMap(f.ElementMapON);
   fitCaptions(this);
 }
 
@@ -102,6 +115,11 @@ ScanSetupFields TZORVSetUp::fields() const {
   f.DispRefTimer = DispRefTimer->text().toStdString();
   f.Edit3 = Edit3->text().toLocal8Bit().toStdString();
   f.SavePath = savePath_.toLocal8Bit().toStdString();
+  f.ElementMapON = ElementMapON->isChecked();
+  f.XMapSize = XMapSize->text().toStdString();
+  f.YMapSize = YMapSize->text().toStdString();
+  for (size_t i = 0; i < MapROI.size(); ++i) f.MapROI[i] = MapROI[i]->isChecked();
+  f.ScanSkipOption = ScanSkipOption->isChecked();
   return f;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // TZORVSetUp: the mapping scan's setup dialog. The element-mapping
-// controls are present and inactive.
+// controls (map size, ROI #1 .. #8, Skip Blank) are enabled while "X-ray
+// Mapping ON" is checked.
 #include <QDialog>
+#include <array>
 #include <functional>
 
 #include "handlers/scan_setup_handlers.h"
@@ -23,6 +25,9 @@ class TZORVSetUp final : public QDialog {
   QRadioButton *MemSize512, *MemSize1024, *MemSize2048;
   QLineEdit *ZORVPreSetTime, *DispRefTimer, *Edit3;
   QCheckBox* SaveRawData;
+  QCheckBox *ElementMapON, *ScanSkipOption;
+  QLineEdit *XMapSize, *YMapSize;
+  std::array<QCheckBox*, 8> MapROI{};
 
  private:
   void SaveRawDataClick();

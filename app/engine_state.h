@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "acquisition/map_run.h"
 #include "acquisition/precision_stop.h"
 #include "records/local_time.h"
 #include "records/shared_records.h"
@@ -52,6 +53,7 @@ class EngineState {
   PrecisionStop Precision;  // the optional second stop condition
   ScanSetup Scan;
   PassFiles Passes;
+  MapRun Mapping;  // the map a mapped scan builds
   DisplayState Display;
   RoiTable Rois;
   EnergyCalibration Calibration;

@@ -30,12 +30,16 @@
 #include "analysis/resolution_fit.h"
 #include "app/about_dialog.h"
 #include "app/caption_fit_gui.h"
+#include "app/map_view_window.h"
 #include "app/off_thread_run_gui.h"
 #include "handlers/status_text.h"
 #include "app/xfit_batch_dialog.h"
 #include "display/plot_widget.h"
 #include "display/view_window.h"
+#include "files/map_file_reader.h"
+#include "files/path_name.h"
 #include "files/print_gui.h"
+#include "roi/roi_maps_from_file.h"
 #include "handlers/analysis_handlers.h"
 #include "handlers/file_handlers.h"
 #include "handlers/lines_handlers.h"
@@ -172,6 +176,7 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
                    "MCA text (*.mca);;SPEC (*.spec);;Text columns (*.txt *.csv *.dat);;All files (*)",
                    "msa");
   };
+  chooseMapPath = [this] { return askPath(this, false, "Map (*.nxs *.h5 *.hdf5)", "nxs"); };
   askExitDuringRun = [this] { return askRunExit(this); };
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
@@ -526,6 +531,7 @@ void TForm1::buildMenus() {
   Write1 = file->addAction("&Write");
   Import1 = file->addAction("&Import");
   Export1 = file->addAction("Ex&port");
+  OpenMap1 = file->addAction("Open &Map...");
   file->addAction(QString());
   file->addSeparator();
   Exit1 = file->addAction("&Exit");
@@ -546,6 +552,7 @@ void TForm1::buildMenus() {
   connect(Write2, &QAction::triggered, this, [this] { whenIdle([this] { Write2Click(); }); });
   connect(Import1, &QAction::triggered, this, [this] { whenIdle([this] { Import1Click(); }); });
   connect(Export1, &QAction::triggered, this, [this] { whenIdle([this] { Export1Click(); }); });
+  connect(OpenMap1, &QAction::triggered, this, [this] { whenIdle([this] { OpenMap1Click(); }); });
   connect(Exit1, &QAction::triggered, this, [this] { Exit1Click(); });
   connect(About1, &QAction::triggered, this, [this] { whenIdle([this] { About1Click(); }); });
 }
@@ -715,6 +722,48 @@ void TForm1::Export1Click() {
   handle([=, this] { ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format); });
 }
 
+MapViewWindow* TForm1::mapView() {
+  if (!MapView) MapView = new MapViewWindow(this);
+  return MapView;
+}
+
+// The file's own ROI maps; a file that cannot be read or names no ROI
+// says so in Edit1 and shows nothing.
+void TForm1::OpenMap1Click() {
+  const QString path = chooseMapPath();
+  if (path.isEmpty()) return;
+  handle([=, this] {
+    const std::string file = path.toLocal8Bit().toStdString();
+    std::string error;
+    auto reader = MapFileReader::open(file, error);
+    if (!reader) {
+      session_.Texts.Edit1 = "Cannot open map: " + error;
+      return;
+    }
+    const MapFileSetup& setup = reader->setup();
+    if (setup.rois.empty()) {
+      session_.Texts.Edit1 = "No ROI maps in " + fileNameOf(file);
+      return;
+    }
+    RoiMaps maps(setup.width, setup.height, setup.rois,
+                 setup.skipBlank ? std::optional<MapRoi>(setup.blankReference) : std::nullopt);
+    if (!addMapFilePixels(*reader, maps, error)) {
+      session_.Texts.Edit1 = "Cannot read map: " + error;
+      return;
+    }
+    mapView()->showMaps(maps, QString::fromLocal8Bit(fileNameOf(file).c_str()));
+    MapView->show();
+  });
+}
+
+void TForm1::refreshMapView() {
+  const MapRun& run = session_.Mapping;
+  if (!run.Active || run.NextPass == mapPassShown_) return;
+  mapPassShown_ = run.NextPass;
+  mapView()->showMaps(run.Maps, "Element Maps");
+  MapView->show();
+}
+
 void TForm1::Exit1Click() {
   if (!mayClose()) return;
   if (linkBusy_) {
@@ -768,6 +817,7 @@ void TForm1::refresh() {
   // refresh would push the next tick away with each key, click or scroll,
   // and a user who types would stall the polling.
   if (Timer1->interval() != session_.Timer1.IntervalMs) Timer1->setInterval(session_.Timer1.IntervalMs);
+  refreshMapView();
   if (session_.Timer1.Enabled != Timer1->isActive()) {
     if (session_.Timer1.Enabled)
       Timer1->start();

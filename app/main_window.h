@@ -33,6 +33,7 @@ class QToolButton;
 
 namespace tolvane {
 
+class MapViewWindow;
 class PlotWidget;
 class TMcaAbout;
 
@@ -62,6 +63,8 @@ class TForm1 final : public QMainWindow {
   };
   std::function<std::optional<ExportChoice>()> chooseExportPath;
   std::function<QString()> chooseImportPath;
+  // File > Open Map...'s dialog: a map file.
+  std::function<QString()> chooseMapPath;
   // The MCA setup dialog; returns whether it ended with OK.
   std::function<bool(McaSetupFields&)> runSetupDialog;
   std::function<bool(ScanSetupFields&)> runScanSetupDialog;
@@ -122,6 +125,10 @@ class TForm1 final : public QMainWindow {
   QStatusBar* StatusBar1;
   QTimer* Timer1;
   QAction *Read1, *Write2, *Write1, *Import1, *Export1, *Exit1, *DefaultVal1, *Option1, *Open1, *Scan1, *About1;
+  QAction* OpenMap1 = nullptr;
+  // The element maps of a mapped scan (opened with its first pass) or of a
+  // map file; null until one is shown.
+  MapViewWindow* MapView = nullptr;
   // The "Lines" page: marked elements, markers on/off, identify, peak list.
   QLineEdit* LinesEdit = nullptr;
   QCheckBox* LinesOn = nullptr;
@@ -173,6 +180,11 @@ class TForm1 final : public QMainWindow {
   void Write2Click();
   void Import1Click();
   void Export1Click();
+  void OpenMap1Click();
+  // Shows the running (or last) mapped scan's maps when passes were added.
+  void refreshMapView();
+  MapViewWindow* mapView();
+  int64_t mapPassShown_ = -1;
   void Exit1Click();
   // Whether the window may close: asks first while a run counts, and stops
   // the run when the user keeps its spectrum.

@@ -101,5 +101,6 @@ int runBackground(const QStringList& arguments);
 int runRoi(const QStringList& arguments);
 int runSum(const QStringList& arguments);
 int runSubtract(const QStringList& arguments);
+int runMap(const QStringList& arguments);  // needs a QGuiApplication
 
 }  // namespace tolvane::cli

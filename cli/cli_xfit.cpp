@@ -6,6 +6,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/cli_fit_quality.h"
+#include "cli/cli_xfit_image.h"
 #include "cli/cli_xfit_map.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"
@@ -117,8 +118,17 @@ int runXfit(const QStringList& arguments) {
   parser.addOption({"save", "Write the table with the results (as Save Table; not with --batch).", "OUT.ref"});
   parser.addOption({"batch", "Fit many samples against one table."});
   addMapOptions(parser);
+  parser.addOption({"image", "With --batch and --out-dir: K-ratio maps of every pixel of a map file.", "FILE.nxs"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   const QStringList files = parser.positionalArguments();
+  if (parser.isSet("image")) {
+    if (!parser.isSet("batch") || parser.isSet("map") || !parser.isSet("out-dir") || parser.isSet("json") ||
+        parser.isSet("save"))
+      return usageError("--image goes with --batch TABLE.ref --out-dir DIR (the map file gives the size)");
+    if (!expectPositionals(parser, 1, 1, "--batch TABLE.ref --image FILE.nxs --out-dir DIR")) return kExitUsage;
+    return runBatchImage(files.front().toLocal8Bit().toStdString(), parser.value("image").toLocal8Bit().toStdString(),
+                         parser.value("out-dir").toLocal8Bit().toStdString());
+  }
   if (parser.isSet("batch")) {
     if (parser.isSet("json") || parser.isSet("save"))
       return usageError(std::string("--batch writes CSV only; ") + (parser.isSet("json") ? "--json" : "--save") +

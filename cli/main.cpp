@@ -32,6 +32,10 @@ const char* kUsage =
     "  dump FILE.dat --out FILE.txt|-                  write the text dump\n"
     "  scan --device=sim --memory 1024 --dwell SECONDS --passes N --save NAME [--fast]\n"
     "                                                  mapping scan, one file per pass\n"
+    "  scan --device=sim --map XxY [--roi i:low:high ...] --image FILE.nxs [--fast] [--phantom]\n"
+    "                                                  mapped scan into one NeXus/HDF5 map file\n"
+    "  map FILE.nxs [--roi i:low:high ...] [--png DIR] [--csv DIR] [--sum x0:y0:x1:y1 --out SUM.msa] [--json]\n"
+    "                                                  ROI maps and region sums from a map file\n"
     "  xfit SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]\n"
     "  xfit --batch TABLE.ref FILE.dat...              K-ratios of many samples as CSV\n"
     "  table new|add|show|wt TABLE.ref ...             make, show and set a standards table:\n"
@@ -60,7 +64,9 @@ const char* kUsage =
     "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
     "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
-bool isDrawingCommand(const char* name) { return std::strcmp(name, "render") == 0 || std::strcmp(name, "report") == 0; }
+bool isDrawingCommand(const char* name) {
+  return std::strcmp(name, "render") == 0 || std::strcmp(name, "report") == 0 || std::strcmp(name, "map") == 0;
+}
 
 // Qt warns on stderr when XDG_RUNTIME_DIR is unset (as under sudo or in
 // containers); the drawing commands do not use it, so the warning is
@@ -96,6 +102,7 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "roi") return runRoi(arguments);
   if (command == "sum") return runSum(arguments);
   if (command == "subtract") return runSubtract(arguments);
+  if (command == "map") return runMap(arguments);
   return -1;
 }
 
@@ -120,7 +127,8 @@ int main(int argc, char** argv) {
   // a platform is chosen explicitly.
   bool drawing = argc > 1 && isDrawingCommand(argv[1]);
   // xfit --map draws its false-colour maps with Qt Gui.
-  for (int i = 2; i < argc && std::strcmp(argv[1], "xfit") == 0; ++i) drawing = drawing || std::strcmp(argv[i], "--map") == 0;
+  for (int i = 2; i < argc && std::strcmp(argv[1], "xfit") == 0; ++i)
+    drawing = drawing || std::strcmp(argv[i], "--map") == 0 || std::strcmp(argv[i], "--image") == 0;
   if (drawing) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(quietHandler);

@@ -1,5 +1,6 @@
 #include "handlers/mapping_handlers.h"
 
+#include "acquisition/map_run.h"
 #include "acquisition/mapping_tick.h"
 #include "acquisition/mca_start.h"
 #include "acquisition/pass_keeping.h"
@@ -50,12 +51,32 @@ void showKeptPass(Session& s, const KeptPass& kept) {
   }
 }
 
+// Says why a pass is missing from the map or its file; the scan goes on.
+void showMapPass(Session& s, const MapPassResult& kept) {
+  if (kept.Outcome == MapPassKeep::FileFailed) s.Texts.Edit1 = "Map file: " + s.Mapping.FileError;
+}
+
+// A map is named after its scan's first pass file (NAME_0001.nxs beside
+// NAME_0001.dat), so each scan gets its own and none is replaced.
+void nameMapFile(Session& s, const PassFilePlan& plan) {
+  s.Scan.ImagePath.clear();
+  if (s.Scan.SavePath.empty() || plan.error != PassPlanError::None) return;
+  const std::string firstPass = passFilePath(s.Scan.SavePath, plan.firstNumber, plan.digits);
+  s.Scan.ImagePath = firstPass.substr(0, firstPass.size() - 4) + ".nxs";
+}
+
 }  // namespace
 
 // Start of a scan also ends an MCA run that is counting: "$X;" puts the
 // analyser into mapping mode.
 void ZorvStartClick(Session& s) {
   OpenDeviceIfUnlisted(s);
+  // A map that cannot be built starts no scan.
+  if (const std::string refusal = mapRefusal(s); !refusal.empty()) {
+    s.Texts.Edit1 = refusal;
+    return;
+  }
+  if (s.Scan.MapOn) s.Scan.PlannedPasses = int64_t{s.Scan.MapWidth} * s.Scan.MapHeight;
   s.Display.ReadoutsFromSpectrum = false;
   const LinkOutcome start = StartScanRun(s.Transport, s.Acquisition, s.Scan);
   if (start == LinkOutcome::Done) {
@@ -64,7 +85,16 @@ void ZorvStartClick(Session& s) {
   } else if (s.Acquisition.PassMemoryUsed) {
     s.Texts.Edit1 = kPassMemoryNotClearedText;
   }
-  if (s.Acquisition.Running == 1) showPassPlan(s, PlanScanPassFiles(s.Passes, s.Scan));
+  if (s.Acquisition.Running == 1) {
+    const PassFilePlan plan = PlanScanPassFiles(s.Passes, s.Scan);
+    showPassPlan(s, plan);
+    if (s.Scan.MapOn) nameMapFile(s, plan);
+    if (const std::string refusal = BeginMap(s); !refusal.empty()) {
+      StopAcquisition(s.Transport, s.Acquisition);
+      if (s.Acquisition.Running == 0) s.Timer1.Enabled = false;
+      s.Texts.Edit1 = refusal;
+    }
+  }
   DrawLogFrame(s, true);
 }
 
@@ -73,6 +103,7 @@ void ZorvStopClick(Session& s) {
   if (s.Acquisition.Running != 1 && !s.Acquisition.StopUnconfirmed) return;
   const bool retried = s.Acquisition.StopUnconfirmed;
   ShowStopOutcome(s, StopAcquisition(s.Transport, s.Acquisition), retried);
+  if (s.Acquisition.Running == 0) EndMap(s.Mapping);
   // The plot leaves the analyser's preview: it shows the spectrum again,
   // with its name where the preview said the scan was running, and its
   // cursor mark where the cursor label has shown the analyser's cursor.
@@ -122,8 +153,18 @@ void MappingTick(Session& s) {
   if (tick.passCounted()) {
     s.Texts.Edit4 = std::to_string(a.ScanCount);
     showKeptPass(s, KeepPass(s, tick.Outcome));
+    const MapPassResult mapped = AddMapPass(s, tick.Outcome);
+    showMapPass(s, mapped);
     // The timer was off around the transfer only.
     s.Timer1.Enabled = true;
+    if (mapped.Complete) {
+      // The map's last pixel: the scan ends itself.
+      ZorvStopClick(s);
+      if (s.Acquisition.Running == 0)
+        s.Texts.Edit1 = "Map done: " + std::to_string(s.Mapping.Setup.width) + " x " +
+                        std::to_string(s.Mapping.Setup.height) + " pixels";
+      return;
+    }
   }
   if (tick.Status == LinkOutcome::Done) {
     ShowAnalyserView(s.Texts, a.Status);

@@ -13,6 +13,11 @@ ScanSetupFields LoadScanSetupFields(Session& s) {
   f.ZORVPreSetTime = std::to_string(scan.PresetTime);
   f.DispRefTimer = std::to_string(scan.RefreshInterval);
   if (!scan.SavePath.empty()) f.Edit3 = f.SavePath = scan.SavePath;
+  f.ElementMapON = scan.MapOn;
+  f.XMapSize = std::to_string(scan.MapWidth);
+  f.YMapSize = std::to_string(scan.MapHeight);
+  f.MapROI = scan.MapRois;
+  f.ScanSkipOption = scan.SkipBlank;
   return f;
 }
 
@@ -34,6 +39,17 @@ bool StoreScanSetupFields(Session& s, const ScanSetupFields& f) {
     taken = false;
   }
   scan.SavePath = f.SavePath;
+  scan.MapOn = f.ElementMapON;
+  scan.MapRois = f.MapROI;
+  scan.SkipBlank = f.ScanSkipOption;
+  const auto x = parseInteger(f.XMapSize), y = parseInteger(f.YMapSize);
+  if (x && y && *x >= 1 && *x <= 4096 && *y >= 1 && *y <= 4096) {
+    scan.MapWidth = *x;
+    scan.MapHeight = *y;
+  } else {
+    s.Texts.Edit1 = kMapSizeError;
+    taken = false;
+  }
   return taken;
 }
 

@@ -74,6 +74,17 @@ struct ScanSetup {
   // Passes the caller means to count (0: until aborted). Sets how many
   // digits the pass numbers get, so the files sort in pass order.
   int64_t PlannedPasses = 0;
+  // "Elements Mapping": with MapOn the scan is a map of MapWidth x
+  // MapHeight pixels, one pass per pixel row by row from the top left, and
+  // it ends itself after the last. MapRois[i] ("ROI #i+1") makes ROI entry
+  // i + 1 a map; SkipBlank marks a pixel blank whose ROI #0 gross sum is 0.
+  // ImagePath is the map file; empty when none is written.
+  bool MapOn = false;
+  int32_t MapWidth = 100;
+  int32_t MapHeight = 100;
+  std::array<bool, 8> MapRois{};
+  bool SkipBlank = false;
+  std::string ImagePath;
 };
 
 // Where the passes of the running scan go. A scan continues the numbering

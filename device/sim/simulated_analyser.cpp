@@ -68,6 +68,7 @@ SimulatedAnalyser::SimulatedAnalyser(Clock& clock, SimulatedAnalyserConfig confi
   for (auto& bank : banks_) bank.assign(kBankCapacity, 0);
   lastUpdate_ = clock_.nowMicros();
   setMemorySize(4096);
+  setPhantom(config_.phantom);
   reply_.reserve(1024);
 }
 
@@ -97,12 +98,29 @@ int SimulatedAnalyser::passReads(int64_t pass) const {
   return passReads_[static_cast<size_t>(pass)];
 }
 
+void SimulatedAnalyser::setPhantom(std::optional<Phantom> phantom) {
+  config_.phantom = phantom;
+  phantomDistributions_.clear();
+  if (!phantom) return;
+  for (SimSample sample : {SimSample::None, SimSample::Ca, SimSample::Ti, SimSample::V, SimSample::Cr}) {
+    const std::vector<double> weights =
+        SpectrumModel(phantomRegionModel(config_.model, sample)).channelWeights(channels_);
+    phantomDistributions_.emplace_back(weights.begin(), weights.end());
+  }
+}
+
+int64_t SimulatedAnalyser::phantomPixel() const {
+  if (!config_.phantom) return 0;
+  return scanPass_ % (int64_t{config_.phantom->width} * config_.phantom->height);
+}
+
 void SimulatedAnalyser::setMemorySize(int channels) {
   channels_ = channels;
   readoutPass_ = 0;
   view_ = ViewWindow{0, channels - 1, channels / 2};
   const std::vector<double> weights = model_.channelWeights(channels);
   channelDistribution_ = std::discrete_distribution<int>(weights.begin(), weights.end());
+  if (config_.phantom) setPhantom(config_.phantom);
   for (auto& bank : banks_) clearBank(bank);
 }
 
@@ -115,8 +133,15 @@ void SimulatedAnalyser::recordEvents(int64_t micros, std::vector<uint32_t>& bank
   const int64_t n = arrivals(rng_);
   events_ += static_cast<uint64_t>(n);
   if (outputMode_ == 'S') return;  // fast SCA output: events counted, no spectrum
+  std::discrete_distribution<int>* distribution = &channelDistribution_;
+  if (mapping_ && !phantomDistributions_.empty()) {
+    const int64_t pixel = phantomPixel();
+    const SimSample sample = phantomSample(*config_.phantom, static_cast<int32_t>(pixel % config_.phantom->width),
+                                           static_cast<int32_t>(pixel / config_.phantom->width));
+    distribution = &phantomDistributions_[static_cast<size_t>(sample)];
+  }
   for (int64_t i = 0; i < n; ++i) {
-    const int c = channelDistribution_(rng_);
+    const int c = (*distribution)(rng_);
     if (outputMode_ == 'G') {
       // Gated: only events inside one of the four SCA windows are stored.
       bool inside = false;
@@ -137,6 +162,7 @@ void SimulatedAnalyser::finishPass() {
   ++passesCompleted_;
   readoutPass_ = passesCompleted_;
   passElapsedMicros_ = 0;
+  ++scanPass_;
 }
 
 void SimulatedAnalyser::advance() {
@@ -315,6 +341,7 @@ bool SimulatedAnalyser::execute(const std::string& body, std::vector<uint8_t>& r
   }
   if (b == "X") {
     mapping_ = true;
+    scanPass_ = 0;
     acquireBank_ = 0;
     readoutBank_ = 1;
     running_ = true;

@@ -12,10 +12,12 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "device/sim/phantom.h"
 #include "device/sim/spectrum_model.h"
 #include "display/view_window.h"
 
@@ -51,6 +53,8 @@ struct SimulatedAnalyserConfig {
   double deadTimeMicros = 1.8;   // per recorded event, non-paralysable
   std::string serial = "VQ5A0001";
   SpectrumModelConfig model;
+  // A sample to map: each pass of a scan counts the spectrum of its pixel.
+  std::optional<Phantom> phantom;
 };
 
 class SimulatedAnalyser {
@@ -106,6 +110,10 @@ class SimulatedAnalyser {
   // or known values into the real-time and event counters.
   void loadCounts(const std::vector<uint32_t>& counts);
   void loadCounters(int32_t realTimeTicks, uint64_t events);
+  // Puts a phantom in front of the detector (or takes it away).
+  void setPhantom(std::optional<Phantom> phantom);
+  // The pixel the scan's current pass counts, in raster order.
+  int64_t phantomPixel() const;
 
   // Brings the counters up to the clock's present.
   void advance();
@@ -135,6 +143,9 @@ class SimulatedAnalyser {
   SpectrumModel model_;
   std::mt19937_64 rng_;
   std::discrete_distribution<int> channelDistribution_;
+  // Per phantom region (SimSample order): where its events land.
+  std::vector<std::discrete_distribution<int>> phantomDistributions_;
+  int64_t scanPass_ = 0;  // passes since the scan started
   double recordedRatePerMicro_ = 0.0;
 
   bool connected_ = true;

@@ -35,5 +35,32 @@ TEST(ScanSetupDialog, SaveSpectrumDataSwitchesOffWhenTheDialogIsCancelled) {
   EXPECT_EQ(dialog.fields().SavePath, "/data/next.dat");
 }
 
+TEST(ScanSetupDialog, MappingControlsFollowXrayMappingOnAndKeepTheirValues) {
+  ScanSetupFields fields;
+  fields.XMapSize = "64";
+  fields.YMapSize = "48";
+  fields.MapROI[2] = true;
+  TZORVSetUp dialog(fields, nullptr);
+  EXPECT_FALSE(dialog.ElementMapON->isChecked());
+  EXPECT_FALSE(dialog.XMapSize->isEnabled());
+  EXPECT_FALSE(dialog.MapROI[0]->isEnabled());
+  EXPECT_FALSE(dialog.ScanSkipOption->isEnabled());
+  dialog.ElementMapON->click();
+  EXPECT_TRUE(dialog.XMapSize->isEnabled());
+  EXPECT_TRUE(dialog.YMapSize->isEnabled());
+  EXPECT_TRUE(dialog.MapROI[7]->isEnabled());
+  EXPECT_TRUE(dialog.ScanSkipOption->isEnabled());
+  EXPECT_TRUE(dialog.MapROI[2]->isChecked());
+  dialog.MapROI[5]->click();
+  dialog.ScanSkipOption->click();
+  dialog.YMapSize->setText("12");
+  const ScanSetupFields out = dialog.fields();
+  EXPECT_TRUE(out.ElementMapON);
+  EXPECT_EQ(out.XMapSize, "64");
+  EXPECT_EQ(out.YMapSize, "12");
+  EXPECT_TRUE(out.MapROI[2] && out.MapROI[5] && !out.MapROI[0]);
+  EXPECT_TRUE(out.ScanSkipOption);
+}
+
 }  // namespace
 }  // namespace tolvane
