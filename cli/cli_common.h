@@ -94,5 +94,6 @@ int runPeaks(const QStringList& arguments);
 int runIdentify(const QStringList& arguments);
 int runExport(const QStringList& arguments);
 int runImport(const QStringList& arguments);
+int runQuant(const QStringList& arguments);
 
 }  // namespace tolvane::cli

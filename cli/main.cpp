@@ -49,6 +49,10 @@ const char* kUsage =
     "  export FILE.dat --format msa|spec|csv --out OUT [--xy] [--json]\n"
     "                                                  write EMSA/MSA, SPEC or CSV\n"
     "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
+    "  quant SAMPLE.dat TABLE.ref [--source fe55|cd109|am241 | --tube ANODE:KV[:WINDOW_UM]] [--angles IN,OUT]\n"
+    "        [--balance EL|normalise] [--json]        concentrations by fundamental parameters\n"
+    "  quant --kratios EL=K,... [--standards EL=FORMULA,...] | --forward EL=WT,...\n"
+    "                                                  from K-ratios given, or the K-ratios of a composition\n"
     "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
     "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
@@ -84,6 +88,7 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "export") return runExport(arguments);
   if (command == "import") return runImport(arguments);
   if (command == "resolution") return runResolution(arguments);
+  if (command == "quant") return runQuant(arguments);
   return -1;
 }
 
