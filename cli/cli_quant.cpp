@@ -60,6 +60,22 @@ std::optional<std::vector<ElementFraction>> formula(const std::string& text) { r
 // The conditions: the table's file when there is one, then the options.
 bool applyOptions(const QCommandLineParser& parser, QuantConditions& c) {
   if (parser.isSet("source") && parser.isSet("tube")) return usageError("--source and --tube exclude each other") == 0;
+  if (parser.isSet("beam") && (parser.isSet("source") || parser.isSet("tube")))
+    return usageError("--beam excludes --source and --tube") == 0;
+  if (parser.isSet("beam")) {
+    const std::string path = parser.value("beam").toLocal8Bit().toStdString();
+    std::ifstream in(path);
+    if (!in) return fail(code::kNotFound, "cannot open " + path + ": " + unreadableReason(path)) == 0;
+    c.userBeam = ExcitationBeam{};
+    double energy = 0.0, weight = 0.0;
+    while (in >> energy >> weight) {
+      if (!(energy > 0.0) || !(weight >= 0.0) || !std::isfinite(energy) || !std::isfinite(weight))
+        return fail(code::kRefused, path + ": energies must be positive and weights not negative") == 0;
+      c.userBeam->lines.push_back({energy, weight});
+    }
+    if (!in.eof() || c.userBeam->lines.empty())
+      return fail(code::kRefused, path + ": not a list of 'ENERGY_KEV WEIGHT' lines") == 0;
+  }
   if (parser.isSet("source")) {
     c.source = radionuclideFromName(parser.value("source").toStdString());
     if (!c.source) return usageError("--source is fe55, cd109 or am241") == 0;
@@ -158,19 +174,20 @@ int printForward(const QCommandLineParser& parser, const QuantConditions& c, dou
   const auto kratios = forwardKratios(measured, composition, beam, c.geometry, density);
   std::vector<std::string> rows;
   for (size_t i = 0; i < measured.size(); ++i) {
-    const bool excited = kratios[i] > 0.0;
+    const bool excited = kratios[i].kratio > 0.0;
     const std::string element = elementSymbol(measured[i].z);
     if (parser.isSet("json"))
       rows.push_back(JsonObject()
                          .addText("element", element)
                          .addText("line", lineGroupName(c.line))
-                         .add("kratio", excited ? jsonNumber(kratios[i]) : "null")
+                         .add("kratio", excited ? jsonNumber(kratios[i].kratio) : "null")
                          .add("wt_pct", jsonRounded(composition[i].fraction * 100.0, 6))
                          .addBool("excited", excited)
+                         .add("secondary_share", jsonRounded(kratios[i].secondaryShare, 6))
                          .text());
     else if (excited)
-      std::printf("%-3s %s  kratio %.6f  wt%% %8.3f\n", element.c_str(), lineGroupName(c.line), kratios[i],
-                  composition[i].fraction * 100.0);
+      std::printf("%-3s %s  kratio %.6f  wt%% %8.3f  secondary/primary %.3f\n", element.c_str(),
+                  lineGroupName(c.line), kratios[i].kratio, composition[i].fraction * 100.0, kratios[i].secondaryShare);
     else
       std::printf("%-3s %s  not excited          wt%% %8.3f\n", element.c_str(), lineGroupName(c.line),
                   composition[i].fraction * 100.0);
@@ -274,6 +291,8 @@ int runQuant(const QStringList& arguments) {
   parser.addOption({"source", "Radionuclide source: fe55 (default), cd109 or am241.", "NAME"});
   parser.addOption({"tube", "X-ray tube instead of a source: anode, kV, Be window (um, default 125).",
                     "ANODE:KV[:WINDOW_UM]"});
+  parser.addOption({"beam", "The beam as a text file of lines 'ENERGY_KEV WEIGHT' (instead of a source or tube).",
+                    "FILE"});
   parser.addOption({"tube-angles", "Electron incidence and take-off angles at the anode (degrees, default 90,45).",
                     "IN,OUT"});
   parser.addOption({"angles", "Beam and detector angles to the sample's surface (degrees, default 45,45).", "IN,OUT"});

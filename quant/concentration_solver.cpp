@@ -237,7 +237,7 @@ QuantResult quantify(const QuantRequest& request) {
   return result;
 }
 
-std::vector<double> forwardKratios(const std::vector<MeasuredElement>& measured,
+std::vector<ForwardKratio> forwardKratios(const std::vector<MeasuredElement>& measured,
                                    const std::vector<ElementFraction>& composition, const ExcitationBeam& beam,
                                    const Geometry& geometry, double arealDensity) {
   std::vector<int> elements;
@@ -248,11 +248,12 @@ std::vector<double> forwardKratios(const std::vector<MeasuredElement>& measured,
   }
   const FluorescenceModel model(elements, analytesOf(measured), beam, geometry);
   const auto sample = model.intensities(fractionsOf(model, composition), arealDensity);
-  std::vector<double> out;
+  std::vector<ForwardKratio> out;
   for (size_t i = 0; i < measured.size(); ++i) {
     const auto standard = model.intensities(fractionsOf(model, measured[i].standard));
     const double reference = standard[i].total();
-    out.push_back(reference > 0.0 ? sample[i].total() / reference : 0.0);
+    out.push_back({reference > 0.0 ? sample[i].total() / reference : 0.0,
+                   sample[i].primary > 0.0 ? sample[i].secondary / sample[i].primary : 0.0});
   }
   return out;
 }

@@ -63,8 +63,13 @@ QuantResult quantify(const QuantRequest& request);
 
 // The K-ratios the model predicts for a composition against the standards
 // of `measured` (their kratio fields are not read); 0 for a group the beam
-// cannot excite.
-std::vector<double> forwardKratios(const std::vector<MeasuredElement>& measured,
+// cannot excite. With each, the sample's secondary over its primary
+// fluorescence.
+struct ForwardKratio {
+  double kratio = 0.0;
+  double secondaryShare = 0.0;
+};
+std::vector<ForwardKratio> forwardKratios(const std::vector<MeasuredElement>& measured,
                                    const std::vector<ElementFraction>& composition, const ExcitationBeam& beam,
                                    const Geometry& geometry, double arealDensity = 0.0);
 

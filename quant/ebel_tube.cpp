@@ -26,7 +26,8 @@ double meanGenerationDepth(const TubeSettings& tube, double u0) {
   const double e0 = tube.kilovolts;
   const double lnZ = std::log(z);
   const double m = 0.1382 - 0.9211 / std::sqrt(z);
-  const double eta = std::pow(e0, m) * (-0.1904 + 0.2236 * lnZ + 0.1292 * lnZ * lnZ - 0.01491 * lnZ * lnZ * lnZ);
+  // Backscatter coefficient of Hunger and Kuechler.
+  const double eta = std::pow(e0, m) * (0.1904 - 0.2236 * lnZ + 0.1292 * lnZ * lnZ - 0.01491 * lnZ * lnZ * lnZ);
   const double j = 0.0135 * z;  // mean ionisation potential, keV
   const double range = atomicWeight(tube.anodeZ) / z * (0.787e-5 * std::sqrt(j) * std::pow(e0, 1.5) + 0.735e-6 * e0 * e0);
   const double lnU = std::log(u0);

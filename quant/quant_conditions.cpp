@@ -39,6 +39,7 @@ bool inRange(std::optional<double> v, double lo, double hi) { return v && *v >= 
 }  // namespace
 
 ExcitationBeam QuantConditions::beam() const {
+  if (userBeam) return *userBeam;
   if (tube) return ebelTubeBeam(*tube);
   return radionuclideBeam(source.value_or(Radionuclide::Fe55));
 }

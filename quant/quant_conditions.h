@@ -36,6 +36,7 @@ struct StandardConditions {
 struct QuantConditions {
   std::optional<Radionuclide> source = Radionuclide::Fe55;
   std::optional<TubeSettings> tube;  // set: the tube, not the source
+  std::optional<ExcitationBeam> userBeam;  // set: these lines, neither source nor tube
   Geometry geometry;
   std::string balance = "normalise";
   LineGroup line = LineGroup::KAlpha;
