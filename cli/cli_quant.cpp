@@ -200,7 +200,7 @@ int printResult(const QCommandLineParser& parser, const QuantResult& result) {
   std::vector<std::string> rows;
   for (const QuantElementResult& r : result.elements) {
     const std::string element = elementSymbol(r.z);
-    const bool measured = !(r.byDifference && r.kratio == 0.0 && !r.excited);
+    const bool measured = r.measured;
     if (parser.isSet("json")) {
       JsonObject row;
       row.addText("element", element).addText("line", lineGroupName(r.group));
@@ -210,6 +210,9 @@ int printResult(const QCommandLineParser& parser, const QuantResult& result) {
       row.addBool("excited", r.excited);
       if (r.byDifference) row.addBool("by_difference", true);
       rows.push_back(row.text());
+    } else if (r.fraction && !measured) {
+      std::printf("%-3s     balance           wt%% %8.3f +/- %6.3f  by difference\n", element.c_str(),
+                  *r.fraction * 100.0, r.fractionError * 100.0);
     } else if (r.fraction) {
       std::printf("%-3s %s  kratio %9.5f  wt%% %8.3f +/- %6.3f%s%s\n", element.c_str(), lineGroupName(r.group),
                   r.kratio, *r.fraction * 100.0, r.fractionError * 100.0, r.byDifference ? "  by difference" : "",
@@ -351,7 +354,7 @@ int runQuant(const QStringList& arguments) {
   }
   const QuantResult result = quantify(request);
   for (const QuantElementResult& r : result.elements)
-    if (!r.excited && !r.byDifference)
+    if (r.measured && !r.excited && !r.byDifference)
       warn(elementSymbol(r.z) + " " + lineGroupName(r.group) +
            " is not excited by this beam: it is not quantified and not in the total");
   return printResult(parser, result);

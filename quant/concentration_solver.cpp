@@ -224,6 +224,8 @@ QuantResult quantify(const QuantRequest& request) {
       if (measured) continue;
       QuantElementResult r;
       r.z = f.z;
+      r.measured = false;
+      r.excited = false;
       r.byDifference = true;
       r.fraction = solution.composition.rest * f.fraction;
       r.fractionError = std::sqrt(restVariance) * f.fraction;

@@ -44,7 +44,8 @@ struct QuantElementResult {
   int z = 0;
   LineGroup group = LineGroup::KAlpha;
   double kratio = 0.0;
-  bool excited = true;       // false: the beam cannot ionise the group's shell
+  bool measured = true;      // false: a balance element no K-ratio was given for
+  bool excited = true;       // false: the beam cannot ionise the group's shell (or not measured)
   bool byDifference = false;  // the balance element: its fraction is the rest
   std::optional<double> fraction;  // none for an element not excited
   double fractionError = 0.0;
