@@ -12,6 +12,7 @@
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"
+#include "cli/quant_setup.h"
 #include "cli/xfit_checks.h"
 #include "files/spectrum_file.h"
 #include "lines/line_data.h"
@@ -120,30 +121,6 @@ bool applyOptions(const QCommandLineParser& parser, QuantConditions& c) {
     }
   }
   return true;
-}
-
-std::optional<SumConstraint> constraintOf(const std::string& balance) {
-  SumConstraint c;
-  if (balance == "normalise" || balance == "normalize") return c;
-  const auto fractions = formula(balance);
-  if (!fractions) return std::nullopt;
-  c.normalise = false;
-  c.balance = *fractions;
-  c.balanceName = balance;
-  return c;
-}
-
-// The standard of element z: its formula from the conditions, else the
-// pure element; nullopt (after a usage error) when the formula lacks z.
-std::optional<std::vector<ElementFraction>> standardOf(const QuantConditions& c, int z) {
-  const auto it = c.standards.find(z);
-  if (it == c.standards.end() || it->second.formula.empty()) return std::vector<ElementFraction>{{z, 1.0}};
-  auto fractions = formula(it->second.formula);
-  if (!fractions || std::none_of(fractions->begin(), fractions->end(), [&](const ElementFraction& f) { return f.z == z; })) {
-    usageError("the standard of " + elementSymbol(z) + " (" + it->second.formula + ") does not contain it");
-    return std::nullopt;
-  }
-  return fractions;
 }
 
 std::optional<double> arealDensity(const QCommandLineParser& parser) {
@@ -261,19 +238,17 @@ bool kratiosFromTable(const std::string& samplePath, const std::string& table, c
     const int index = fit.SelectedIndex[static_cast<size_t>(k)];
     const StandardRecord& r = module.Table.Records[static_cast<size_t>(index)];
     const std::string name = r.elemName();
-    const auto z = parseElement(name.substr(0, name.find_first_of(" -_")));
+    const auto z = standardElement(name);
     if (!z) return fail(code::kRefused, "standard No." + std::to_string(index + 1) + ": '" + name + "' names no element") == 0;
     const auto perLiveTime = liveTimeKratio(r.kratioPct(), sample, check.standards[static_cast<size_t>(k)]);
     if (!perLiveTime)
       return fail(code::kRefused, "standard No." + std::to_string(index + 1) + " or the sample has no live time") == 0;
-    const auto it = c.standards.find(*z);
-    const double standardUa = it != c.standards.end() ? it->second.currentUa : 0.0;
-    const double currentScale = standardUa > 0.0 && c.sampleCurrentUa > 0.0 ? standardUa / c.sampleCurrentUa : 1.0;
-    const double scale = *perLiveTime / r.kratioPct() * currentScale;  // live time and current together
+    const double currents = currentScale(c, *z);
+    const double scale = *perLiveTime / r.kratioPct() * currents;  // live time and current together
     const auto standard = standardOf(c, *z);
     if (!standard) return false;
     // The fit's error is three standard deviations in percent; so is the result's.
-    measured.push_back({*z, c.line, *standard, *perLiveTime / 100.0 * currentScale,
+    measured.push_back({*z, c.line, *standard, *perLiveTime / 100.0 * currents,
                         static_cast<double>(r.kratioErr()) / 100.0 * std::fabs(scale)});
   }
   return true;
@@ -319,13 +294,9 @@ int runQuant(const QStringList& arguments) {
 
   QuantConditions conditions;
   if (!direct) {
-    const std::string conditionsPath = conditionsPathFor(files[1].toLocal8Bit().toStdString());
-    if (std::ifstream in(conditionsPath); in) {
-      const ConditionsRead read = readQuantConditions(in);
-      if (!read.conditions)
-        return fail(code::kRefused, conditionsPath + ":" + std::to_string(read.errorLine) + ": " + read.error);
-      conditions = *read.conditions;
-    }
+    const auto fromFile = tableConditions(files[1].toLocal8Bit().toStdString());
+    if (!fromFile) return kExitFailure;
+    conditions = *fromFile;
   }
   if (!applyOptions(parser, conditions)) return kExitUsage;
   const auto density = arealDensity(parser);
@@ -358,6 +329,50 @@ int runQuant(const QStringList& arguments) {
       warn(elementSymbol(r.z) + " " + lineGroupName(r.group) +
            " is not excited by this beam: it is not quantified and not in the total");
   return printResult(parser, result);
+}
+
+std::optional<SumConstraint> constraintOf(const std::string& balance) {
+  SumConstraint c;
+  if (balance == "normalise" || balance == "normalize") return c;
+  const auto fractions = formula(balance);
+  if (!fractions) return std::nullopt;
+  c.normalise = false;
+  c.balance = *fractions;
+  c.balanceName = balance;
+  return c;
+}
+
+std::optional<std::vector<ElementFraction>> standardOf(const QuantConditions& c, int z) {
+  const auto it = c.standards.find(z);
+  if (it == c.standards.end() || it->second.formula.empty()) return std::vector<ElementFraction>{{z, 1.0}};
+  auto fractions = formula(it->second.formula);
+  if (!fractions || std::none_of(fractions->begin(), fractions->end(), [&](const ElementFraction& f) { return f.z == z; })) {
+    usageError("the standard of " + elementSymbol(z) + " (" + it->second.formula + ") does not contain it");
+    return std::nullopt;
+  }
+  return fractions;
+}
+
+std::optional<QuantConditions> tableConditions(const std::string& tablePath) {
+  const std::string path = conditionsPathFor(tablePath);
+  std::ifstream in(path);
+  if (!in) return QuantConditions{};
+  const ConditionsRead read = readQuantConditions(in);
+  if (!read.conditions) {
+    fail(code::kRefused, path + ":" + std::to_string(read.errorLine) + ": " + read.error);
+    return std::nullopt;
+  }
+  return read.conditions;
+}
+
+std::optional<int> standardElement(const std::string& elemName) {
+  return parseElement(elemName.substr(0, elemName.find_first_of(" -_")));
+}
+
+double currentScale(const QuantConditions& c, int z) {
+  const auto it = c.standards.find(z);
+  const double standardUa = it != c.standards.end() ? it->second.currentUa : 0.0;
+  return standardUa > 0.0 && c.sampleCurrentUa > 0.0 ? standardUa / c.sampleCurrentUa : 1.0;
 }
 
 }  // namespace tolvane::cli

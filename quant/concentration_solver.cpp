@@ -124,7 +124,7 @@ struct Solution {
   bool converged = false;
 };
 
-Solution solve(const QuantRequest& request, const Setup& setup, const Roles& roles,
+Solution iterate(const QuantRequest& request, const Setup& setup, const Roles& roles,
                const std::vector<double>& kratios, std::vector<double> raw) {
   Solution s;
   for (int iteration = 1; iteration <= request.maxIterations; ++iteration) {
@@ -169,37 +169,61 @@ std::vector<std::optional<double>> reported(const QuantRequest& request, const R
 
 }  // namespace
 
+struct ConcentrationSolver::State {
+  QuantRequest request;
+  Setup setup;
+  Roles roles;
+};
+
+ConcentrationSolver::ConcentrationSolver(const QuantRequest& request) {
+  Setup setup = makeSetup(request);
+  Roles roles = rolesOf(request, setup);
+  state_ = std::make_unique<State>(State{request, std::move(setup), std::move(roles)});
+}
+
+ConcentrationSolver::~ConcentrationSolver() = default;
+
 QuantResult quantify(const QuantRequest& request) {
-  const Setup setup = makeSetup(request);
-  const Roles roles = rolesOf(request, setup);
-  std::vector<double> kratios, start;
+  std::vector<double> kratios, errors;
+  for (const MeasuredElement& m : request.measured) {
+    kratios.push_back(m.kratio);
+    errors.push_back(m.kratioError);
+  }
+  return ConcentrationSolver(request).solve(kratios, errors);
+}
+
+QuantResult ConcentrationSolver::solve(const std::vector<double>& kratios, const std::vector<double>& errors,
+                                       bool withErrors) const {
+  const QuantRequest& request = state_->request;
+  const Setup& setup = state_->setup;
+  const Roles& roles = state_->roles;
+  std::vector<double> start;
   for (size_t i = 0; i < request.measured.size(); ++i) {
     const MeasuredElement& m = request.measured[i];
-    kratios.push_back(m.kratio);
     const double inStandard = fractionIn(m.standard, m.z);
-    start.push_back(roles.solved[i] ? std::max(m.kratio * (inStandard > 0.0 ? inStandard : 1.0), 1e-6) : 0.0);
+    start.push_back(roles.solved[i] ? std::max(kratios[i] * (inStandard > 0.0 ? inStandard : 1.0), 1e-6) : 0.0);
   }
-  const Solution solution = solve(request, setup, roles, kratios, start);
+  const Solution solution = iterate(request, setup, roles, kratios, start);
   const auto fractions = reported(request, roles, solution);
 
   // Errors: the change of every fraction with each K-ratio, by a small
   // step from the solution, combined in quadrature.
   std::vector<double> variance(request.measured.size(), 0.0);
   double restVariance = 0.0;
-  for (size_t j = 0; j < request.measured.size(); ++j) {
-    if (!roles.solved[j] || !(request.measured[j].kratioError > 0.0)) continue;
+  for (size_t j = 0; withErrors && j < request.measured.size(); ++j) {
+    if (!roles.solved[j] || !(errors[j] > 0.0)) continue;
     const double step = std::max(1e-4 * std::fabs(kratios[j]), 1e-9);
     std::vector<double> shifted = kratios;
     shifted[j] += step;
-    const Solution moved = solve(request, setup, roles, shifted, solution.raw);
+    const Solution moved = iterate(request, setup, roles, shifted, solution.raw);
     const auto movedFractions = reported(request, roles, moved);
     for (size_t i = 0; i < variance.size(); ++i) {
       if (!fractions[i] || !movedFractions[i]) continue;
       const double slope = (*movedFractions[i] - *fractions[i]) / step;
-      variance[i] += slope * slope * request.measured[j].kratioError * request.measured[j].kratioError;
+      variance[i] += slope * slope * errors[j] * errors[j];
     }
     const double restSlope = (moved.composition.rest - solution.composition.rest) / step;
-    restVariance += restSlope * restSlope * request.measured[j].kratioError * request.measured[j].kratioError;
+    restVariance += restSlope * restSlope * errors[j] * errors[j];
   }
 
   QuantResult result;

@@ -4,6 +4,7 @@
 // pure element or a compound of known composition), and the composition
 // is the one whose modelled K-ratios (quant/fluorescence_model.h) match
 // them. It is found by iteration with a sum constraint.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,26 @@ struct QuantResult {
 };
 
 QuantResult quantify(const QuantRequest& request);
+
+// The same for many samples against one set of standards and conditions:
+// the atomic data and the standards' intensities are worked out once.
+class ConcentrationSolver {
+ public:
+  // The request's K-ratios and errors are not read.
+  explicit ConcentrationSolver(const QuantRequest& request);
+  ~ConcentrationSolver();
+  ConcentrationSolver(const ConcentrationSolver&) = delete;
+  ConcentrationSolver& operator=(const ConcentrationSolver&) = delete;
+
+  // One sample's K-ratios (and their errors, in the order of the request's
+  // elements); without `withErrors` no error is propagated (all 0).
+  QuantResult solve(const std::vector<double>& kratios, const std::vector<double>& errors,
+                    bool withErrors = true) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The K-ratios the model predicts for a composition against the standards
 // of `measured` (their kratio fields are not read); 0 for a group the beam

@@ -89,6 +89,31 @@ TEST(QuantCli, TheFitsKRatiosPerLiveTimeAndCurrentGiveTheSameAnswerAsGivenKRatio
   EXPECT_NEAR(wtOf(twiceCurrent.out, "Cr"), cr, 0.01);
 }
 
+TEST(QuantCli, BatchWtColumnsAgreeWithQuantOfEachSample) {
+  Folder f;
+  f.conditions("source fe55\nbalance normalise\n");
+  writeSpectrum(f.dir.path("s1.dat"), 25000, 50000, 1000);
+  writeSpectrum(f.dir.path("s2.dat"), 60000, 20000, 1000);
+  const auto batch = runCli({"xfit", "--batch", f.dir.path("t.ref"), f.dir.path("s1.dat"), f.dir.path("s2.dat"),
+                             f.dir.path("missing.dat"), "--quant"});
+  EXPECT_EQ(batch.status, 1);  // the missing file
+  const std::string header = batch.out.substr(0, batch.out.find('\n'));
+  EXPECT_NE(header.find(",Ca_wt_pct,Cr_wt_pct,wt_total,quant_converged"), std::string::npos) << header;
+  const std::regex row(R"(s(\d)\.dat,.*,([0-9.]+),([0-9.]+),([0-9.]+),1\n)");
+  int rows = 0;
+  for (std::sregex_iterator it(batch.out.begin(), batch.out.end(), row), end; it != end; ++it, ++rows) {
+    const std::string sample = f.dir.path("s" + (*it)[1].str() + ".dat");
+    const auto single = runCli({"quant", sample, f.dir.path("t.ref"), "--json"});
+    ASSERT_EQ(single.status, 0) << single.err;
+    EXPECT_NEAR(std::stod((*it)[2]), wtOf(single.out, "Ca"), 1e-3);
+    EXPECT_NEAR(std::stod((*it)[3]), wtOf(single.out, "Cr"), 1e-3);
+  }
+  EXPECT_EQ(rows, 2) << batch.out;
+  // The missing file's row keeps its wt% cells empty.
+  EXPECT_NE(batch.out.find(",,,,\n"), std::string::npos) << batch.out;
+  EXPECT_EQ(runCli({"xfit", f.dir.path("s1.dat"), f.dir.path("t.ref"), "--quant"}).status, 2);
+}
+
 TEST(QuantCli, ElementsTheBeamCannotExciteAreFlaggedNotZero) {
   const auto forward = runCli({"quant", "--forward", "Ti=40,Fe=60", "--source", "fe55", "--json"});
   ASSERT_EQ(forward.status, 0) << forward.err;
