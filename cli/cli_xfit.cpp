@@ -1,8 +1,10 @@
 // tolvane-cli xfit: "Load Std" and "MLSQ Fit" on spectrum files; with
 // --batch, many samples against one loaded table, as CSV.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_common.h"
@@ -148,6 +150,19 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map, boo
   BatchFileOptions options;
   options.assessQuality = true;
   fitSpectrumFiles(module.Fit, paths, results, options);
+  // The wt% cells of every row, worked out on every core: the solver is
+  // shared read-only.
+  std::vector<std::string> quantCells(results.size());
+  if (concentrations) {
+    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w)
+      threads.emplace_back([&] {
+        for (size_t i = next++; i < results.size(); i = next++) quantCells[i] = concentrations->cells(results[i]);
+      });
+    for (std::thread& t : threads) t.join();
+  }
   WarningSummary summary;
   int failures = 0;
   for (size_t i = 0; i < results.size(); ++i) {
@@ -157,7 +172,7 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map, boo
         read ? sampleWarnings(result.header, result.channels, check.standards) : std::vector<SampleWarning>{};
     summary.add(paths[i], warnings);
     std::printf("%s%s\n", batchCsvRow(paths[i], result, check.standards, warnings).c_str(),
-                concentrations ? concentrations->cells(result).c_str() : "");
+                quantCells[i].c_str());
     if (result.status != BatchFileStatus::Fitted) {
       warn(paths[i] + ": " + batchFailure(result, paths[i]));
       ++failures;

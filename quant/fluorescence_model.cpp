@@ -120,6 +120,8 @@ std::vector<LineIntensity> FluorescenceModel::intensities(std::span<const double
   std::vector<double> muEnhancer(enhancers_.size(), 0.0);
   for (size_t j = 0; j < enhancers_.size(); ++j) muEnhancer[j] = sampleMu(enhancers_[j].muAt);
 
+  // ln(1 + a/m) / a of each enhancer and beam line, shared by the analytes.
+  std::vector<std::vector<double>> inTerms(enhancers_.size());
   std::vector<LineIntensity> out(analytes_.size());
   for (size_t a = 0; a < analytes_.size(); ++a) {
     const AnalyteData& data = analyteData_[a];
@@ -137,16 +139,28 @@ std::vector<LineIntensity> FluorescenceModel::intensities(std::span<const double
     }
     const double outGroup = sampleMu(data.muAtGroup) / sinOut_;
     for (size_t p = 0; p < data.enhancers.size(); ++p) {
-      const Enhancer& enhancer = enhancers_[data.enhancers[p]];
+      const size_t j = data.enhancers[p];
+      const Enhancer& enhancer = enhancers_[j];
       const double wj = enhancer.element < fractions.size() ? fractions[enhancer.element] : 0.0;
       if (wj <= 0.0) continue;
       const double toAnalyte = 0.5 * wi * data.tauAtEnhancer[p];
-      const double muJ = muEnhancer[data.enhancers[p]];
+      const double muJ = muEnhancer[j];
+      // A thick sample: secondaryDepthIntegral's closed form, with the
+      // beam's term kept per enhancer and the analyte's taken once.
+      const bool thick = !(arealDensity > 0.0) || !std::isfinite(arealDensity);
+      const double outTerm = std::log1p(outGroup / muJ) / outGroup;
+      if (thick && inTerms[j].empty()) {
+        inTerms[j].assign(beamLines, 0.0);
+        for (size_t k = 0; k < beamLines; ++k)
+          if (enhancer.yieldAtBeam[k] > 0.0) inTerms[j][k] = std::log1p(muBeam[k] / sinIn_ / muJ) / (muBeam[k] / sinIn_);
+      }
       for (size_t k = 0; k < beamLines; ++k) {
         const double made = enhancer.yieldAtBeam[k];
         if (made <= 0.0) continue;
-        result.secondary += beam_.lines[k].weight * wj * made / sinIn_ * toAnalyte *
-                            secondaryDepthIntegral(muBeam[k] / sinIn_, outGroup, muJ, arealDensity);
+        const double a = muBeam[k] / sinIn_;
+        const double depth =
+            thick ? (inTerms[j][k] + outTerm) / (a + outGroup) : secondaryDepthIntegral(a, outGroup, muJ, arealDensity);
+        result.secondary += beam_.lines[k].weight * wj * made / sinIn_ * toAnalyte * depth;
       }
     }
   }
