@@ -18,6 +18,7 @@
 #include "lines/line_data.h"
 #include "quant/concentration_solver.h"
 #include "quant/quant_conditions.h"
+#include "xfit/fit_quantification.h"
 #include "xfit/mlsq_fit.h"
 #include "xfit/standards_check.h"
 
@@ -215,8 +216,7 @@ int printResult(const QCommandLineParser& parser, const QuantResult& result) {
 }
 
 // K-ratios of a sample against a table: the MLSQ fit's K-ratio per live
-// time and per beam current (the standard's over the sample's, from the
-// conditions; 1 when not stated).
+// time and per beam current (xfit/fit_quantification.h).
 bool kratiosFromTable(const std::string& samplePath, const std::string& table, const QuantConditions& c,
                       std::vector<MeasuredElement>& measured) {
   const SpectrumFileRead sample = readSpectrumPath(samplePath);
@@ -234,23 +234,9 @@ bool kratiosFromTable(const std::string& samplePath, const std::string& table, c
   std::copy_n(sample.counts.begin(), n, fit.SampleCounts.begin());
   fit.SampleChannels = n;
   if (RunMlsqFit(module, true, "") != FitOutcome::Fitted) return fail(code::kFailed, "the MLSQ fit failed") == 0;
-  for (int k = 0; k < fit.FitCount; ++k) {
-    const int index = fit.SelectedIndex[static_cast<size_t>(k)];
-    const StandardRecord& r = module.Table.Records[static_cast<size_t>(index)];
-    const std::string name = r.elemName();
-    const auto z = standardElement(name);
-    if (!z) return fail(code::kRefused, "standard No." + std::to_string(index + 1) + ": '" + name + "' names no element") == 0;
-    const auto perLiveTime = liveTimeKratio(r.kratioPct(), sample, check.standards[static_cast<size_t>(k)]);
-    if (!perLiveTime)
-      return fail(code::kRefused, "standard No." + std::to_string(index + 1) + " or the sample has no live time") == 0;
-    const double currents = currentScale(c, *z);
-    const double scale = *perLiveTime / r.kratioPct() * currents;  // live time and current together
-    const auto standard = standardOf(c, *z);
-    if (!standard) return false;
-    // The fit's error is three standard deviations in percent; so is the result's.
-    measured.push_back({*z, c.line, *standard, *perLiveTime / 100.0 * currents,
-                        static_cast<double>(r.kratioErr()) / 100.0 * std::fabs(scale)});
-  }
+  FitKratios kratios = fitKratios(module, sample.header.liveTime(), check.standards, c);
+  if (!kratios.error.empty()) return fail(code::kRefused, kratios.error) == 0;
+  measured = std::move(kratios.measured);
   return true;
 }
 
@@ -303,7 +289,7 @@ int runQuant(const QStringList& arguments) {
   if (!density) return kExitUsage;
   if (parser.isSet("forward")) return printForward(parser, conditions, *density);
 
-  const auto constraint = constraintOf(conditions.balance);
+  const auto constraint = sumConstraintOf(conditions.balance);
   if (!constraint) return usageError("--balance is normalise, an element or a formula, not '" + conditions.balance + "'");
 
   QuantRequest request;
@@ -331,48 +317,17 @@ int runQuant(const QStringList& arguments) {
   return printResult(parser, result);
 }
 
-std::optional<SumConstraint> constraintOf(const std::string& balance) {
-  SumConstraint c;
-  if (balance == "normalise" || balance == "normalize") return c;
-  const auto fractions = formula(balance);
-  if (!fractions) return std::nullopt;
-  c.normalise = false;
-  c.balance = *fractions;
-  c.balanceName = balance;
-  return c;
-}
-
 std::optional<std::vector<ElementFraction>> standardOf(const QuantConditions& c, int z) {
-  const auto it = c.standards.find(z);
-  if (it == c.standards.end() || it->second.formula.empty()) return std::vector<ElementFraction>{{z, 1.0}};
-  auto fractions = formula(it->second.formula);
-  if (!fractions || std::none_of(fractions->begin(), fractions->end(), [&](const ElementFraction& f) { return f.z == z; })) {
-    usageError("the standard of " + elementSymbol(z) + " (" + it->second.formula + ") does not contain it");
-    return std::nullopt;
-  }
+  std::string error;
+  auto fractions = standardComposition(c, z, &error);
+  if (!fractions) usageError(error);
   return fractions;
 }
 
 std::optional<QuantConditions> tableConditions(const std::string& tablePath) {
-  const std::string path = conditionsPathFor(tablePath);
-  std::ifstream in(path);
-  if (!in) return QuantConditions{};
-  const ConditionsRead read = readQuantConditions(in);
-  if (!read.conditions) {
-    fail(code::kRefused, path + ":" + std::to_string(read.errorLine) + ": " + read.error);
-    return std::nullopt;
-  }
+  const TableConditionsRead read = readTableConditions(tablePath);
+  if (!read.conditions) fail(code::kRefused, read.error);
   return read.conditions;
-}
-
-std::optional<int> standardElement(const std::string& elemName) {
-  return parseElement(elemName.substr(0, elemName.find_first_of(" -_")));
-}
-
-double currentScale(const QuantConditions& c, int z) {
-  const auto it = c.standards.find(z);
-  const double standardUa = it != c.standards.end() ? it->second.currentUa : 0.0;
-  return standardUa > 0.0 && c.sampleCurrentUa > 0.0 ? standardUa / c.sampleCurrentUa : 1.0;
 }
 
 }  // namespace tolvane::cli

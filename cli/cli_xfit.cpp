@@ -57,7 +57,7 @@ class BatchQuant {
     const auto conditions = tableConditions(table);
     if (!conditions) return;
     conditions_ = *conditions;
-    const auto constraint = constraintOf(conditions_.balance);
+    const auto constraint = sumConstraintOf(conditions_.balance);
     if (!constraint) {
       fail(code::kRefused, conditionsPathFor(table) + ": balance '" + conditions_.balance + "' names nothing");
       return;
