@@ -102,5 +102,6 @@ int runRoi(const QStringList& arguments);
 int runSum(const QStringList& arguments);
 int runSubtract(const QStringList& arguments);
 int runMap(const QStringList& arguments);  // needs a QGuiApplication
+int runQuant(const QStringList& arguments);
 
 }  // namespace tolvane::cli

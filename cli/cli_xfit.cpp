@@ -1,7 +1,10 @@
 // tolvane-cli xfit: "Load Std" and "MLSQ Fit" on spectrum files; with
 // --batch, many samples against one loaded table, as CSV.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "cli/cli_common.h"
@@ -10,14 +13,17 @@
 #include "cli/cli_xfit_map.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"
+#include "cli/quant_setup.h"
 #include "cli/output_file.h"
 #include "cli/xfit_checks.h"
 #include "cli/xfit_outputs.h"
 #include "files/spectrum_file.h"
+#include "lines/line_data.h"
 #include "xfit/batch_files.h"
 #include "xfit/batch_report.h"
 #include "xfit/fit_quality_plan.h"
 #include "xfit/mlsq_fit.h"
+#include "xfit/sample_warnings.h"
 #include "xfit/spill_line.h"
 #include "xfit/standards_editor.h"
 
@@ -41,7 +47,83 @@ std::string batchFailure(const BatchFileResult& result, const std::string& path)
   return "fitted";
 }
 
-int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
+// The wt% columns of --quant: concentrations by fundamental parameters
+// from each sample's K-ratios per live time and beam current, under the
+// conditions of the table's .quant file.
+class BatchQuant {
+ public:
+  // Prints why and leaves ok() false when the conditions or a standard's
+  // element cannot be used.
+  BatchQuant(const std::string& table, const StandardsCheck& check) : check_(check) {
+    const auto conditions = tableConditions(table);
+    if (!conditions) return;
+    conditions_ = *conditions;
+    const auto constraint = sumConstraintOf(conditions_.balance);
+    if (!constraint) {
+      fail(code::kRefused, conditionsPathFor(table) + ": balance '" + conditions_.balance + "' names nothing");
+      return;
+    }
+    QuantRequest request;
+    request.constraint = *constraint;
+    request.beam = conditions_.beam();
+    request.geometry = conditions_.geometry;
+    for (const StandardInUse& s : check.standards) {
+      const auto z = standardElement(s.element);
+      const auto standard = z ? standardOf(conditions_, *z) : std::nullopt;
+      if (!standard) {
+        if (!z) fail(code::kRefused, "standard No." + std::to_string(s.index + 1) + ": '" + s.element + "' names no element");
+        return;
+      }
+      request.measured.push_back({*z, conditions_.line, *standard, 0.0, 0.0});
+      elements_.push_back(*z);
+    }
+    solver_ = std::make_unique<ConcentrationSolver>(request);
+    ok_ = true;
+  }
+  bool ok() const { return ok_; }
+
+  std::string header() const {
+    std::string text;
+    for (const int z : elements_) text += "," + csvField(elementSymbol(z) + "_wt_pct");
+    return text + ",wt_total,quant_converged";
+  }
+
+  // The row's cells: empty where the sample was not fitted, has no live
+  // time, or the element is not excited.
+  std::string cells(const BatchFileResult& result) const {
+    const size_t n = elements_.size();
+    std::string empty(n + 2, ',');
+    if (result.status != BatchFileStatus::Fitted) return empty;
+    std::vector<double> kratios(n, 0.0), errors(n, 0.0);
+    for (size_t k = 0; k < n; ++k) {
+      const auto perLiveTime = tolvane::liveTimeKratio(result.fit.coefficients[k] * 100.0, result.header.liveTime(),
+                                              check_.standards[k].read.header.liveTime());
+      if (!perLiveTime) return empty;
+      kratios[k] = *perLiveTime / 100.0 * currentScale(conditions_, elements_[k]);
+    }
+    const QuantResult quant = solver_->solve(kratios, errors, false);
+    std::string text;
+    char number[32];
+    for (size_t k = 0; k < n; ++k) {
+      text += ",";
+      if (const auto& fraction = quant.elements[k].fraction) {
+        std::snprintf(number, sizeof number, "%.4f", *fraction * 100.0);
+        text += number;
+      }
+    }
+    std::snprintf(number, sizeof number, ",%.4f,%d", quant.total * 100.0, quant.converged ? 1 : 0);
+    return text + number;
+  }
+
+ private:
+  const StandardsCheck& check_;
+  QuantConditions conditions_;
+  std::vector<int> elements_;
+  std::unique_ptr<ConcentrationSolver> solver_;
+  bool ok_ = false;
+};
+
+int runBatch(const QStringList& files, const std::optional<MapRequest>& map, bool quant) {
   const std::string table = files.front().toLocal8Bit().toStdString();
   const StandardsCheck check = checkStandards(table);
   if (const auto stop = refuseStandards(table, check)) return *stop;
@@ -49,7 +131,12 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   TDmVQRN& module = f.session.DataModule;
   if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
 
-  std::printf("%s\n", batchCsvHeader(module.Fit).c_str());
+  std::unique_ptr<BatchQuant> concentrations;
+  if (quant) {
+    concentrations = std::make_unique<BatchQuant>(table, check);
+    if (!concentrations->ok()) return kExitFailure;
+  }
+  std::printf("%s%s\n", batchCsvHeader(module.Fit).c_str(), concentrations ? concentrations->header().c_str() : "");
   // What depends on the table alone is said once: its windows' spill.
   const FitQualityPlan plan(module.Fit);
   for (const FitFlag& spill : plan.spills()) warn(table + ": " + spillFlagText(spill, module.Fit, check.standards));
@@ -64,6 +151,19 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   BatchFileOptions options;
   options.assessQuality = true;
   fitSpectrumFiles(module.Fit, paths, results, options);
+  // The wt% cells of every row, worked out on every core: the solver is
+  // shared read-only.
+  std::vector<std::string> quantCells(results.size());
+  if (concentrations) {
+    const size_t workers = std::max(1u, std::thread::hardware_concurrency());
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w)
+      threads.emplace_back([&] {
+        for (size_t i = next++; i < results.size(); i = next++) quantCells[i] = concentrations->cells(results[i]);
+      });
+    for (std::thread& t : threads) t.join();
+  }
   WarningSummary summary;
   int failures = 0;
   for (size_t i = 0; i < results.size(); ++i) {
@@ -72,7 +172,8 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
     const std::vector<SampleWarning> warnings =
         read ? sampleWarnings(result.header, result.channels, check.standards) : std::vector<SampleWarning>{};
     summary.add(paths[i], warnings);
-    std::printf("%s\n", batchCsvRow(paths[i], result, check.standards, warnings).c_str());
+    std::printf("%s%s\n", batchCsvRow(paths[i], result, check.standards, warnings).c_str(),
+                quantCells[i].c_str());
     if (result.status != BatchFileStatus::Fitted) {
       warn(paths[i] + ": " + batchFailure(result, paths[i]));
       ++failures;
@@ -117,6 +218,8 @@ int runXfit(const QStringList& arguments) {
   parser.addOption({"json", "Print one JSON object (not with --batch)."});
   parser.addOption({"save", "Write the table with the results (as Save Table; not with --batch).", "OUT.ref"});
   parser.addOption({"batch", "Fit many samples against one table."});
+  parser.addOption({"quant", "With --batch: wt% columns by fundamental parameters, under the conditions of "
+                             "TABLE.quant beside the table (docs/fundamental_parameters.md)."});
   addMapOptions(parser);
   parser.addOption({"image", "With --batch and --out-dir: K-ratio maps of every pixel of a map file.", "FILE.nxs"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
@@ -138,9 +241,10 @@ int runXfit(const QStringList& arguments) {
     std::optional<MapRequest> map;
     if (const int usage = mapRequestFrom(parser, files.size() - 1, map)) return usage;
     if (const auto stop = refuseXfitOutputs(parser)) return *stop;
-    return runBatch(files, map);
+    return runBatch(files, map, parser.isSet("quant"));
   }
   if (parser.isSet("map") || parser.isSet("out-dir")) return usageError("--map and --out-dir go with --batch");
+  if (parser.isSet("quant")) return usageError("--quant goes with --batch; for one sample, run tolvane-cli quant");
   if (!expectPositionals(parser, 2, 2, "SAMPLE.dat TABLE.ref [--json] [--save OUT.ref]")) return kExitUsage;
   const std::string samplePath = files[0].toLocal8Bit().toStdString();
   const std::string table = files[1].toLocal8Bit().toStdString();

@@ -61,6 +61,11 @@ const char* kUsage =
     "  sum A.dat B.dat... --out S.dat                  spectra added, times added\n"
     "  subtract SAMPLE.dat BACKGROUND.dat --out NET.dat\n"
     "                                                  background off by live time; variance in NET.var\n"
+    "  import FILE.msa --out FILE.dat [--json]         read an EMSA/MSA file into a spectrum file\n"
+    "  quant SAMPLE.dat TABLE.ref [--source fe55|cd109|am241 | --tube ANODE:KV[:WINDOW_UM]] [--angles IN,OUT]\n"
+    "        [--balance EL|normalise] [--json]        concentrations by fundamental parameters\n"
+    "  quant --kratios EL=K,... [--standards EL=FORMULA,...] | --forward EL=WT,...\n"
+    "                                                  from K-ratios given, or the K-ratios of a composition\n"
     "a negative number follows --: tolvane-cli calib -- -5 5 -1 1\n"
     "run 'tolvane-cli COMMAND --help' for all of a command's options; docs/cli.md describes them all\n";
 
@@ -103,6 +108,7 @@ int dispatch(const QString& command, const QStringList& arguments) {
   if (command == "sum") return runSum(arguments);
   if (command == "subtract") return runSubtract(arguments);
   if (command == "map") return runMap(arguments);
+  if (command == "quant") return runQuant(arguments);
   return -1;
 }
 

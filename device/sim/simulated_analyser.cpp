@@ -63,7 +63,8 @@ const char* simFaultName(SimFaultKind kind) {
 
 SimulatedAnalyser::SimulatedAnalyser(Clock& clock, SimulatedAnalyserConfig config)
     : clock_(clock), config_(std::move(config)), model_(config_.model), rng_(config_.seed) {
-  const double n = config_.inputRateCps * 1e-6;  // events per microsecond
+  // The configured rate is the bare source's; a sample adds its lines.
+  const double n = config_.inputRateCps * model_.rateOverBareSource() * 1e-6;  // events per microsecond
   recordedRatePerMicro_ = n / (1.0 + n * config_.deadTimeMicros);
   for (auto& bank : banks_) bank.assign(kBankCapacity, 0);
   lastUpdate_ = clock_.nowMicros();

@@ -49,7 +49,7 @@ struct SimFault {
 
 struct SimulatedAnalyserConfig {
   uint64_t seed = 1;
-  double inputRateCps = 5000.0;  // true event rate at the detector
+  double inputRateCps = 5000.0;  // true event rate at the detector from the bare source
   double deadTimeMicros = 1.8;   // per recorded event, non-paralysable
   std::string serial = "VQ5A0001";
   SpectrumModelConfig model;

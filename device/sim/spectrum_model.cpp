@@ -1,8 +1,12 @@
 #include "device/sim/spectrum_model.h"
 
+#include <xraylib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+
+#include "quant/fluorescence_model.h"
 
 namespace tolvane {
 
@@ -10,26 +14,70 @@ namespace {
 
 constexpr double kFwhmPerSigma = 2.3548200450309493;
 
-struct SampleLines {
+struct SampleName {
   SimSample sample;
   const char* name;
-  double kEdgeEv;
-  double kAlpha1Ev, kAlpha2Ev, kBetaEv;
+  int z;
 };
 
-// K-alpha2 at half of K-alpha1 and K-beta at 0.13 of the K-alpha pair, as
-// for the first-row transition metals.
-constexpr SampleLines kSamples[] = {
-    {SimSample::Ca, "Ca", 4038.5, 3691.7, 3688.1, 4012.7},
-    {SimSample::Ti, "Ti", 4966.4, 4510.8, 4504.9, 4931.8},
-    {SimSample::V, "V", 5465.1, 4952.2, 4944.6, 5427.3},
-    {SimSample::Cr, "Cr", 5989.2, 5414.7, 5405.5, 5946.7},
+constexpr SampleName kSamples[] = {
+    {SimSample::Ca, "Ca", 20},
+    {SimSample::Ti, "Ti", 22},
+    {SimSample::V, "V", 23},
+    {SimSample::Cr, "Cr", 24},
 };
 
-const SampleLines* sampleLines(SimSample sample) {
-  for (const SampleLines& s : kSamples)
+const SampleName* sampleName(SimSample sample) {
+  for (const SampleName& s : kSamples)
     if (s.sample == sample) return &s;
   return nullptr;
+}
+
+constexpr int kTitanium = 22;
+
+// The sample's K-alpha1, K-alpha2 and K-beta lines under the source lines,
+// from the fluorescence model (primary and secondary), scaled so that pure
+// Ti's K-alpha1 has `weightOfPureTi`.
+std::vector<EmissionLine> sampleLines(const std::vector<ElementFraction>& composition,
+                                      const std::vector<EmissionLine>& source, double weightOfPureTi) {
+  ExcitationBeam beam;
+  for (const EmissionLine& line : source) beam.lines.push_back({line.energyEv * 1e-3, line.weight});
+  std::vector<int> elements;
+  std::vector<AnalyteLine> analytes;
+  for (const ElementFraction& f : composition) {
+    elements.push_back(f.z);
+    analytes.push_back({f.z, LineGroup::KAlpha});
+    analytes.push_back({f.z, LineGroup::KBeta});
+  }
+  if (std::find(elements.begin(), elements.end(), kTitanium) == elements.end()) elements.push_back(kTitanium);
+  analytes.push_back({kTitanium, LineGroup::KAlpha});
+  const FluorescenceModel model(elements, analytes, beam);
+  std::vector<double> fractions(model.elements().size(), 0.0);
+  for (const ElementFraction& f : composition) fractions[static_cast<size_t>(model.elementIndex(f.z))] += f.fraction;
+  std::vector<double> pureTi(model.elements().size(), 0.0);
+  pureTi[static_cast<size_t>(model.elementIndex(kTitanium))] = 1.0;
+  const auto sample = model.intensities(fractions);
+  const auto reference = model.intensities(pureTi);
+
+  // K-alpha1's share of the K-alpha pair, from their production.
+  auto alpha1Share = [](int z) {
+    const double a1 = lineCrossSection(z, KL3_LINE, 10.0), a2 = lineCrossSection(z, KL2_LINE, 10.0);
+    return a1 + a2 > 0.0 ? a1 / (a1 + a2) : 1.0;
+  };
+  const double tiAlpha = reference.back().total() * alpha1Share(kTitanium);
+  std::vector<EmissionLine> out;
+  if (!(tiAlpha > 0.0)) return out;
+  const double scale = weightOfPureTi / tiAlpha;
+  for (size_t i = 0; i < composition.size(); ++i) {
+    const int z = composition[i].z;
+    const double alpha = sample[2 * i].total() * scale, beta = sample[2 * i + 1].total() * scale;
+    if (!(alpha > 0.0)) continue;
+    const double share = alpha1Share(z);
+    out.push_back({lineEnergy(z, KL3_LINE) * 1e3, alpha * share});
+    out.push_back({lineEnergy(z, KL2_LINE) * 1e3, alpha * (1.0 - share)});
+    if (beta > 0.0) out.push_back({lineEnergy(z, KM3_LINE) * 1e3, beta});
+  }
+  return out;
 }
 
 double fanoVariance(double energyEv) {
@@ -56,15 +104,15 @@ void addGaussian(std::vector<double>& weights, double width, double energyEv, do
 }  // namespace
 
 const char* simSampleName(SimSample sample) {
-  const SampleLines* lines = sampleLines(sample);
-  return lines ? lines->name : "none";
+  const SampleName* name = sampleName(sample);
+  return name ? name->name : "none";
 }
 
 std::optional<SimSample> simSampleFromName(const std::string& name) {
   std::string lower;
   for (const char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (lower == "none") return SimSample::None;
-  for (const SampleLines& s : kSamples) {
+  for (const SampleName& s : kSamples) {
     std::string own;
     for (const char* p = s.name; *p; ++p) own += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
     if (lower == own) return s.sample;
@@ -77,24 +125,30 @@ SpectrumModel::SpectrumModel(SpectrumModelConfig config) : config_(config) {
   noiseFwhmEv_ = std::sqrt(std::max(total - fanoVariance(kMnKAlpha1Ev), 0.0));
 
   lines_ = {{kMnKAlpha1Ev, 1.0}, {kMnKAlpha2Ev, 0.5}, {kMnKBetaEv, 0.2}};
-  if (const SampleLines* sample = sampleLines(config_.sample)) {
-    // The sample is excited by the source lines above its K edge, in
-    // proportion to their share of the source.
-    double sourceTotal = 0.0, exciting = 0.0;
-    for (const EmissionLine& line : lines_) {
-      sourceTotal += line.weight;
-      if (line.energyEv > sample->kEdgeEv) exciting += line.weight;
-    }
-    const double kAlpha1 = config_.sampleWeight * exciting / sourceTotal;
-    if (kAlpha1 > 0.0) {
-      lines_.push_back({sample->kAlpha1Ev, kAlpha1});
-      lines_.push_back({sample->kAlpha2Ev, 0.5 * kAlpha1});
-      lines_.push_back({sample->kBetaEv, 0.13 * 1.5 * kAlpha1});
-    }
+  std::vector<ElementFraction> composition = config_.composition;
+  if (const SampleName* name = sampleName(config_.sample); name && composition.empty())
+    composition.push_back({name->z, 1.0});
+  if (!composition.empty()) {
+    const std::vector<EmissionLine> source = lines_;
+    for (const EmissionLine& line : sampleLines(composition, source, config_.sampleWeight)) lines_.push_back(line);
   }
   for (const EmissionLine& line : lines_)
     if (line.energyEv > kSiKEdgeEv)
       escapes_.push_back({line.energyEv - kSiKAlphaEv, line.weight * escapeFraction(line.energyEv)});
+}
+
+double SpectrumModel::rateOverBareSource() const {
+  SpectrumModelConfig bareConfig = config_;
+  bareConfig.sample = SimSample::None;
+  bareConfig.composition.clear();
+  const SpectrumModel bare(bareConfig);
+  auto total = [](const SpectrumModel& m) {
+    double sum = m.config().continuumWeight;
+    for (const EmissionLine& line : m.lines()) sum += line.weight;
+    for (const EmissionLine& line : m.escapes()) sum += line.weight;
+    return sum;
+  };
+  return total(*this) / total(bare);
 }
 
 double SpectrumModel::fwhmEv(double energyEv) const {

@@ -4,7 +4,9 @@
 // X-rays only (K-alpha1, K-alpha2 at half its intensity, K-beta); nothing
 // above 6.49 keV, so iron or copper around it cannot be excited. A sample
 // in front of it fluoresces with the K lines of elements whose K edge lies
-// below the Mn K lines (Ca, Ti, V; Cr only through Mn K-beta). The silicon
+// below the Mn K lines (Ca, Ti, V; Cr only through Mn K-beta), with the
+// intensities the fundamental-parameter model (quant/fluorescence_model.h)
+// gives for its composition under these source lines. The silicon
 // detector adds an escape peak 1.74 keV below each line, a low-energy
 // continuum from incompletely collected charge and scatter, and a
 // resolution whose electronic noise adds in quadrature to the Fano term.
@@ -13,6 +15,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "quant/xray_data.h"
 
 namespace tolvane {
 
@@ -28,8 +32,12 @@ struct SpectrumModelConfig {
   double fwhmEvAtMnKa = 145.0;    // FWHM at 5.899 keV, Fano term and noise together
   double continuumWeight = 0.08;  // relative to Mn K-alpha1 = 1
   SimSample sample = SimSample::None;
-  // The sample's K-alpha1 relative to Mn K-alpha1 when all of the source
-  // excites it; less when only K-beta lies above its edge.
+  // A thick sample of these elements and mass fractions (an element the
+  // source cannot excite, such as Fe, only absorbs); when empty, the pure
+  // element `sample` names.
+  std::vector<ElementFraction> composition;
+  // Pure Ti's K-alpha1 relative to Mn K-alpha1: the geometry's share, the
+  // same for every element and composition.
   double sampleWeight = 0.6;
 };
 
@@ -65,6 +73,9 @@ class SpectrumModel {
   // Channel (as a continuous position, centre of channel c is c + 0.5)
   // where an energy falls for a memory of `channels` channels.
   double channelPosition(double energyEv, int channels) const { return energyEv / evPerChannel(channels); }
+  // Events per second with this sample over those of the bare source: a
+  // sample adds its lines (and their escapes) to what the source sends.
+  double rateOverBareSource() const;
   // Relative probability of an event landing in each channel.
   std::vector<double> channelWeights(int channels) const;
 

@@ -4,7 +4,7 @@
 # movable on its own; a pair that includes both ways is one tangle.
 #   cmake -DSOURCE=<repo> -P folder_pairs.cmake
 cmake_minimum_required(VERSION 3.25)
-set(FOLDERS app records handlers device acquisition display roi analysis files xfit lines cli)
+set(FOLDERS app records handlers device acquisition display roi analysis files xfit lines cli quant)
 # Pairs still tangled because some engine routines take the whole Session
 # (app/session.h) rather than the records they need: each entry goes when
 # its last include goes. A new pair fails the test.
