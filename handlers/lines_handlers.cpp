@@ -102,7 +102,7 @@ void NoteMeasuredFwhm(Session& s) {
   const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
   if (r.outcome != FwhmResult::Outcome::Measured || !(r.fwhm > 0.0f)) return;
   // The measured width runs one channel short of the crossings' distance.
-  const double fwhmKev = (static_cast<double>(r.fwhm) + 1.0) * check.scale.gain;
+  const double fwhmKev = (static_cast<double>(r.fwhm) + 1.0) * check.scale.slope(r.centroid);
   const double atKev = check.scale.energy(r.centroid);
   if (fwhmKev > 0.02 && fwhmKev < 2.0 && atKev > 0.1) {
     s.Lines.MeasuredFwhmKev = fwhmKev;
