@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "records/shared_records.h"
+
 namespace tolvane {
 
 int CalibrationFit::flaggedCount() const {
@@ -90,6 +92,17 @@ CalibrationFit fitCalibration(const std::vector<CalibrationPoint>& given, bool q
     fit.points.push_back(std::move(p));
   }
   return fit;
+}
+
+void storeFittedCalibration(EnergyCalibration& cal, const CalibrationFit& fit, bool inEv) {
+  const double scale = inEv ? 1000.0 : 1.0;
+  cal.Gain = static_cast<float>(fit.gain * scale);
+  cal.Offset = static_cast<float>(fit.offset * scale);
+  cal.Quadratic = static_cast<float>(fit.quadratic * scale);
+  cal.UnitText.fill('\0');
+  const std::string unit = inEv ? "eV" : "keV";
+  std::copy(unit.begin(), unit.end(), cal.UnitText.begin());
+  cal.Valid = 1;
 }
 
 const char* calibrationFitOutcomeText(CalibrationFit::Outcome outcome) {

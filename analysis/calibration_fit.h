@@ -58,4 +58,11 @@ CalibrationFit fitCalibration(const std::vector<CalibrationPoint>& points, bool 
 
 const char* calibrationFitOutcomeText(CalibrationFit::Outcome outcome);
 
+struct EnergyCalibration;
+// Stores a fit made in keV as the calibration in force, in eV when `inEv`
+// (the coefficients times 1000) and keV otherwise, rounded to single
+// precision, with that unit as its unit text. The reference pairs of the
+// two-point page are left as they are.
+void storeFittedCalibration(EnergyCalibration& calibration, const CalibrationFit& fitKev, bool inEv);
+
 }  // namespace tolvane

@@ -16,6 +16,7 @@
 #include "analysis/calibration_fit.h"
 #include "lines/detector_resolution.h"
 #include "lines/peak_search.h"
+#include "records/shared_records.h"
 
 namespace tolvane {
 
@@ -60,5 +61,15 @@ LinesCalibration calibrateFromLines(const int32_t* counts, int32_t size, const E
                                     const DetectorResolution& resolution = DetectorResolution());
 
 const char* linesCalibrationOutcomeText(LinesCalibration::Outcome outcome);
+
+// What the window keeps of the calibration from lines: the list as typed,
+// the quadratic box, the last result for its table, and the calibrations
+// in force before each one applied, for Undo (latest last).
+struct LinesCalibrationSetup {
+  std::string LineList = "Mn Ka, Cu Ka";
+  bool Quadratic = false;
+  std::optional<LinesCalibration> Last;
+  std::vector<EnergyCalibration> Undo;
+};
 
 }  // namespace tolvane
