@@ -72,14 +72,15 @@ TEST(CalibrationFit, AWrongLineIsFlaggedAndOnlyIt) {
   EXPECT_LT(clean.rmsEv, 2.0);
 }
 
-TEST(CalibrationFit, ScatterWithinTenEvIsNeverFlagged) {
+TEST(CalibrationFit, AMissWithinTwentyEvIsNeverFlagged) {
   // The others lie exactly on a line, so any miss is many times their
-  // scatter; 8 eV is still no reason to doubt a line.
+  // scatter; 18 eV is still no reason to doubt a line.
   std::vector<CalibrationPoint> points = onLine(0.01, 0.0, {100, 200, 300, 400, 500});
-  points[2].energy += 0.008;
+  points[2].energy += 0.018;  // the others, exactly on the line, predict 18 eV less
   const CalibrationFit fit = fitCalibration(points, false, 1000.0);
+  EXPECT_NEAR(fit.points[2].leaveOneOutEv, 18.0, 1e-9);
   EXPECT_EQ(fit.flaggedCount(), 0);
-  points[2].energy += 0.008;  // 16 eV
+  points[2].energy += 0.004;  // 22 eV
   EXPECT_TRUE(fitCalibration(points, false, 1000.0).points[2].flagged);
 }
 
