@@ -4,7 +4,9 @@ HyperSpy and PyMca packages: from a starting calibration that is off (gain
 give back the file's own calibration within 4 eV at 6 keV. A line named
 wrongly (a neighbour's line that sits under a real peak) must be marked as
 not fitting, and a quadratic calibration written into the file must read
-back, the straight part where any reader of the format finds it.
+back, the straight part where any reader of the format finds it. On the
+steel spectrum the Si escape peaks of Fe and Cr K-alpha must hold the
+counts the escape model expects.
 
 A spectrum whose package file is missing is reported as skipped; when none
 is found the test is skipped as a whole (exit code 77), never passed.
@@ -128,6 +130,22 @@ for name, source, lines, wrong in CASES:
           f"{name}: info reads quadratic {info['calibration'].get('quadratic')}, wrote {q['quadratic']}")
     quad_at6 = q["offset"] + q["gain"] * own_channel + q["quadratic"] * own_channel ** 2
     check(abs(quad_at6 - 6.0) * 1000 <= 4.0, f"{name}: the quadratic puts 6 keV at {quad_at6:.4f}")
+
+    # The escape peaks of the strongest lines are visible in the steel
+    # spectrum: each found peak must hold the counts the escape model
+    # expects, within three standard deviations and a tenth.
+    if name == "pymca_steel":
+        found = json.loads(cli("peaks", dat, "--json")[0])
+        for esc in (a for a in found["artefacts"] if a["kind"] == "escape" and a["label"] in ("Fe Kα esc", "Cr Kα esc")):
+            near = [p for p in found["peaks"] if abs(p["energy_kev"] - esc["energy_kev"]) < 0.05]
+            check(bool(near), f"{name}: no peak at {esc['label']} ({esc['energy_kev']} keV)")
+            if near:
+                p = near[0]
+                off = abs(p["net"] - esc["expected_counts"])
+                print(f"{name}: {esc['label']} at {p['energy_kev']} keV holds {p['net']} ± {p['net_err']}, "
+                      f"expected {esc['expected_counts']}")
+                check(off <= 3 * p["net_err"] + 0.1 * esc["expected_counts"],
+                      f"{name}: {esc['label']} holds {p['net']}, expected {esc['expected_counts']}")
 
 for line in skipped:
     print("SKIPPED:", line)
