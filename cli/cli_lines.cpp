@@ -286,12 +286,34 @@ int runIdentify(const QStringList& arguments) {
   const SpectrumLinesResult peaks = spectrumPeaks(f.file.session, f.scale, excitation, {}, resolution);
   const std::vector<int> present = peaks.error ? std::vector<int>{} : peaks.identification.elements;
   const CursorIdentification id = identifyAtEnergy(f.scale.energy(*cursor), resolution, excitation, present);
+  // A sum or escape peak of the spectrum's strongest peaks within one FWHM.
+  std::vector<ArtefactPeak> near;
+  if (!peaks.error)
+    for (const ArtefactPeak& a : artefactPeaks(parentPeaks(peaks.identification),
+                                               f.file.session.Acquisition.LiveTime / 10.0,
+                                               spectrumTopKev(f.file.session, f.scale)))
+      if (std::fabs(a.energyKev - id.energyKev) <= id.fwhmKev) near.push_back(a);
   if (jsonOutput()) {
-    std::printf("{\"channel\": %s, \"energy_kev\": %s, \"fwhm_kev\": %s, \"candidates\": %s}\n",
+    std::string artefacts;
+    for (const ArtefactPeak& a : near)
+      artefacts += std::string(artefacts.empty() ? "" : ", ") + "{\"kind\": \"" +
+                   (a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape") + "\", \"label\": " + jsonText(a.label) +
+                   ", \"energy_kev\": " + jsonRounded(a.energyKev, 4) + ", \"expected_counts\": " +
+                   (a.expectedCounts < 0.0 ? std::string("null") : jsonRounded(a.expectedCounts, 1)) + "}";
+    std::printf("{\"channel\": %s, \"energy_kev\": %s, \"fwhm_kev\": %s, \"candidates\": %s, \"artefacts\": [%s]}\n",
                 jsonRounded(*cursor, 2).c_str(), jsonRounded(id.energyKev, 4).c_str(),
-                jsonRounded(id.fwhmKev, 4).c_str(), candidatesJson(id.candidates).c_str());
+                jsonRounded(id.fwhmKev, 4).c_str(), candidatesJson(id.candidates).c_str(), artefacts.c_str());
   } else {
     std::printf("%s\n", identifyText(id).c_str());
+    for (const ArtefactPeak& a : near) {
+      if (a.expectedCounts < 0.0)
+        std::printf("also the %s peak %s at %.3f keV\n", a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape",
+                    a.label.c_str(), a.energyKev);
+      else
+        std::printf("also the %s peak %s at %.3f keV, %.0f counts expected\n",
+                    a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape", a.label.c_str(), a.energyKev,
+                    a.expectedCounts);
+    }
   }
   return 0;
 }

@@ -146,6 +146,10 @@ for name, source, lines, wrong in CASES:
                       f"expected {esc['expected_counts']}")
                 check(off <= 3 * p["net_err"] + 0.1 * esc["expected_counts"],
                       f"{name}: {esc['label']} holds {p['net']}, expected {esc['expected_counts']}")
+                # The cursor on it names the escape peak of the spectrum's own peak.
+                ident = json.loads(cli("identify", dat, "--cursor", str(round(p["channel"])), "--json")[0])
+                check(esc["label"] in [a["label"] for a in ident["artefacts"]],
+                      f"{name}: identify at {p['energy_kev']} keV does not name {esc['label']}")
 
 for line in skipped:
     print("SKIPPED:", line)
