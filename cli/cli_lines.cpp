@@ -226,9 +226,6 @@ int runPeaks(const QStringList& arguments) {
           jsonRounded(p.peak.net, 1).c_str(), jsonRounded(p.peak.netError, 1).c_str(),
           jsonRounded(p.peak.fwhmKev, 4).c_str(), candidatesJson(p.candidates).c_str());
     }
-    std::printf("], \"elements\": [");
-    for (size_t i = 0; i < r.identification.elements.size(); ++i)
-      std::printf("%s%s", i > 0 ? ", " : "", jsonText(elementSymbol(r.identification.elements[i])).c_str());
     std::printf("], \"artefacts\": [");
     for (size_t i = 0; i < artefacts.size(); ++i) {
       const ArtefactPeak& a = artefacts[i];
@@ -237,6 +234,9 @@ int runPeaks(const QStringList& arguments) {
                   jsonRounded(a.energyKev, 4).c_str(),
                   a.expectedCounts < 0.0 ? "null" : jsonRounded(a.expectedCounts, 1).c_str());
     }
+    std::printf("], \"elements\": [");
+    for (size_t i = 0; i < r.identification.elements.size(); ++i)
+      std::printf("%s%s", i > 0 ? ", " : "", jsonText(elementSymbol(r.identification.elements[i])).c_str());
     std::printf("]}\n");
   } else {
     std::printf("%9s %9s %12s %10s %9s  %s\n", "Channel", "E (keV)", "Net", "Error", "FWHM keV", "Candidates");
