@@ -6,6 +6,7 @@
 
 #include "app/session.h"
 #include "display/plot_mapping.h"
+#include "handlers/lines_handlers.h"
 #include "lines/line_data.h"
 #include "lines/plot_line_markers.h"
 #include "test_support.h"
@@ -105,6 +106,18 @@ TEST(PileupPeaks, ThePlotMarksTheSumAndEscapePeaksOfTheLastPeakSearchDashed) {
   // energy as nothing names the peak.
   EXPECT_EQ(labels, (std::vector<std::string>{"6.400 keV esc", "2×6.400 keV"}));
   EXPECT_NEAR(markers[1].channel, 1280.0, 1e-3);  // 12.8 keV at a gain of 0.01f
+
+  // "Identify" on the escape peak names it with its expected counts.
+  s.Display.Cursor = 466;
+  IdentifyClick(s);
+  EXPECT_NE(s.Texts.Edit1.find(" | 6.400 keV esc"), std::string::npos) << s.Texts.Edit1;
+  EXPECT_NE(s.Lines.IdentifyDetails.find("escape peak 6.400 keV esc (4.660), "), std::string::npos)
+      << s.Lines.IdentifyDetails;
+  s.Display.Cursor = 1280;
+  IdentifyClick(s);
+  // 0.5 µs x (1e6)^2 / 100 s = 5000 counts in the sum peak.
+  EXPECT_NE(s.Lines.IdentifyDetails.find("sum peak 2×6.400 keV (12.800), 5000 counts expected"), std::string::npos)
+      << s.Lines.IdentifyDetails;
 }
 
 }  // namespace
