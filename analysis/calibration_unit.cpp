@@ -11,18 +11,23 @@ CalibrationUnit calibrationUnit(float gain, float offset, int32_t channels) {
 }
 
 double KevCalibration::energyKev(double channel) const {
-  const double e = static_cast<double>(static_cast<float>(channel) * gain + offset);
+  const float c = static_cast<float>(channel);
+  float line = c * gain + offset;
+  if (quadratic != 0.0f) line = line + c * c * quadratic;
+  const double e = static_cast<double>(line);
   return unit == CalibrationUnit::EV ? e / 1000.0 : e;
 }
 
-KevCalibration calibrationInKev(float gain, float offset, int32_t channels) {
+KevCalibration calibrationInKev(float gain, float offset, int32_t channels, float quadratic) {
   KevCalibration k;
   k.unit = calibrationUnit(gain, offset, channels);
   k.gain = gain;
   k.offset = offset;
+  k.quadratic = quadratic;
   const double toKev = k.unit == CalibrationUnit::EV ? 1e-3 : 1.0;
   k.gainKev = static_cast<double>(gain) * toKev;
   k.offsetKev = static_cast<double>(offset) * toKev;
+  k.quadraticKev = static_cast<double>(quadratic) * toKev;
   return k;
 }
 

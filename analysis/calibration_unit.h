@@ -27,14 +27,16 @@ struct KevCalibration {
   CalibrationUnit unit = CalibrationUnit::KeV;
   double gainKev = 0.0;    // keV per channel
   double offsetKev = 0.0;  // keV at channel 0
+  double quadraticKev = 0.0;  // keV per channel squared
   // E(c) in single precision as the readout computes it, in the
   // calibration's unit, then converted to keV.
   double energyKev(double channel) const;
-  float gain = 0.0f, offset = 0.0f;  // as stored, in `unit`
+  float gain = 0.0f, offset = 0.0f, quadratic = 0.0f;  // as stored, in `unit`
 };
 
 // The calibration in keV. The numbers are taken as they are; whether they
 // are finite and increasing is for the caller to check.
-KevCalibration calibrationInKev(float gain, float offset, int32_t channels);
+// A quadratic term, when the calibration has one, is converted alike.
+KevCalibration calibrationInKev(float gain, float offset, int32_t channels, float quadratic = 0.0f);
 
 }  // namespace tolvane

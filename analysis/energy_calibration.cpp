@@ -57,7 +57,14 @@ void storeCalibration(EnergyCalibration& cal, const CalibrationLine& line, std::
   cal.RefHighEnergy = line.highEnergy;
   cal.Gain = line.gain;
   cal.Offset = line.offset;
+  cal.Quadratic = 0.0f;
   cal.Valid = 1;
+}
+
+float channelEnergy(const EnergyCalibration& cal, float channel) {
+  const float line = channelEnergy(cal.Gain, cal.Offset, channel);
+  if (cal.Quadratic == 0.0f) return line;
+  return line + channel * channel * cal.Quadratic;
 }
 
 bool isChannelText(std::string_view text) { return parseFloat(text).has_value(); }

@@ -45,5 +45,8 @@ bool isChannelText(std::string_view text);
 
 // E(c) = c x gain + offset, in single precision.
 float channelEnergy(float gain, float offset, float channel);
+// The same with the calibration's quadratic term: c x gain + offset, then
+// + c^2 x quadratic, in single precision (exactly the line when it is 0).
+float channelEnergy(const EnergyCalibration& calibration, float channel);
 
 }  // namespace tolvane

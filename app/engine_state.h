@@ -14,6 +14,7 @@
 #include "records/spectrum_record.h"
 #include "device/device_link.h"
 #include "device/mca_transport.h"
+#include "lines/calibration_lines.h"
 #include "lines/spectrum_lines.h"
 #include "xfit/fit_quality.h"
 #include "xfit/mlsq_fit.h"
@@ -62,6 +63,7 @@ class EngineState {
   TDmVQRN DataModule;      // the standards table and the fit's storage
   FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
   LinesSetup Lines;        // element line markers and identification
+  LinesCalibrationSetup LinesCalibration;  // the calibration from many lines and its undo
 
   // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.
   int SelectedMemory = 0;

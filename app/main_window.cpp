@@ -29,6 +29,7 @@
 #include "acquisition/scan_setup_dialog.h"
 #include "analysis/resolution_fit.h"
 #include "app/about_dialog.h"
+#include "app/calibration_lines_dialog.h"
 #include "app/caption_fit_gui.h"
 #include "app/map_view_window.h"
 #include "app/off_thread_run_gui.h"
@@ -41,6 +42,7 @@
 #include "files/print_gui.h"
 #include "roi/roi_maps_from_file.h"
 #include "handlers/analysis_handlers.h"
+#include "handlers/calibration_lines_handlers.h"
 #include "handlers/file_handlers.h"
 #include "handlers/lines_handlers.h"
 #include "handlers/memory_handlers.h"
@@ -280,6 +282,10 @@ void TForm1::buildPages() {
   label(calib, "LabelUnit", "Unit:", 4, 56);
   ChKev = edit(calib, "ChKev", "keV", 36, 53, 40);
   EngCalib = button(calib, "EngCalib", "Exec Calib", 82, 52, 80);
+  CalibLines = button(calib, "CalibLines", "Lines...", 4, 76, 76);
+  CalibLines->setToolTip("Calibration through many known lines, with the residual of each");
+  CalibUndo = button(calib, "CalibUndo", "Undo", 82, 76, 80);
+  CalibUndo->setToolTip("Back to the calibration before the last one from lines");
 
   auto* calicPlot = new QWidget;
   calicPlot->setObjectName("CalicPlotPage");
@@ -476,6 +482,19 @@ void TForm1::connectCalibrationPage() {
     });
   });
   connect(EngCalib, &QPushButton::clicked, this, [this] { handle([this] { EngCalibClick(session_); }); });
+  connect(CalibUndo, &QPushButton::clicked, this, [this] { handle([this] { CalibUndoClick(session_); }); });
+  connect(CalibLines, &QPushButton::clicked, this, [this] { whenIdle([this] { runCalibrationLines(); }); });
+  runCalibrationLines = [this] {
+    CalibrationLinesDialog::Actions actions;
+    actions.calibrate = [this](const std::string& lines, bool quadratic) {
+      handle([&, this] { CalibFromLinesClick(session_, lines, quadratic); });
+    };
+    actions.undo = [this] { handle([this] { CalibUndoClick(session_); }); };
+    actions.setup = [this]() -> const LinesCalibrationSetup& { return session_.LinesCalibration; };
+    actions.status = [this] { return session_.Texts.Edit1; };
+    CalibrationLinesDialog dialog(std::move(actions), this);
+    dialog.exec();
+  };
   connect(FWHM, &QPushButton::clicked, this, [this] {
     handle([this] {
       FWHMClick(session_);

@@ -78,6 +78,8 @@ class TForm1 final : public QMainWindow {
   std::function<RunExitChoice()> askExitDuringRun;
   // The peak list; returns true when "Use elements" was pressed.
   std::function<bool(const SpectrumLinesResult&)> runPeakList;
+  // "Lines...": the calibration from many lines (the dialog, modal).
+  std::function<void()> runCalibrationLines;
 
   // Mirrors the Session into every widget and the timer.
   void refresh();
@@ -115,6 +117,8 @@ class TForm1 final : public QMainWindow {
   QCheckBox *LengCh, *HengCh;
   QLineEdit *LowCh, *HiCh, *LoEng, *HiEng, *ChKev;
   QPushButton* EngCalib;
+  // The calibration from many lines and its Undo.
+  QPushButton *CalibLines = nullptr, *CalibUndo = nullptr;
   QRadioButton *McaMem, *Mem1Spec, *Mem2Spec, *Mem3Spec;
   QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;

@@ -21,7 +21,7 @@ constexpr std::streamoff kLargestSpectrumFile = SpectrumFileHeader::kSize + 64 *
 
 }  // namespace
 
-bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels) {
+bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels, float quadratic) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (isFolder(path) || !in) return fail(code::kNotFound, "cannot open " + path + ": " + unreadableReason(path)) == 0;
   if (in.tellg() > kLargestSpectrumFile)
@@ -33,12 +33,14 @@ bool writeCalibrationInto(const std::string& path, float gain, float offset, int
   if (const OutputProblem problem = checkOutputPath(path); problem != OutputProblem::None)
     return fail(code::kOutput, "cannot write " + path + ": " + outputProblemText(problem)) == 0;
 
-  // The header as it is, with only the three calibration fields changed.
+  // The header as it is, with only the calibration fields changed (and the
+  // quadratic term's block, when there is or was one).
   SpectrumFileHeader header;
   std::copy_n(bytes.begin(), SpectrumFileHeader::kSize, header.bytes().begin());
   header.setCalibrationMarker(0.0f);
   header.setGain(gain);
   header.setOffset(offset);
+  header.setQuadratic(quadratic);
   std::copy(header.bytes().begin(), header.bytes().end(), bytes.begin());
   std::string error;
   if (!writeFileAtomically(path, bytes.data(), bytes.size(), &error))

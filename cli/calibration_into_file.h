@@ -13,6 +13,9 @@ namespace tolvane::cli {
 // spectrum. Prints why (not_found, refused or output) and returns false
 // when it is not written. `channels`, when given, receives the file's
 // channel count (the calibration's unit follows from its range there).
-bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr);
+// A quadratic term other than 0 is stored beside the line (see
+// SpectrumFileHeader::setQuadratic); 0 removes one stored before.
+bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr,
+                          float quadratic = 0.0f);
 
 }  // namespace tolvane::cli

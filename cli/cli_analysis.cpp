@@ -11,6 +11,7 @@
 #include "analysis/peak_significance.h"
 #include "records/text_number.h"
 #include "cli/calibration_into_file.h"
+#include "cli/cli_calib_lines.h"
 #include "cli/cli_common.h"
 #include "cli/file_session.h"
 #include "cli/json_text.h"
@@ -59,12 +60,14 @@ std::string fixed2(const char* format, float value) {
 }  // namespace
 
 int runCalib(const QStringList& arguments) {
+  if (wantsCalibFromPoints(arguments)) return runCalibFromPoints(arguments);
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Energy calibration through two points (as Exec Calib): E(c) = c x gain + offset.\n"
       "Prints the gain and offset as stored (single precision). With --write the calibration is\n"
       "stored in a spectrum file, which is otherwise kept byte for byte.\n"
-      "Negative values: give the options first, then -- and the four numbers.");
+      "Negative values: give the options first, then -- and the four numbers.\n"
+      "Through many points: calib FILE.dat --lines LIST | --points LIST (calib FILE --lines X --help).");
   parser.addPositionalArgument("LCH HCH LE HE", "Low and high channel, energy at each.");
   parser.addOption({"json", "Print one JSON object."});
   parser.addOption({"unit", "Energy unit text (at most 7 characters).", "text", "keV"});

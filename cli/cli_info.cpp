@@ -52,8 +52,11 @@ void printText(const std::string& path, const SpectrumFileRead& r) {
   if (!calibrated(h))
     std::printf("calibration:  none\n");
   else
-    std::printf("calibration:  gain %s %s per channel, offset %s %s\n", jsonNumber(h.gain()).c_str(), unitOf(r),
-                jsonNumber(h.offset()).c_str(), unitOf(r));
+    std::printf("calibration:  gain %s %s per channel, offset %s %s%s\n", jsonNumber(h.gain()).c_str(), unitOf(r),
+                jsonNumber(h.offset()).c_str(), unitOf(r),
+                h.quadratic() == 0.0f
+                    ? ""
+                    : (", quadratic " + jsonNumber(h.quadratic()) + " " + unitOf(r) + " per channel squared").c_str());
   std::printf("comment:      %s\n", h.comment().c_str());
   std::printf("sample id:    %s\n", h.sampleId().c_str());
   for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i)
@@ -61,6 +64,15 @@ void printText(const std::string& path, const SpectrumFileRead& r) {
       std::printf("roi %2d:       %d .. %d colour 0x%04X\n", i, h.roiLow(i), h.roiHigh(i),
                   static_cast<unsigned>(static_cast<uint16_t>(h.roiColour(i))));
   std::printf("total counts: %llu\n", static_cast<unsigned long long>(totalCounts(r.counts)));
+}
+
+// The quadratic term is named only when the file holds one.
+std::string calibrationJson(const SpectrumFileRead& r) {
+  const SpectrumFileHeader& h = r.header;
+  JsonObject o;
+  o.addNumber("gain", h.gain()).addNumber("offset", h.offset());
+  if (h.quadratic() != 0.0f) o.addNumber("quadratic", h.quadratic());
+  return o.addText("unit", unitOf(r)).text();
 }
 
 void printJson(const std::string& path, const SpectrumFileRead& r) {
@@ -82,13 +94,7 @@ void printJson(const std::string& path, const SpectrumFileRead& r) {
       .addNumber("preset_time_s", h.presetTime() / 10.0)
       .addNumber("real_time_s", h.realTime() / 10.0)
       .addNumber("live_time_s", h.liveTime() / 10.0)
-      .add("calibration",
-           calibrated(h) ? JsonObject()
-                                .addNumber("gain", h.gain())
-                                .addNumber("offset", h.offset())
-                                .addText("unit", unitOf(r))
-                                .text()
-                          : "null")
+      .add("calibration", calibrated(h) ? calibrationJson(r) : "null")
       .addText("comment", h.comment())
       .addText("sample_id", h.sampleId())
       .add("rois", jsonArray(rois))

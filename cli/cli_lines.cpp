@@ -17,6 +17,7 @@
 #include "cli/file_session.h"
 #include "cli/json_text.h"
 #include "files/spectrum_file.h"
+#include "lines/pileup_peaks.h"
 #include "lines/element_proposal.h"
 #include "lines/line_candidates.h"
 #include "lines/line_data.h"
@@ -203,6 +204,10 @@ int runPeaks(const QStringList& arguments) {
   parser.addOption(
       {"threshold", "Significance a peak must reach, 1 to 100 standard deviations (default 4.5; given, also what a lone peak "
        "needs to propose an element, 5 by default).", "sigmas"});
+  parser.addOption({"resolving-time",
+                    "Pulse-pair resolving time of the pile-up rejector for the expected sum peaks, 0 to 100 µs "
+                    "(default 0.5).",
+                    "us"});
   if (!parseArguments(parser, arguments)) return parser.isSet("help") ? kExitOk : kExitUsage;
   if (!expectPositionals(parser, 1, 1, "FILE.dat [--gain G --offset O] [--json]")) return kExitUsage;
   const auto maxKev = numberOption(parser, "max-kev", kMaxKevLowest, kMaxKevHighest, kDefaultMaxKev, "keV");
@@ -212,6 +217,8 @@ int runPeaks(const QStringList& arguments) {
   const auto threshold = numberOption(parser, "threshold", 1.0, 100.0, options.threshold, "standard deviations");
   if (!threshold) return kExitUsage;
   options.threshold = *threshold;
+  const auto resolvingUs = numberOption(parser, "resolving-time", 0.0, 100.0, kDefaultResolvingTimeSeconds * 1e6, "µs");
+  if (!resolvingUs) return kExitUsage;
   // An explicit threshold is also the significance a lone peak needs to
   // propose an element.
   if (parser.isSet("threshold")) proposal.loneLineSigmas = *threshold;
@@ -222,6 +229,10 @@ int runPeaks(const QStringList& arguments) {
   const SpectrumLinesResult r =
       spectrumPeaks(s, f.scale, excitationOf(parser, *maxKev, f), options, DetectorResolution(), proposal);
   if (r.error) return fail(code::kNoPeak, "the spectrum holds no counts");
+  // The sum and escape peaks of the strongest peaks at the file's live time.
+  const double liveSeconds = s.Acquisition.LiveTime / 10.0;
+  const std::vector<ArtefactPeak> artefacts = artefactPeaks(
+      parentPeaks(r.identification), liveSeconds, spectrumTopKev(s, f.scale), *resolvingUs * 1e-6);
   if (jsonOutput()) {
     std::printf("{\"file\": %s, \"peaks\": [", jsonText(path).c_str());
     for (size_t i = 0; i < r.identification.peaks.size(); ++i) {
@@ -232,6 +243,14 @@ int runPeaks(const QStringList& arguments) {
           i > 0 ? ", " : "", jsonRounded(p.peak.channel, 2).c_str(), jsonRounded(p.peak.energyKev, 4).c_str(),
           jsonRounded(p.peak.net, 1).c_str(), jsonRounded(p.peak.netError, 1).c_str(),
           jsonRounded(p.peak.fwhmKev, 4).c_str(), candidatesJson(p.candidates).c_str());
+    }
+    std::printf("], \"artefacts\": [");
+    for (size_t i = 0; i < artefacts.size(); ++i) {
+      const ArtefactPeak& a = artefacts[i];
+      std::printf("%s{\"kind\": \"%s\", \"label\": %s, \"energy_kev\": %s, \"expected_counts\": %s}",
+                  i > 0 ? ", " : "", a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape", jsonText(a.label).c_str(),
+                  jsonRounded(a.energyKev, 4).c_str(),
+                  a.expectedCounts < 0.0 ? "null" : jsonRounded(a.expectedCounts, 1).c_str());
     }
     std::printf("], \"elements\": [");
     for (size_t i = 0; i < r.identification.elements.size(); ++i)
@@ -245,6 +264,17 @@ int runPeaks(const QStringList& arguments) {
     std::string elements;
     for (int z : r.identification.elements) elements += (elements.empty() ? "" : " ") + elementSymbol(z);
     std::printf("Elements: %s\n", elements.empty() ? "none" : elements.c_str());
+    if (!artefacts.empty()) {
+      std::printf("Sum and escape peaks of the %zu strongest (sum A+B: 2 x %g µs x rate A x rate B x live time; "
+                  "escape: Si K-alpha lost, 1.740 keV below):\n",
+                  std::min(kArtefactParents, r.identification.peaks.size()), *resolvingUs);
+      for (const ArtefactPeak& a : artefacts) {
+        if (a.expectedCounts < 0.0)
+          std::printf("%9.4f %12s  %s (no live time: size unknown)\n", a.energyKev, "-", a.label.c_str());
+        else
+          std::printf("%9.4f %12.1f  %s\n", a.energyKev, a.expectedCounts, a.label.c_str());
+      }
+    }
   }
   return 0;
 }
@@ -274,12 +304,34 @@ int runIdentify(const QStringList& arguments) {
   const SpectrumLinesResult peaks = spectrumPeaks(f.file.session, f.scale, excitation, {}, resolution);
   const std::vector<int> present = peaks.error ? std::vector<int>{} : peaks.identification.elements;
   const CursorIdentification id = identifyAtEnergy(f.scale.energy(*cursor), resolution, excitation, present);
+  // A sum or escape peak of the spectrum's strongest peaks within one FWHM.
+  std::vector<ArtefactPeak> near;
+  if (!peaks.error)
+    for (const ArtefactPeak& a : artefactPeaks(parentPeaks(peaks.identification),
+                                               f.file.session.Acquisition.LiveTime / 10.0,
+                                               spectrumTopKev(f.file.session, f.scale)))
+      if (std::fabs(a.energyKev - id.energyKev) <= id.fwhmKev) near.push_back(a);
   if (jsonOutput()) {
-    std::printf("{\"channel\": %s, \"energy_kev\": %s, \"fwhm_kev\": %s, \"candidates\": %s}\n",
+    std::string artefacts;
+    for (const ArtefactPeak& a : near)
+      artefacts += std::string(artefacts.empty() ? "" : ", ") + "{\"kind\": \"" +
+                   (a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape") + "\", \"label\": " + jsonText(a.label) +
+                   ", \"energy_kev\": " + jsonRounded(a.energyKev, 4) + ", \"expected_counts\": " +
+                   (a.expectedCounts < 0.0 ? std::string("null") : jsonRounded(a.expectedCounts, 1)) + "}";
+    std::printf("{\"channel\": %s, \"energy_kev\": %s, \"fwhm_kev\": %s, \"candidates\": %s, \"artefacts\": [%s]}\n",
                 jsonRounded(*cursor, 2).c_str(), jsonRounded(id.energyKev, 4).c_str(),
-                jsonRounded(id.fwhmKev, 4).c_str(), candidatesJson(id.candidates).c_str());
+                jsonRounded(id.fwhmKev, 4).c_str(), candidatesJson(id.candidates).c_str(), artefacts.c_str());
   } else {
     std::printf("%s\n", identifyText(id).c_str());
+    for (const ArtefactPeak& a : near) {
+      if (a.expectedCounts < 0.0)
+        std::printf("also the %s peak %s at %.3f keV\n", a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape",
+                    a.label.c_str(), a.energyKev);
+      else
+        std::printf("also the %s peak %s at %.3f keV, %.0f counts expected\n",
+                    a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape", a.label.c_str(), a.energyKev,
+                    a.expectedCounts);
+    }
   }
   return 0;
 }

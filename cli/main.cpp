@@ -27,6 +27,8 @@ const char* kUsage =
     "         [--snap] [--auto] [--lines \"EL ...\"]     write the plot as a PNG; print the view labels\n"
     "  calib [--unit U] [--json] [--write FILE.dat] [--] LCH HCH LE HE\n"
     "                                                  two-point energy calibration, into a file with --write\n"
+    "  calib FILE.dat --lines \"Mn Ka, Cu Ka, ...\" | --points ch:E,ch:E,... [--quadratic] [--write] [--json]\n"
+    "                                                  calibration through many lines or points, with residuals\n"
     "  fwhm FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  mnfit FILE.dat --cursor C [--first F --last L] [--json]\n"
     "  dump FILE.dat --out FILE.txt|-                  write the text dump\n"

@@ -66,6 +66,9 @@ std::string emsaText(const ExportedSpectrum& e, EmsaDataForm form) {
   keyword(out, "YLABEL", "Counts");
   // Our own fields that have no keyword of the format's, as user keywords.
   if (e.hasStartTime()) keyword(out, "#SECOND", std::to_string(e.start.second));
+  // The format's scale is a straight line; a quadratic term rides along
+  // as a user keyword (the XY form's energies include it).
+  if (calibrated && e.quadratic != 0.0f) keyword(out, "#XPERCHAN2", shortestText(e.quadratic));
   keyword(out, "#PRESETTIME", secondsText(e.presetTime), "s");
   keyword(out, "#SAMPLEID", e.sampleId);
   for (const ExportedRoi& roi : e.rois)
@@ -81,7 +84,7 @@ std::string emsaText(const ExportedSpectrum& e, EmsaDataForm form) {
   } else {
     for (size_t i = 0; i < n; ++i) {
       const int c = static_cast<int>(i);
-      out += calibrated ? shortestText(static_cast<float>(c) * e.gain + e.offset) : std::to_string(c);
+      out += calibrated ? shortestText(e.energy(c)) : std::to_string(c);
       out += ", " + std::to_string(e.counts[i]) + "\r\n";
     }
   }

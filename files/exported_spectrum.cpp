@@ -7,8 +7,14 @@
 
 namespace tolvane {
 
+float ExportedSpectrum::energy(int channel) const {
+  const float c = static_cast<float>(channel);
+  const float line = c * gain + offset;
+  return quadratic == 0.0f ? line : line + c * c * quadratic;
+}
+
 double ExportedSpectrum::energyKev(int channel) const {
-  const float e = static_cast<float>(channel) * gain + offset;
+  const float e = energy(channel);
   return unit == EnergyUnit::EV ? static_cast<double>(e) / 1000.0 : static_cast<double>(e);
 }
 
@@ -18,6 +24,10 @@ double ExportedSpectrum::gainKev() const {
 
 double ExportedSpectrum::offsetKev() const {
   return unit == EnergyUnit::EV ? static_cast<double>(offset) / 1000.0 : static_cast<double>(offset);
+}
+
+double ExportedSpectrum::quadraticKev() const {
+  return unit == EnergyUnit::EV ? static_cast<double>(quadratic) / 1000.0 : static_cast<double>(quadratic);
 }
 
 bool ExportedSpectrum::hasStartTime() const {
@@ -42,6 +52,7 @@ ExportedSpectrum spectrumShown(const Session& s) {
     // spectrum, and a spectrum file keeps none.
     e.gain = s.Calibration.Gain;
     e.offset = s.Calibration.Offset;
+    e.quadratic = s.Calibration.Quadratic;
     e.unit = calibrationUnit(e.gain, e.offset, n) == CalibrationUnit::EV ? EnergyUnit::EV : EnergyUnit::KeV;
   }
   e.presetTime = s.Acquisition.PresetTime;

@@ -30,6 +30,7 @@ struct ExportedSpectrum {
   EnergyUnit unit = EnergyUnit::None;                  // None: no valid calibration; else eV or keV by its size
   float gain = 0.0f;                                   // energy per channel in that unit
   float offset = 0.0f;                                 // energy of channel 0
+  float quadratic = 0.0f;                              // energy per channel squared; 0 for a straight line
   int32_t presetTime = 0, liveTime = 0, realTime = 0;  // tenths of a second
   SpectrumFileHeader::StartTime start;
   std::string comment;
@@ -41,9 +42,12 @@ struct ExportedSpectrum {
   // The energy of channel c in keV, single precision as the readout computes
   // it, then scaled from eV when that is the unit (double).
   double energyKev(int channel) const;
+  // The energy of channel c in the calibration's unit, single precision.
+  float energy(int channel) const;
   // Gain and offset in keV (eV divided by 1000).
   double gainKev() const;
   double offsetKev() const;
+  double quadraticKev() const;
   // Whether the header's start date and time form a real calendar moment.
   bool hasStartTime() const;
 };

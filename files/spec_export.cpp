@@ -45,7 +45,8 @@ std::string specText(const ExportedSpectrum& e, const std::string& fileName) {
   out += "#@CHANN " + std::to_string(n) + " 0 " + std::to_string(n == 0 ? 0 : n - 1) + " 1\n";
   if (e.calibrated())
     out += "#@CALIB " + shortestText(static_cast<float>(e.offsetKev())) + " " +
-           shortestText(static_cast<float>(e.gainKev())) + " 0\n";
+           shortestText(static_cast<float>(e.gainKev())) + " " +
+           (e.quadratic == 0.0f ? std::string("0") : shortestText(static_cast<float>(e.quadraticKev()))) + "\n";
   else
     out += "#@CALIB 0 1 0\n";
   out += "#@CTIME " + secondsText(e.presetTime) + " " + secondsText(e.liveTime) + " " + secondsText(e.realTime) + "\n";

@@ -51,6 +51,7 @@ void fillHeaderForWrite(const Session& s, SpectrumFileHeader& h, int channels) {
     h.setCalibrationMarker(0.0f);
     h.setGain(s.Calibration.Gain);
     h.setOffset(s.Calibration.Offset);
+    h.setQuadratic(s.Calibration.Quadratic);
   } else {
     h.setCalibrationMarker(1.0f);
     h.setGain(0.0f);
@@ -76,6 +77,7 @@ void takeHeaderValues(Session& s, const SpectrumFileHeader& h) {
   if (h.calibrationMarker() != 1.0f && h.gain() != 0.0f && std::isfinite(h.gain()) && std::isfinite(h.offset())) {
     s.Calibration.Gain = h.gain();
     s.Calibration.Offset = h.offset();
+    s.Calibration.Quadratic = h.quadratic();
     s.Calibration.Valid = 1;
   }
   for (int i = 0; i < SpectrumFileHeader::kRoiSlots; ++i) {

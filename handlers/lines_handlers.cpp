@@ -1,6 +1,7 @@
 #include "handlers/lines_handlers.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "analysis/spectrum_view.h"
 #include "app/session.h"
 #include "handlers/plot_handlers.h"
+#include "lines/pileup_peaks.h"
 
 namespace tolvane {
 
@@ -67,6 +69,22 @@ void IdentifyClick(Session& s) {
       identifyAtEnergy(check.scale.energy(s.Display.Cursor), s.Lines.resolution(), s.Lines.MaxKev, present);
   s.Texts.Edit1 = identifyText(id);
   s.Lines.IdentifyDetails = identifyDetails(id);
+  // A sum or escape peak of the last peak search's strongest peaks here.
+  if (s.Lines.LastPeaks.error || s.Lines.LastPeaks.identification.peaks.empty()) return;
+  for (const ArtefactPeak& a : artefactPeaks(parentPeaks(s.Lines.LastPeaks.identification),
+                                             s.Acquisition.LiveTime / 10.0, spectrumTopKev(s, check.scale))) {
+    if (std::fabs(a.energyKev - id.energyKev) > id.fwhmKev) continue;
+    char text[160];
+    if (a.expectedCounts < 0.0)
+      std::snprintf(text, sizeof text, "\n%s peak %s (%.3f)", a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape",
+                    a.label.c_str(), a.energyKev);
+    else
+      std::snprintf(text, sizeof text, "\n%s peak %s (%.3f), %.0f counts expected",
+                    a.kind == ArtefactPeak::Kind::Sum ? "sum" : "escape", a.label.c_str(), a.energyKev,
+                    a.expectedCounts);
+    s.Lines.IdentifyDetails += text;
+    s.Texts.Edit1 += std::string(" | ") + (a.kind == ArtefactPeak::Kind::Sum ? "sum " : "") + a.label;
+  }
 }
 
 void PeakSearchClick(Session& s) {
@@ -102,7 +120,7 @@ void NoteMeasuredFwhm(Session& s) {
   const FwhmResult r = measureFwhm(workingSpectrum(s), s.Display.Cursor, s.Display.FirstShown, s.Display.LastShown);
   if (r.outcome != FwhmResult::Outcome::Measured || !(r.fwhm > 0.0f)) return;
   // The measured width runs one channel short of the crossings' distance.
-  const double fwhmKev = (static_cast<double>(r.fwhm) + 1.0) * check.scale.gain;
+  const double fwhmKev = (static_cast<double>(r.fwhm) + 1.0) * check.scale.slope(r.centroid);
   const double atKev = check.scale.energy(r.centroid);
   if (fwhmKev > 0.02 && fwhmKev < 2.0 && atKev > 0.1) {
     s.Lines.MeasuredFwhmKev = fwhmKev;

@@ -21,7 +21,7 @@ void ShowViewLabels(Session& s) {
 void ShowCursorEnergy(Session& s) {
   const EnergyCalibration& cal = s.Calibration;
   if (cal.Valid != 1) return;
-  const float energy = channelEnergy(cal.Gain, cal.Offset, static_cast<float>(s.Display.Cursor));
+  const float energy = channelEnergy(cal, static_cast<float>(s.Display.Cursor));
   char text[48];
   std::snprintf(text, sizeof text, "%8.2f", static_cast<double>(energy));
   s.Texts.Label8 = text;

@@ -97,8 +97,8 @@ struct Work {
 
   // Counts under one FWHM at this energy: the background a line must beat.
   double backgroundAt(double energyKev) const {
-    const double half = 0.5 * resolution.fwhmKev(energyKev) / scale.gain;
     const double centre = scale.channel(energyKev);
+    const double half = 0.5 * resolution.fwhmKev(energyKev) / scale.slope(centre);
     const long lo = std::max<long>(0, std::lround(centre - half));
     const long hi = std::min<long>(size - 1, std::lround(centre + half));
     double sum = 0.0;

@@ -81,7 +81,7 @@ std::vector<LineMarker> placeMarkers(const std::vector<MarkedLine>& lines, const
     marker.colour = elementColour(m.elementIndex);
     marker.dashed = m.line.kind != LineKind::Emission;
     marker.relative = m.line.relative;
-    if (m.labelled) marker.label = m.line.element + " " + m.line.group;
+    if (m.labelled) marker.label = m.line.element.empty() ? m.line.group : m.line.element + " " + m.line.group;
     out.push_back(std::move(marker));
   }
   // Labels left to right; one that would touch an earlier label moves above

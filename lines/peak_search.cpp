@@ -41,7 +41,7 @@ Kernel makeKernel(double sigma) {
 std::vector<double> channelSigmas(int32_t size, const EnergyScale& scale, const DetectorResolution& resolution) {
   std::vector<double> sigma(static_cast<size_t>(size));
   for (int32_t c = 0; c < size; ++c) {
-    const double fwhm = resolution.fwhmKev(std::max(scale.energy(c), 0.0)) / std::fabs(scale.gain);
+    const double fwhm = resolution.fwhmKev(std::max(scale.energy(c), 0.0)) / std::fabs(scale.slope(c));
     sigma[static_cast<size_t>(c)] = std::clamp(fwhm / kFwhmPerSigma, 0.6, 100.0);
   }
   return sigma;
@@ -285,7 +285,7 @@ void fitCluster(const int32_t* y, int32_t size, const std::vector<double>& sigma
       peak.net = area;
       peak.netError = error;
       peak.fwhmChannels = kFwhmPerSigma * fit.p[2] * fit.modelSigma[static_cast<size_t>(k)];
-      peak.fwhmKev = peak.fwhmChannels * std::fabs(scale.gain);
+      peak.fwhmKev = peak.fwhmChannels * std::fabs(scale.slope(peak.channel));
       peak.significance = group[static_cast<size_t>(k)].significance;
       found.push_back(peak);
     }
@@ -384,7 +384,19 @@ std::vector<FoundPeak> withoutSteps(const int32_t* counts, int32_t size, const s
 
 }  // namespace
 
-bool EnergyScale::valid() const { return std::isfinite(gain) && std::isfinite(offset) && gain > 0.0; }
+bool EnergyScale::valid() const {
+  return std::isfinite(gain) && std::isfinite(offset) && std::isfinite(quadratic) && gain > 0.0;
+}
+
+double EnergyScale::channel(double energyKev) const {
+  const double above = energyKev - offset;
+  if (quadratic == 0.0) return above / gain;
+  // q c^2 + g c - above = 0, in the form that keeps its precision when q
+  // is small; past the vertex there is no root and the line answers.
+  const double discriminant = gain * gain + 4.0 * quadratic * above;
+  if (!(discriminant >= 0.0)) return above / gain;
+  return 2.0 * above / (gain + std::sqrt(discriminant));
+}
 
 PeakSearchResult searchPeaks(const int32_t* counts, int32_t size, const EnergyScale& scale,
                              const DetectorResolution& resolution, const PeakSearchOptions& options) {

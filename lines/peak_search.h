@@ -12,13 +12,17 @@
 
 namespace tolvane {
 
-// E(c) = c x gain + offset, in keV.
+// E(c) = c x gain + offset + c^2 x quadratic, in keV.
 struct EnergyScale {
   double gain = 0.0;
   double offset = 0.0;
+  double quadratic = 0.0;
   bool valid() const;
-  double energy(double channel) const { return channel * gain + offset; }
-  double channel(double energyKev) const { return (energyKev - offset) / gain; }
+  double energy(double channel) const { return channel * gain + offset + channel * channel * quadratic; }
+  // The channel of an energy: the root of the quadratic nearest the line's.
+  double channel(double energyKev) const;
+  // keV per channel at a channel.
+  double slope(double channel) const { return gain + 2.0 * quadratic * channel; }
 };
 
 struct FoundPeak {

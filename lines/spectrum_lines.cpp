@@ -26,8 +26,8 @@ CalibrationCheck lineCalibration(const EngineState& s) {
     return check;
   }
   // The numbers carry no unit; a calibration in eV is told by its size.
-  const KevCalibration kev = calibrationInKev(cal.Gain, cal.Offset, s.Acquisition.ChannelCount);
-  check.scale = {kev.gainKev, kev.offsetKev};
+  const KevCalibration kev = calibrationInKev(cal.Gain, cal.Offset, s.Acquisition.ChannelCount, cal.Quadratic);
+  check.scale = {kev.gainKev, kev.offsetKev, kev.quadraticKev};
   return check;
 }
 

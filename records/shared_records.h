@@ -159,6 +159,9 @@ struct EnergyCalibration {
   float RefHighEnergy = 0.0f;
   float Gain = 0.0f;
   float Offset = 0.0f;
+  // E(c) = c x Gain + Offset + c^2 x Quadratic; 0 for a straight line (the
+  // two-point calibration always sets it to 0).
+  float Quadratic = 0.0f;
 };
 
 struct MnFitState {

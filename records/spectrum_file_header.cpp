@@ -1,6 +1,7 @@
 #include "records/spectrum_file_header.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "records/little_endian.h"
@@ -31,6 +32,36 @@ float SpectrumFileHeader::gain() const { return loadF32(&bytes_[kGainOffset]); }
 void SpectrumFileHeader::setGain(float v) { storeF32(&bytes_[kGainOffset], v); }
 float SpectrumFileHeader::offset() const { return loadF32(&bytes_[kOffsetOffset]); }
 void SpectrumFileHeader::setOffset(float v) { storeF32(&bytes_[kOffsetOffset], v); }
+
+namespace {
+constexpr int kTagSize = 4;
+constexpr int kTermAt = SpectrumFileHeader::kQuadraticBlockOffset + 4;
+constexpr int kGainCopyAt = SpectrumFileHeader::kQuadraticBlockOffset + 8;
+constexpr int kOffsetCopyAt = SpectrumFileHeader::kQuadraticBlockOffset + 12;
+}  // namespace
+
+float SpectrumFileHeader::quadratic() const {
+  const uint8_t* block = &bytes_[kQuadraticBlockOffset];
+  if (std::memcmp(block, kQuadraticTag, kTagSize) != 0) return 0.0f;
+  // Compared as bytes: the copy must be the very line it was fitted with.
+  if (std::memcmp(&bytes_[kGainCopyAt], &bytes_[kGainOffset], 4) != 0 ||
+      std::memcmp(&bytes_[kOffsetCopyAt], &bytes_[kOffsetOffset], 4) != 0)
+    return 0.0f;
+  const float term = loadF32(&bytes_[kTermAt]);
+  return std::isfinite(term) ? term : 0.0f;
+}
+
+void SpectrumFileHeader::setQuadratic(float v) {
+  uint8_t* block = &bytes_[kQuadraticBlockOffset];
+  if (v == 0.0f || !std::isfinite(v)) {
+    if (std::memcmp(block, kQuadraticTag, kTagSize) == 0) std::memset(block, 0, kQuadraticBlockSize);
+    return;
+  }
+  std::memcpy(block, kQuadraticTag, kTagSize);
+  storeF32(&bytes_[kTermAt], v);
+  std::memcpy(&bytes_[kGainCopyAt], &bytes_[kGainOffset], 4);
+  std::memcpy(&bytes_[kOffsetCopyAt], &bytes_[kOffsetOffset], 4);
+}
 
 SpectrumFileHeader::StartTime SpectrumFileHeader::startTime() const {
   return {loadI16(&bytes_[kYearOffset]), loadI16(&bytes_[kMonthOffset]),  loadI16(&bytes_[kDayOffset]),

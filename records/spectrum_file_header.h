@@ -37,6 +37,15 @@ class SpectrumFileHeader {
   static constexpr int kCommentOffset = 774;
   static constexpr int kSampleIdOffset = 806;
   static constexpr int kTextFieldSize = 32;
+  // The quadratic term of a calibration from many lines, in bytes the
+  // format leaves reserved (720-735): a 4-byte tag, the term, and the gain
+  // and offset it was fitted with. Readers that know nothing of it see the
+  // straight line at 64-75; a writer that changes that line without
+  // knowing the block leaves a copy that no longer matches, so a stale
+  // term is never read back.
+  static constexpr int kQuadraticBlockOffset = 720;
+  static constexpr int kQuadraticBlockSize = 16;
+  static constexpr const char* kQuadraticTag = "QCAL";
 
   SpectrumFileHeader() { bytes_.fill(0); }
 
@@ -57,6 +66,13 @@ class SpectrumFileHeader {
   void setGain(float v);
   float offset() const;
   void setOffset(float v);
+  // The quadratic term stored with the gain and offset now in the header;
+  // 0 when there is none, it belongs to another line, or is not finite.
+  float quadratic() const;
+  // Stores the term with the header's current gain and offset (set them
+  // first). A term of 0 removes a block this program wrote and leaves
+  // other bytes there untouched.
+  void setQuadratic(float v);
 
   struct StartTime {
     int16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

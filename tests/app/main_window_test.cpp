@@ -511,6 +511,7 @@ TEST(MainWindowBadInput, EveryEditAndButtonInEveryState) {
   w.chooseImportPath = [] { return QString(); };
   w.runXfitBatch = [](const XfitWorkspace&) {};
   w.runPeakList = [](const SpectrumLinesResult&) { return false; };
+  w.runCalibrationLines = [] {};
   w.runSetupDialog = [](McaSetupFields& f) {
     f.PresetRT = "1e999";
     f.DeadTime = "-";
