@@ -1,5 +1,6 @@
 #include "cli/calibration_into_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -24,6 +25,11 @@ constexpr std::streamoff kLargestSpectrumFile = SpectrumFileHeader::kSize + 64 *
 bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels, float quadratic) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (isFolder(path) || !in) return fail(code::kNotFound, "cannot open " + path + ": " + unreadableReason(path)) == 0;
+  // A device or pipe has no end to read and cannot be rewritten in place of
+  // a spectrum file.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error))
+    return fail(code::kRefused, path + " is not a spectrum file: not a regular file") == 0;
   if (in.tellg() > kLargestSpectrumFile)
     return fail(code::kRefused, path + " is too large for a spectrum file") == 0;
   in.seekg(0);
@@ -42,9 +48,9 @@ bool writeCalibrationInto(const std::string& path, float gain, float offset, int
   header.setOffset(offset);
   header.setQuadratic(quadratic);
   std::copy(header.bytes().begin(), header.bytes().end(), bytes.begin());
-  std::string error;
-  if (!writeFileAtomically(path, bytes.data(), bytes.size(), &error))
-    return fail(code::kOutput, "cannot write " + path + ": " + error) == 0;
+  std::string reason;
+  if (!writeFileAtomically(path, bytes.data(), bytes.size(), &reason))
+    return fail(code::kOutput, "cannot write " + path + ": " + reason) == 0;
   if (channels) *channels = read.channels;
   return true;
 }

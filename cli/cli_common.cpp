@@ -79,9 +79,13 @@ std::optional<QString> repeatedRoiEntry(const QCommandLineParser& parser) {
   // Each --roi defines the entry its first field names: a second one for
   // the same entry would silently replace the first.
   if (!parser.optionNames().contains("roi")) return std::nullopt;
+  // Compared as numbers, as they are read: "3", "03" and "3.0" are one entry.
   QStringList entries;
   for (const QString& value : parser.values("roi")) {
-    const QString entry = value.section(':', 0, 0).trimmed();
+    const QString text = value.section(':', 0, 0).trimmed();
+    bool isNumber = false;
+    const double number = text.toDouble(&isNumber);
+    const QString entry = isNumber ? QString::number(number, 'g', 17) : text;
     if (entries.contains(entry)) return entry;
     entries.append(entry);
   }

@@ -70,6 +70,8 @@ std::string noLinesText(int z, double maxKev) {
   };
   const std::string excitation = std::string(" excited at ") + limit + " keV (--max-kev)";
   if (held.empty() && notExcited.empty()) return symbol + ": no line listed: the line tables hold none of its lines";
+  if (held.empty() && notExcited.size() == 1)
+    return symbol + ": no line listed: its " + notExcited.front() + " shell is not" + excitation;
   if (held.empty()) return symbol + ": no line listed: none of its " + join(notExcited, "or") + " shells is" + excitation;
   std::string text = symbol + ": no line listed: the line tables hold no " + join(held, "or") + " line of " + symbol;
   if (notExcited.size() == 1) text += "; its " + notExcited.front() + " shell is not" + excitation;

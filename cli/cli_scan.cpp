@@ -243,19 +243,23 @@ int runScan(const QStringList& arguments) {
                      (rescuedPasses.size() > 1 ? " ... " + rescuedPasses.back() : "");
     if (droppedPasses > 0) unsavedText += "; " + std::to_string(droppedPasses) + " lost: no folder took them";
   }
+  // Every ending says where passes went that the save folder did not take.
+  const auto failing = [&](int code, const std::string& why) {
+    return fail(code, unsavedText.empty() ? why : why + "; " + unsavedText);
+  };
   if (interruptSignal() != 0)
     return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) +
                                         ": the scan was stopped after " + std::to_string(counted) + " pass(es); " +
                                         (unsavedText.empty() ? "their files are saved" : unsavedText));
   if (counted < *passes)
-    return fail(code::kDevice, "the scan stopped early after " + std::to_string(counted) + " of " +
-                                   std::to_string(*passes) + " passes");
+    return failing(code::kDevice, "the scan stopped early after " + std::to_string(counted) + " of " +
+                                      std::to_string(*passes) + " passes");
   if (const int lost = session.Passes.LostPasses; lost > 0)
-    return fail(code::kDevice,
-                std::to_string(lost) + " of " + std::to_string(counted) + " passes lost: transfer failed");
+    return failing(code::kDevice,
+                   std::to_string(lost) + " of " + std::to_string(counted) + " passes lost: transfer failed");
   if (const int unwritten = session.Mapping.UnwrittenPasses; unwritten > 0)
-    return fail(code::kOutput, std::to_string(unwritten) + " of " + std::to_string(counted) +
-                                   " passes are missing from the map file: " + session.Mapping.FileError);
+    return failing(code::kOutput, std::to_string(unwritten) + " of " + std::to_string(counted) +
+                                      " passes are missing from the map file: " + session.Mapping.FileError);
   if (!unsavedText.empty()) return fail(code::kOutput, unsavedText);
   return kExitOk;
 }

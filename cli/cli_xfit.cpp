@@ -2,6 +2,7 @@
 // --batch, many samples against one loaded table, as CSV.
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -135,6 +136,15 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map, boo
   if (quant) {
     concentrations = std::make_unique<BatchQuant>(table, check);
     if (!concentrations->ok()) return kExitFailure;
+  }
+  // The maps' folder is made once the inputs are accepted and before any
+  // row is printed: a folder that cannot be made leaves standard output
+  // empty, a refused input leaves no folder behind.
+  if (map) {
+    std::error_code error;
+    std::filesystem::create_directories(map->folder, error);
+    if (!std::filesystem::is_directory(map->folder))
+      return fail(code::kOutput, "cannot make the folder " + map->folder + (error ? ": " + error.message() : ""));
   }
   std::printf("%s%s\n", batchCsvHeader(module.Fit).c_str(), concentrations ? concentrations->header().c_str() : "");
   // What depends on the table alone is said once: its windows' spill.

@@ -77,7 +77,11 @@ std::string writeUnderFreeName(const std::string& asked, const std::string& tag,
                                const std::function<bool(const std::string&)>& write) {
   // Beside the asked file first; then the working folder, when that is
   // another one.
-  std::vector<std::string> folders{folderOf(asked)};
+  // A device or pipe asked for (/dev/full) says nothing of its folder: the
+  // working folder takes the file.
+  struct stat info {};
+  const bool special = ::stat(asked.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+  std::vector<std::string> folders{special ? std::string() : folderOf(asked)};
   if (!folders.front().empty()) folders.push_back("");
   for (const std::string& folder : folders) {
     const std::string free = reserveFreeName(folder, asked, tag);

@@ -22,7 +22,12 @@ namespace {
 std::string folderProblem(const std::string& folder) {
   std::filesystem::path existing = folder.empty() ? std::filesystem::path(".") : std::filesystem::path(folder);
   std::error_code error;
-  while (!std::filesystem::exists(existing, error)) {
+  while (true) {
+    // Only a missing name walks up: a name too long or a folder that cannot
+    // be searched is the answer.
+    const bool found = std::filesystem::exists(existing, error);
+    if (error) return error.message();
+    if (found) break;
     if (existing.parent_path() == existing || !existing.has_relative_path()) return "no such folder";
     existing = existing.parent_path().empty() ? std::filesystem::path(".") : existing.parent_path();
   }

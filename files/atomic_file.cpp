@@ -75,12 +75,27 @@ std::string temporaryPattern(const std::string& target) {
 // Gives the temporary file the target's name unless a file has it.
 // renameat2 does it in one step; a file system without it still gets one
 // step from link(), which also refuses an existing name.
+// A file system with neither (some FUSE and shared folders) still never has
+// a file replaced: the name is reserved empty, which fails when it is taken,
+// and the temporary then replaces only that reservation.
+bool refusesToReplace(int error) { return error == EINVAL || error == ENOSYS || error == EPERM || error == EOPNOTSUPP; }
+
 bool renameWithoutReplacing(const std::string& temporary, const std::string& path) {
   if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  if (::link(temporary.c_str(), path.c_str()) != 0) return false;
-  ::unlink(temporary.c_str());
-  return true;
+  if (!refusesToReplace(errno)) return false;
+  if (::link(temporary.c_str(), path.c_str()) == 0) {
+    ::unlink(temporary.c_str());
+    return true;
+  }
+  if (!refusesToReplace(errno)) return false;
+  const int reserved = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (reserved < 0) return false;
+  ::close(reserved);
+  if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  const int renameError = errno;
+  ::unlink(path.c_str());
+  errno = renameError;
+  return false;
 }
 
 }  // namespace

@@ -125,6 +125,17 @@ TEST(CliChecks, ARunWhoseFolderVanishesIsSavedInTheWorkingFolder) {
   EXPECT_GT(totalCounts(saved), 0);
 }
 
+TEST(CliChecks, ARunADeviceRefusesGoesToTheWorkingFolderNotBesideTheDevice) {
+  testing::TempDir work;
+  testing::CliProcess run({"acquire", "--device=sim", "--fast", "--preset", "1", "--out", "/dev/full"}, work.dir());
+  const testing::CliRun r = run.finish();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(std::filesystem::exists("/dev/full.unsaved-1.dat")) << r.err;
+  const SpectrumFileRead saved = readSpectrumPath(work.path("full.unsaved-1.dat"));
+  ASSERT_TRUE(saved.ok()) << r.err;
+  EXPECT_GT(totalCounts(saved), 0);
+}
+
 TEST(CliChecks, AScanWhoseFolderVanishesKeepsItsLaterPassesInTheWorkingFolder) {
   testing::TempDir work;
   std::filesystem::create_directory(work.path("out"));
@@ -154,6 +165,11 @@ TEST(CliChecks, AScanWhoseFolderVanishesKeepsItsLaterPassesInTheWorkingFolder) {
   }
   EXPECT_GT(rescued, 0) << r.err;
   EXPECT_TRUE(has(r.err, std::to_string(rescued) + " written instead as ")) << r.err;
+  EXPECT_FALSE(has(r.err, "lost")) << r.err;
+  // No pass is missing: those saved before the move plus those saved
+  // instead make the count printed.
+  const auto saved = std::distance(std::filesystem::directory_iterator(work.path("elsewhere/out")), {});
+  EXPECT_EQ(saved + rescued, std::stoi(r.out)) << r.err;
 }
 
 // --- Item: xfit outputs, standard output, repeated options ---------------
@@ -264,7 +280,7 @@ TEST(CliChecks, AnOptionGivenTwiceIsAUsageError) {
        {std::vector<std::string>{"render", spectrum, "--out", dir.path("r2.png"), "--roi", "0:280:320:0xFF", "--roi",
                                  "0:100:200:0xFF00"},
         std::vector<std::string>{"acquire", "--device=sim", "--fast", "--preset", "1", "--roi", "3:10:20", "--roi",
-                                 "3:30:40", "--out", dir.path("a.dat")}}) {
+                                 "03:30:40", "--out", dir.path("a.dat")}}) {
     const testing::CliRun r = runCli(args);
     EXPECT_EQ(r.status, 2) << args.front() << ": " << r.err;
     EXPECT_TRUE(has(r.err, "--roi 0:... is given more than once") || has(r.err, "--roi 3:... is given more than once"))
@@ -399,9 +415,11 @@ TEST(CliChecks, CalibWritesIntoASpectrumFileKeepingEveryOtherByte) {
   // Nothing is written where no spectrum is, and nothing printed.
   std::filesystem::create_directory(dir.path("folder.dat"));
   testing::writeFileBytes(dir.path("notes.dat"), {'n', 'o'});
-  for (const std::string& target : {dir.path("missing.dat"), dir.path("folder.dat"), dir.path("notes.dat")}) {
+  // A device has no end to read: refused, not read until memory runs out.
+  for (const std::string& target :
+       {dir.path("missing.dat"), dir.path("folder.dat"), dir.path("notes.dat"), std::string("/dev/zero")}) {
     const testing::CliRun r = runCli({"calib", "300", "600", "3", "6", "--write", target});
-    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.status, 1) << target << ": " << r.err;
     EXPECT_EQ(r.out, "");
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path("missing.dat")));
