@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -14,6 +15,7 @@
 #include "xfit/batch_files.h"
 #include "xfit/fit_quality_plan.h"
 #include "xfit/mlsq_fit.h"
+#include "xfit/standards_load.h"
 #include "xfit/xfit_batch.h"
 
 namespace tolvane {
@@ -59,7 +61,7 @@ struct Library {
       centres.push_back(centre);
     }
     SaveStandardTableFile(table, folder + "/table.ref");
-    LoadStandardTable(module, folder + "/table.ref");
+    if (!LoadStandardTable(module, folder + "/table.ref").loaded()) std::abort();
   }
   ~Library() { std::filesystem::remove_all(folder); }
   // `count` sample files of `channels` channels in the folder, s0.dat on.

@@ -19,6 +19,7 @@
 #include "xfit/mlsq_fit.h"
 #include "xfit/spill_line.h"
 #include "xfit/standards_editor.h"
+#include "xfit/standards_load.h"
 
 namespace tolvane::cli {
 
@@ -40,13 +41,22 @@ std::string batchFailure(const BatchFileResult& result, const std::string& path)
   return "fitted";
 }
 
+// A load that stopped although the check found the standards ready (a file
+// changed in between).
+int refuseLoad(const std::string& table, const StandardsLoad& load) {
+  return fail(load.outcome == StandardsLoad::Outcome::StandardMissing ? code::kNotFound : code::kRefused,
+              "cannot load the standards of " + table + ": " + standardsLoadProblem(load));
+}
+
 int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   const std::string table = files.front().toLocal8Bit().toStdString();
   const StandardsCheck check = checkStandards(table);
   if (const auto stop = refuseStandards(table, check)) return *stop;
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
-  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+  const StandardsLoad load = LoadStandardTable(module, table);
+  if (!load.loaded()) return refuseLoad(table, load);
+  for (const StandardReadAsBlocks& standard : load.readAsBlocks) warn(table + ": " + readAsBlocksText(standard));
 
   std::printf("%s\n", batchCsvHeader(module.Fit).c_str());
   // What depends on the table alone is said once: its windows' spill.
@@ -149,7 +159,8 @@ int runXfit(const QStringList& arguments) {
 
   // "MLSQ Fit" on the loaded table: the sample's first 4096 channels.
   TDmVQRN& module = s.DataModule;
-  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+  const StandardsLoad load = LoadStandardTable(module, table);
+  if (!load.loaded()) return refuseLoad(table, load);
   XfitWorkspace& fit = module.Fit;
   const int32_t n = std::clamp(sample.channels, 0, kFitChannels);
   std::fill(fit.SampleCounts.begin(), fit.SampleCounts.end(), 0);
@@ -165,6 +176,7 @@ int runXfit(const QStringList& arguments) {
   const FitQuality quality =
       assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels);
   std::vector<std::string> warnings;
+  for (const StandardReadAsBlocks& standard : load.readAsBlocks) warnings.push_back(table + ": " + readAsBlocksText(standard));
   for (const SampleWarning& w : sampleWarnings(sample.header, sample.channels, check.standards))
     warnings.push_back(w.text);
   for (const std::string& w : warnings) warn(w);

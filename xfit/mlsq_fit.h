@@ -46,17 +46,10 @@ struct TDmVQRN {
   XfitWorkspace Fit;
 };
 
-// Reads the table (an empty path is a cancelled dialog: nothing happens),
-// selects the records in use and loads and filters their spectra from the
-// table's folder. Returns the number of standards loaded, or 0 when the
-// table could not be read, the dialog was cancelled, or a spectrum could
-// not be opened.
-int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath);
-
 enum class FitOutcome { Fitted, NoStandards, NoSample, Singular };
 
 // Fits SampleCounts (SampleChannels of them), loading the table from
-// `tablePath` first unless `loaded`. Writes KratioPct and KratioErr of the
+// `tablePath` first unless `loaded` (LoadStandardTable, standards_load.h). Writes KratioPct and KratioErr of the
 // selected records only when the fit succeeds.
 FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath);
 
