@@ -13,6 +13,6 @@ namespace tolvane::cli {
 // spectrum. Prints why (not_found, refused or output) and returns false
 // when it is not written. `channels`, when given, receives the file's
 // channel count (the calibration's unit follows from its range there).
-bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr);
+[[nodiscard]] bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr);
 
 }  // namespace tolvane::cli

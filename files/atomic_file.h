@@ -11,6 +11,6 @@
 
 namespace tolvane {
 
-bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
+[[nodiscard]] bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error = nullptr);
 
 }  // namespace tolvane

@@ -50,7 +50,7 @@ void fillHeaderForWrite(const Session& session, SpectrumFileHeader& header, int 
 // calibration unless the marker is 1.0, and the ROI windows and colours.
 void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
 // Writes a header and counts to `path`, replacing the file in one step.
-bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels);
+[[nodiscard]] bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels);
 // The same bytes to a stream.
 FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader& header, const int32_t* counts,
                                      int channels);
@@ -61,7 +61,7 @@ FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader
 FileWriteOutcome writeWorkingSpectrum(Session& session, const std::string& path);
 
 // What reading a spectrum file gave: the spectrum, or why there is none.
-struct SpectrumFileRead {
+struct [[nodiscard]] SpectrumFileRead {
   enum class Outcome {
     Read,        // a spectrum of `channels` channels
     CannotOpen,  // the file could not be opened, or is a folder
@@ -108,7 +108,7 @@ SpectrumAdoption adoptSpectrum(Session& session, int channels);
 // A read taken into the session. Only a spectrum that was read changes
 // anything: a file that could not be opened or was refused leaves the
 // working spectrum with its data and its name.
-struct SpectrumFileTake {
+struct [[nodiscard]] SpectrumFileTake {
   SpectrumFileRead::Outcome outcome = SpectrumFileRead::Outcome::CannotOpen;
   int channels = 0;  // M: channels found in whole blocks
   SpectrumAdoption adoption;

@@ -26,6 +26,6 @@ ScanSetupFields LoadScanSetupFields(Session& session);
 // number, and an interval of 0 or less (the timer would stop), keep the
 // old value and say so in the status field. Returns whether every field
 // was taken.
-bool StoreScanSetupFields(Session& session, const ScanSetupFields& fields);
+[[nodiscard]] bool StoreScanSetupFields(Session& session, const ScanSetupFields& fields);
 
 }  // namespace tolvane

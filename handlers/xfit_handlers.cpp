@@ -9,7 +9,11 @@
 
 namespace tolvane {
 
-void AddStdClick(Session& s) { registerStandard(s.DataModule.Table, s.Rois, s.Rois.SelectedRoi, s.Working.Name); }
+// Nothing is checked and nothing is shown: an ROI outside the table
+// registers nothing.
+void AddStdClick(Session& s) {
+  (void)registerStandard(s.DataModule.Table, s.Rois, s.Rois.SelectedRoi, s.Working.Name);
+}
 
 void LoadStdClick(Session& s, const std::string& tablePath) {
   const StandardsLoad load = LoadStandardTable(s.DataModule, tablePath);

@@ -46,7 +46,7 @@ struct TDmVQRN {
   XfitWorkspace Fit;
 };
 
-enum class FitOutcome { Fitted, NoStandards, NoSample, Singular };
+enum class [[nodiscard]] FitOutcome { Fitted, NoStandards, NoSample, Singular };
 
 // Fits SampleCounts (SampleChannels of them), loading the table from
 // `tablePath` first unless `loaded` (LoadStandardTable, standards_load.h). Writes KratioPct and KratioErr of the
@@ -56,6 +56,6 @@ FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath
 // The normal equations, their inversion and the solution for m standards,
 // from the filtered sample Y and its variance V (a variance of 0 is
 // replaced by 1.0 in V). Returns false for a zero or non-finite pivot.
-bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
+[[nodiscard]] bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
 
 }  // namespace tolvane

@@ -18,7 +18,7 @@ struct StandardInUse {
   SpectrumFileRead read;  // its contents as "Load Std" takes them (the standards' rule)
 };
 
-struct StandardsCheck {
+struct [[nodiscard]] StandardsCheck {
   enum class Outcome {
     Ready,
     TableNotFound,    // the table file cannot be opened

@@ -50,7 +50,7 @@ TEST(MappingScan, BadOrZeroIntervalsKeepTheOldValuesAndCancelStoresNothing) {
   EXPECT_EQ(s.Scan.PresetTime, 10);
   EXPECT_EQ(s.Scan.RefreshInterval, 100);
   EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");  // not hidden by the frame text
-  StoreScanSetupFields(s, {1024, "5", "-3", "File Name", ""});
+  EXPECT_FALSE(StoreScanSetupFields(s, {1024, "5", "-3", "File Name", ""}));
   EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");
   Button7Click(s, scanDialog(false, [](ScanSetupFields& f) { f.ZORVPreSetTime = "99"; }));
   EXPECT_EQ(s.Scan.PresetTime, 5);

@@ -107,9 +107,9 @@ TEST(StandardTable, TheLabelNamesTheChosenFileEvenWhenItIsMissingAndCancelChange
 TEST(StandardTable, WtPercentSetsTheCorrectionFactorUnlessThereIsNoKRatio) {
   StandardTable table;
   table.Records[2].setKratioPct(20.0f);
-  SetChemicalWtPercent(table, 2, 18.0f);
+  EXPECT_EQ(SetChemicalWtPercent(table, 2, 18.0f), WtPercentOutcome::CfSet);
   EXPECT_EQ(table.Records[2].cf(), 0.9f);
-  SetChemicalWtPercent(table, 3, 18.0f);  // no fit yet
+  EXPECT_EQ(SetChemicalWtPercent(table, 3, 18.0f), WtPercentOutcome::NoKRatio);  // no fit yet
   EXPECT_EQ(table.Records[3].wtper(), 18.0f);
   EXPECT_EQ(table.Records[3].cf(), 1.0f);
   table.Records[4].setElemName("Manganese");
