@@ -10,6 +10,7 @@
 #include "acquisition/scan_run.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/cli_error.h"
 #include "cli/interrupt.h"
 #include "device/clock.h"
 #include "files/output_path.h"
@@ -81,9 +82,11 @@ int runScan(const QStringList& arguments) {
     analyser.waitOneTick(interval);
     const MappingTickResult step =
         MappingStep(session.Transport, session.Acquisition, session.Working, session.Display, session.Scan);
-    if (step.passCounted()) KeepPass(session, step.Outcome);  // lost and unsaved passes are counted
+    if (step.passCounted()) (void)KeepPass(session, step.Outcome);  // lost and unsaved passes are counted
   }
-  if (session.Acquisition.Running == 1) StopAcquisition(session.Transport, session.Acquisition);
+  if (session.Acquisition.Running == 1 &&
+      StopAcquisition(session.Transport, session.Acquisition) != LinkOutcome::Done)
+    warn("the analyser did not acknowledge the stop: it may still be scanning");
   const int counted = session.Acquisition.ScanCount;
   std::printf("%d\n", counted);
   if (interruptSignal() != 0)

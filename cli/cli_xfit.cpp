@@ -72,7 +72,7 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map) {
   std::vector<BatchFileResult> results;
   BatchFileOptions options;
   options.assessQuality = true;
-  fitSpectrumFiles(module.Fit, paths, results, options);
+  (void)fitSpectrumFiles(module.Fit, paths, results, options);  // nothing cancels it: it completes
   WarningSummary summary;
   int failures = 0;
   for (size_t i = 0; i < results.size(); ++i) {
@@ -155,7 +155,7 @@ int runXfit(const QStringList& arguments) {
   if (!sample.ok()) return fail(code::kRefused, refusedSpectrumMessage(samplePath, sample));
   const StandardsCheck check = checkStandards(table);
   if (const auto stop = refuseStandards(table, check)) return *stop;
-  takeSpectrumRead(s, samplePath, sample);
+  (void)takeSpectrumRead(s, samplePath, sample);  // read and checked above
 
   // "MLSQ Fit" on the loaded table: the sample's first 4096 channels.
   TDmVQRN& module = s.DataModule;
