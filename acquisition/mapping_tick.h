@@ -13,14 +13,14 @@ struct DisplayState;
 struct ScanSetup;
 struct SpectrumRecord;
 
-enum class MappingTickOutcome {
+enum class [[nodiscard]] MappingTickOutcome {
   StatusMissed,  // the status read failed: nothing counted, the view kept
   Scanning,      // status read, no pass finished
   PassRead,      // a pass was counted and its spectrum read whole
   PassLost,      // a pass was counted but its transfer did not complete
 };
 
-struct MappingTickResult {
+struct [[nodiscard]] MappingTickResult {
   MappingTickOutcome Outcome = MappingTickOutcome::Scanning;
   LinkOutcome Status = LinkOutcome::Done;
   SpectrumRead Spectrum = SpectrumRead::Complete;  // only for a counted pass

@@ -29,9 +29,13 @@ void ForgetRunTimes(AcquisitionState& a) {
 
 LinkOutcome StartMcaRun(Session& s) {
   // The analyser has one preset for both modes: a run would stop counting
-  // at a scan's dwell while the plot shows the MCA preset.
+  // at a scan's dwell while the plot shows the MCA preset. A preset the
+  // analyser did not take starts no run.
   const int32_t sent = s.Acquisition.AnalyserPresetTime;
-  if (sent != 0 && sent != s.Mca.PresetTime) SetPresetTime(s.Transport, s.Acquisition, s.Mca.PresetTime);
+  if (sent != 0 && sent != s.Mca.PresetTime)
+    if (const LinkOutcome preset = SetPresetTime(s.Transport, s.Acquisition, s.Mca.PresetTime);
+        preset != LinkOutcome::Done)
+      return preset;
   return StartAcquisition(s.Transport, s.Acquisition);
 }
 

@@ -5,7 +5,7 @@
 
 namespace tolvane {
 
-struct McaStopResult {
+struct [[nodiscard]] McaStopResult {
   LinkOutcome Stop = LinkOutcome::Done;
   // Only when a counting MCA run was stopped: the last transfer and status.
   bool FinalRead = false;

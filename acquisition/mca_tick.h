@@ -15,7 +15,7 @@ struct DisplayState;
 struct McaSetup;
 struct SpectrumRecord;
 
-enum class McaTickOutcome {
+enum class [[nodiscard]] McaTickOutcome {
   Counting,          // status read; the run goes on
   StatusMissed,      // the status read failed: times and rate from the previous block
   PresetReached,     // the run ended at the preset real time
@@ -25,7 +25,7 @@ enum class McaTickOutcome {
 // The polling interval of an MCA run, ms.
 inline constexpr int kPollIntervalMillis = 100;
 
-struct McaTickResult {
+struct [[nodiscard]] McaTickResult {
   McaTickOutcome Outcome = McaTickOutcome::Counting;
   SpectrumRead Spectrum = SpectrumRead::Complete;  // the tick's own transfer
   LinkOutcome Status = LinkOutcome::Done;

@@ -12,7 +12,7 @@ namespace tolvane {
 
 class Session;
 
-enum class PassKeep {
+enum class [[nodiscard]] PassKeep {
   NotSaving,      // no file chosen: the pass is only counted
   Saved,          // written to Path
   Lost,           // the transfer did not complete (LostPasses counts it)
@@ -20,7 +20,7 @@ enum class PassKeep {
   WriteFailed,    // Path could not be written (UnsavedPasses counts it)
 };
 
-struct KeptPass {
+struct [[nodiscard]] KeptPass {
   PassKeep Outcome = PassKeep::NotSaving;
   std::string Path;
 };

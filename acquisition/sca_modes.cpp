@@ -5,8 +5,10 @@
 
 namespace tolvane {
 
-void SCAGATEClick(Session& s) { SetOutputMode(s.Transport, 'G'); }
-void SCAFASTClick(Session& s) { SetOutputMode(s.Transport, 'S'); }
-void MCAClick(Session& s) { SetOutputMode(s.Transport, 'M'); }
+// The mode is sent whether or not the analyser is open, and nothing shows
+// its answer: a refusal is ignored.
+void SCAGATEClick(Session& s) { (void)SetOutputMode(s.Transport, 'G'); }
+void SCAFASTClick(Session& s) { (void)SetOutputMode(s.Transport, 'S'); }
+void MCAClick(Session& s) { (void)SetOutputMode(s.Transport, 'M'); }
 
 }  // namespace tolvane

@@ -13,7 +13,10 @@ ScanSetupSent SendScanSetup(McaTransport& link, AcquisitionState& a, const ScanS
 }
 
 LinkOutcome StartScanRun(McaTransport& link, AcquisitionState& a, const ScanSetup& scan) {
-  if (a.AnalyserPresetTime != scan.PresetTime) SetPresetTime(link, a, scan.PresetTime);
+  // A dwell the analyser did not take starts no scan: its passes would
+  // last the MCA preset while their files claim the dwell.
+  if (a.AnalyserPresetTime != scan.PresetTime)
+    if (const LinkOutcome preset = SetPresetTime(link, a, scan.PresetTime); preset != LinkOutcome::Done) return preset;
   // "$X;" does not empty the pass memory: the counts of an aborted pass or
   // of an MCA run would be added to the first pass, whose file then claims
   // one dwell for them. "$CX;" empties it first; the working spectrum

@@ -7,7 +7,7 @@
 
 namespace tolvane {
 
-struct FwhmResult {
+struct [[nodiscard]] FwhmResult {
   enum class Outcome { Measured, NoPeak, PeakAtViewEdge } outcome = Outcome::NoPeak;
   PeakNearCursor peak;  // the peak the width was measured on
   float centroid = 0.0f;

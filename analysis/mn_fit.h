@@ -12,7 +12,7 @@ namespace tolvane {
 
 struct MnFitState;
 
-struct MnFitResult {
+struct [[nodiscard]] MnFitResult {
   enum class Outcome { Fitted, NoPeak, PeakAtViewEdge } outcome = Outcome::NoPeak;
   PeakNearCursor peak;  // the peak the fit started from
   float centroid = 0.0f;

@@ -32,7 +32,7 @@ struct ResolutionFitInput {
   bool calibrationUnusable = false;
 };
 
-enum class ResolutionFitOutcome {
+enum class [[nodiscard]] ResolutionFitOutcome {
   Fitted,
   NoPeak,
   TooFewChannels,

@@ -714,31 +714,34 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::Read1Click() {
   const QString path = chooseReadPath();
   if (path.isEmpty()) return;
-  handle([=, this] { ReadSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+  // Each file command shows its outcome in the status field itself.
+  handle([=, this] { (void)ReadSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
 }
 
 void TForm1::Write1Click() {
   const QString path = chooseWritePath();
   if (path.isEmpty()) return;
-  handle([=, this] { WriteSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { (void)WriteSpectrumFile(session_, path.toLocal8Bit().toStdString()); });  // shown in Edit1
 }
 
 void TForm1::Write2Click() {
   const QString path = chooseDumpPath();
   if (path.isEmpty()) return;
-  handle([=, this] { WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { (void)WriteAsciiDump(session_, path.toLocal8Bit().toStdString()); });  // shown in Edit1
 }
 
 void TForm1::Import1Click() {
   const QString path = chooseImportPath();
   if (path.isEmpty()) return;
-  handle([=, this] { ImportSpectrumFile(session_, path.toLocal8Bit().toStdString()); });
+  handle([=, this] { (void)ImportSpectrumFile(session_, path.toLocal8Bit().toStdString()); });  // shown in Edit1
 }
 
 void TForm1::Export1Click() {
   const auto choice = chooseExportPath();
   if (!choice || choice->path.isEmpty()) return;
-  handle([=, this] { ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format); });
+  handle([=, this] {
+    (void)ExportSpectrumFile(session_, choice->path.toLocal8Bit().toStdString(), choice->format);  // shown in Edit1
+  });
 }
 
 MapViewWindow* TForm1::mapView() {

@@ -3,8 +3,9 @@
 // as long as it does: the engine's state (spectra, setups, view, ROIs,
 // calibration, standards, the link), the window's own state (texts, page
 // fields, the timer mirror, button enablement) and the plot model with the
-// painter that draws it. Handlers work on a Session; engine operations take
-// only the records they need.
+// painter that draws it. Handlers work on a Session. Many engine operations
+// take only the records they need; others still take the whole Session
+// (they read or write the window's half as well).
 #include "app/engine_state.h"
 #include "app/window_state.h"
 #include "display/plot_model.h"

@@ -5,6 +5,8 @@
 // Each tick is 33 exchanges; every reply ends in a short packet that the
 // chip sends only when its latency timer runs out.
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 #include <dlfcn.h>
 
 #include <memory>
@@ -28,7 +30,8 @@ void runTicks(benchmark::State& state, FtdiApi& api, Clock& clock, FtdiChip& chi
     return;
   }
   session.Mca.PresetTime = 2'000'000'000;  // never reached while measuring
-  SetPresetTime(session.Transport, session.Acquisition, session.Mca.PresetTime);
+  // A preset the analyser refused would end the run being measured.
+  if (SetPresetTime(session.Transport, session.Acquisition, session.Mca.PresetTime) != LinkOutcome::Done) std::abort();
   McaStartClick(session);
   for (auto _ : state) {
     chip.advanceAnalyserMillis(100);

@@ -1,6 +1,8 @@
 // The Mn K-alpha fit on a 4096-channel simulated Fe-55 spectrum.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include "analysis/mn_fit.h"
 #include "app/session.h"
 #include "device/clock.h"
@@ -19,7 +21,7 @@ void BM_MnKAlphaFit4096(benchmark::State& state) {
   McaOpenClick(session);
   McaStartClick(session);
   clock.advanceMillis(60'000);
-  ReadSpectrum(session.Transport, session.Acquisition, session.Working);
+  if (ReadSpectrum(session.Transport, session.Acquisition, session.Working) != SpectrumRead::Complete) std::abort();
   const SpectrumView y = workingSpectrum(session);
   for (auto _ : state) {
     const MnFitResult r = fitMnKAlpha(y, 590, 0, 4095, 5899.0f, 5888.0f);

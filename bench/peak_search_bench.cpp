@@ -2,6 +2,8 @@
 // spectrum (one minute), and the identification at one energy.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include "app/session.h"
 #include "device/clock.h"
 #include "device/mca_commands.h"
@@ -19,7 +21,7 @@ struct Fe55 {
     McaOpenClick(session);
     McaStartClick(session);
     clock.advanceMillis(60'000);
-    ReadSpectrum(session.Transport, session.Acquisition, session.Working);
+    if (ReadSpectrum(session.Transport, session.Acquisition, session.Working) != SpectrumRead::Complete) std::abort();
   }
   ManualClock clock;
   SimFtdi bridge{clock};

@@ -3,6 +3,8 @@
 // of Mn K-alpha.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+
 #include <cmath>
 #include <memory>
 #include <random>
@@ -58,7 +60,7 @@ void BM_MlsqFit8Standards2048(benchmark::State& state) {
   for (auto _ : state) {
     TopHatFilter(fit.SampleCounts.data(), fit.FilteredSample.data(), 2048, fit.Widths);
     TopHatVariance(fit.SampleCounts.data(), fit.SampleVariance.data(), 2048, fit.Widths);
-    solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data());
+    if (!solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data())) std::abort();
     benchmark::DoNotOptimize(fit.FitCoefficients[0]);
   }
 }
@@ -68,7 +70,7 @@ void BM_AssessFit8Standards2048(benchmark::State& state) {
   XfitWorkspace& fit = *l.fit;
   TopHatFilter(fit.SampleCounts.data(), fit.FilteredSample.data(), 2048, fit.Widths);
   TopHatVariance(fit.SampleCounts.data(), fit.SampleVariance.data(), 2048, fit.Widths);
-  solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data());
+  if (!solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data())) std::abort();
   for (auto _ : state) {
     const FitQuality q = assessFit(fit, fit.FitCoefficients, fit.FitErrors, l.sample.data(), 2048);
     benchmark::DoNotOptimize(q.chi2Reduced);
@@ -83,7 +85,7 @@ void BM_AssessWithPlan8Standards2048(benchmark::State& state) {
   XfitWorkspace& fit = *l.fit;
   TopHatFilter(fit.SampleCounts.data(), fit.FilteredSample.data(), 2048, fit.Widths);
   TopHatVariance(fit.SampleCounts.data(), fit.SampleVariance.data(), 2048, fit.Widths);
-  solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data());
+  if (!solveMlsq(fit, fit.FilteredSample.data(), fit.SampleVariance.data())) std::abort();
   FitQualityPlan plan(fit);
   for (auto _ : state) {
     const FitQuality q = plan.assess(fit.FitCoefficients, fit.FitErrors, l.sample.data(), 2048, false);

@@ -25,14 +25,15 @@ RunEnd runToPreset(Session& s, const Clock& clock, const RunHooks& hooks) {
   if (s.Acquisition.Running != 1) return RunEnd::LinkFailed;  // the start was not acknowledged
   for (;;) {
     if (hooks.interrupted()) {
-      // One more tick reads the counts and the times that go with them;
-      // then the analyser stops.
-      runOneTick(s);
-      StopAcquisition(s.Transport, s.Acquisition);
+      // One more tick reads the counts and the times that go with them
+      // (one that reads nothing keeps those of the tick before); then the
+      // analyser stops. Running and StopUnconfirmed tell whether it did.
+      (void)runOneTick(s);
+      (void)StopAcquisition(s.Transport, s.Acquisition);
       return RunEnd::Interrupted;
     }
     if (clock.nowMicros() > deadline) {
-      StopAcquisition(s.Transport, s.Acquisition);
+      (void)StopAcquisition(s.Transport, s.Acquisition);  // it no longer answers; the run is over here
       s.Acquisition.Running = 0;
       return RunEnd::TimedOut;
     }

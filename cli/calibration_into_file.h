@@ -15,7 +15,7 @@ namespace tolvane::cli {
 // channel count (the calibration's unit follows from its range there).
 // A quadratic term other than 0 is stored beside the line (see
 // SpectrumFileHeader::setQuadratic); 0 removes one stored before.
-bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr,
-                          float quadratic = 0.0f);
+[[nodiscard]] bool writeCalibrationInto(const std::string& path, float gain, float offset, int32_t* channels = nullptr,
+                                        float quadratic = 0.0f);
 
 }  // namespace tolvane::cli

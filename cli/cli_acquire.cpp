@@ -39,6 +39,13 @@ std::string timesText(const Session& s) {
 // Why an unfinished run went elsewhere than asked: "" when it did not.
 std::string keptText(const RunOutput& saved) { return saved.asAsked ? "" : saved.reason + "; "; }
 
+// What became of the stop sent on an interrupt.
+std::string stopText(const AcquisitionState& a) {
+  if (a.Running == 1) return "the analyser refused to stop and is still counting";
+  if (a.StopUnconfirmed) return "the analyser did not answer the stop and may still be counting";
+  return "the analyser was stopped";
+}
+
 }  // namespace
 
 int runAcquire(const QStringList& arguments) {
@@ -110,8 +117,8 @@ int runAcquire(const QStringList& arguments) {
       printRunResult(session, json);
       return kExitOk;
     case RunEnd::Interrupted:
-      return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) +
-                                          ": the analyser was stopped; " + keptText(saved) + where + " (" +
+      return fail(code::kInterrupted, std::string("interrupted by ") + interruptName(interruptSignal()) + ": " +
+                                          stopText(session.Acquisition) + "; " + keptText(saved) + where + " (" +
                                           timesText(session) + ")");
     case RunEnd::LinkFailed:
       return fail(code::kDevice, "the run ended before its preset (link failure); " + keptText(saved) + where +

@@ -192,7 +192,7 @@ LiveAnalyser::LiveAnalyser(const QCommandLineParser& parser) : fast_(parser.isSe
   api_ = openBackend(parser, clock);
   if (!api_) return;
   auto session = std::make_unique<Session>(*api_, clock);
-  OpenAnalyser(*api_, session->Link, session->Acquisition, 0);
+  (void)OpenAnalyser(*api_, session->Link, session->Acquisition, 0);  // DeviceOpen says whether it opened
   if (session->Acquisition.DeviceOpen != 1) {
     fail(code::kDevice,
          "no analyser could be opened via " + api_->backendName() + " (none attached, or it did not answer)");

@@ -23,7 +23,7 @@ QCommandLineOption deviceOption();
 // command should end at once: after printing its help (parser.isSet("help")
 // is then true: exit 0) or a usage error (exit 2). The help's usage line
 // names the command: "Usage: tolvane-cli render [options] FILE".
-bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
+[[nodiscard]] bool parseArguments(QCommandLineParser& parser, const QStringList& arguments);
 
 // The first option given more than once (--roi excepted, which adds one
 // window per use); nullopt when none is.
@@ -37,7 +37,7 @@ std::string helpText(const QCommandLineParser& parser);
 
 // Checks the number of positional arguments; otherwise prints a usage
 // error "expects USAGE" and returns false (exit 2).
-bool expectPositionals(const QCommandLineParser& parser, int lowest, int highest, const std::string& usage);
+[[nodiscard]] bool expectPositionals(const QCommandLineParser& parser, int lowest, int highest, const std::string& usage);
 
 // Option `name` as a number within [lowest, highest]; absent gives
 // `fallback` (nullopt: required). On a missing, malformed or out-of-range

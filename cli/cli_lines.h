@@ -10,6 +10,6 @@ void addLinesOption(QCommandLineParser& parser);
 // Turns the markers on for the option's elements. Returns false after
 // printing why when a word names no element; a spectrum without a usable
 // calibration draws no markers and says so on stderr.
-bool applyLinesOption(const QCommandLineParser& parser, Session& session, const char* command);
+[[nodiscard]] bool applyLinesOption(const QCommandLineParser& parser, Session& session, const char* command);
 
 }  // namespace tolvane::cli

@@ -49,8 +49,10 @@ std::string applyPrecisionOptions(const QCommandLineParser& parser, Session& s) 
     const RoiSettings settings{static_cast<int32_t>(v[1]), static_cast<int32_t>(v[2]),
                                defined ? std::string(entry.ElementLabel.data()) : std::string(),
                                defined ? entry.Colour : kBlue};
+    // As on the ROI page the analyser's answer is not checked: the
+    // precision stop uses the program's own sums, not the analyser's.
     if (switchRoi(s.Rois, i, true, settings) == RoiSwitch::Shown && roiGoesToAnalyser(i))
-      SetRoiWindow(s.Transport, i, entry.LowChannel, entry.HighChannel);
+      (void)SetRoiWindow(s.Transport, i, entry.LowChannel, entry.HighChannel);
   }
   if (!parser.isSet("precision")) return {};
   double v[2];

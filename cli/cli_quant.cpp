@@ -20,6 +20,7 @@
 #include "quant/quant_conditions.h"
 #include "xfit/fit_quantification.h"
 #include "xfit/mlsq_fit.h"
+#include "xfit/standards_load.h"
 #include "xfit/standards_check.h"
 
 namespace tolvane::cli {
@@ -227,7 +228,8 @@ bool kratiosFromTable(const std::string& samplePath, const std::string& table, c
   if (const auto stop = refuseStandards(table, check)) return false;
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
-  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table) == 0;
+  if (const StandardsLoad load = LoadStandardTable(module, table); !load.loaded())
+    return fail(code::kRefused, "cannot load the standards of " + table + ": " + standardsLoadProblem(load)) == 0;
   XfitWorkspace& fit = module.Fit;
   const int32_t n = std::clamp(sample.channels, 0, kFitChannels);
   std::fill(fit.SampleCounts.begin(), fit.SampleCounts.end(), 0);

@@ -15,6 +15,7 @@
 #include "acquisition/scan_run.h"
 #include "app/session.h"
 #include "cli/cli_common.h"
+#include "cli/cli_error.h"
 #include "cli/interrupt.h"
 #include "cli/map_options.h"
 #include "cli/run_output.h"
@@ -196,7 +197,8 @@ int runScan(const QStringList& arguments) {
     PlanScanPassFiles(session.Passes, scan);
   if (session.Acquisition.Running != 1) return fail(code::kDevice, "the analyser did not start the scan");
   if (const std::string refusal = BeginMap(session); !refusal.empty()) {
-    StopAcquisition(session.Transport, session.Acquisition);
+    if (StopAcquisition(session.Transport, session.Acquisition) != LinkOutcome::Done)
+      warn("the analyser did not acknowledge the stop: it may still be scanning");
     return fail(code::kOutput, refusal);
   }
   // Said only once the scan runs, so a refused command line stays one line.
@@ -226,7 +228,9 @@ int runScan(const QStringList& arguments) {
       else rescuedPasses.push_back(rescued);
     }
   }
-  if (session.Acquisition.Running == 1) StopAcquisition(session.Transport, session.Acquisition);
+  if (session.Acquisition.Running == 1 &&
+      StopAcquisition(session.Transport, session.Acquisition) != LinkOutcome::Done)
+    warn("the analyser did not acknowledge the stop: it may still be scanning");
   EndMap(session.Mapping);
   const int counted = session.Acquisition.ScanCount;
   std::printf("%d\n", counted);
@@ -244,7 +248,7 @@ int runScan(const QStringList& arguments) {
     if (droppedPasses > 0) unsavedText += "; " + std::to_string(droppedPasses) + " lost: no folder took them";
   }
   // Every ending says where passes went that the save folder did not take.
-  const auto failing = [&](int code, const std::string& why) {
+  const auto failing = [&](std::string_view code, const std::string& why) {
     return fail(code, unsavedText.empty() ? why : why + "; " + unsavedText);
   };
   if (interruptSignal() != 0)

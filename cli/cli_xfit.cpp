@@ -27,6 +27,7 @@
 #include "xfit/sample_warnings.h"
 #include "xfit/spill_line.h"
 #include "xfit/standards_editor.h"
+#include "xfit/standards_load.h"
 
 namespace tolvane::cli {
 
@@ -124,13 +125,22 @@ class BatchQuant {
   bool ok_ = false;
 };
 
+// A load that stopped although the check found the standards ready (a file
+// changed in between).
+int refuseLoad(const std::string& table, const StandardsLoad& load) {
+  return fail(load.outcome == StandardsLoad::Outcome::StandardMissing ? code::kNotFound : code::kRefused,
+              "cannot load the standards of " + table + ": " + standardsLoadProblem(load));
+}
+
 int runBatch(const QStringList& files, const std::optional<MapRequest>& map, bool quant) {
   const std::string table = files.front().toLocal8Bit().toStdString();
   const StandardsCheck check = checkStandards(table);
   if (const auto stop = refuseStandards(table, check)) return *stop;
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
-  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+  const StandardsLoad load = LoadStandardTable(module, table);
+  if (!load.loaded()) return refuseLoad(table, load);
+  for (const StandardReadAsBlocks& standard : load.readAsBlocks) warn(table + ": " + readAsBlocksText(standard));
 
   std::unique_ptr<BatchQuant> concentrations;
   if (quant) {
@@ -160,7 +170,7 @@ int runBatch(const QStringList& files, const std::optional<MapRequest>& map, boo
   std::vector<BatchFileResult> results;
   BatchFileOptions options;
   options.assessQuality = true;
-  fitSpectrumFiles(module.Fit, paths, results, options);
+  (void)fitSpectrumFiles(module.Fit, paths, results, options);  // nothing cancels it: it completes
   // The wt% cells of every row, worked out on every core: the solver is
   // shared read-only.
   std::vector<std::string> quantCells(results.size());
@@ -269,11 +279,12 @@ int runXfit(const QStringList& arguments) {
   if (!sample.ok()) return fail(code::kRefused, refusedSpectrumMessage(samplePath, sample));
   const StandardsCheck check = checkStandards(table);
   if (const auto stop = refuseStandards(table, check)) return *stop;
-  takeSpectrumRead(s, samplePath, sample);
+  (void)takeSpectrumRead(s, samplePath, sample);  // read and checked above
 
   // "MLSQ Fit" on the loaded table: the sample's first 4096 channels.
   TDmVQRN& module = s.DataModule;
-  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+  const StandardsLoad load = LoadStandardTable(module, table);
+  if (!load.loaded()) return refuseLoad(table, load);
   XfitWorkspace& fit = module.Fit;
   const int32_t n = std::clamp(sample.channels, 0, kFitChannels);
   std::fill(fit.SampleCounts.begin(), fit.SampleCounts.end(), 0);
@@ -289,6 +300,7 @@ int runXfit(const QStringList& arguments) {
   const FitQuality quality =
       assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels);
   std::vector<std::string> warnings;
+  for (const StandardReadAsBlocks& standard : load.readAsBlocks) warnings.push_back(table + ": " + readAsBlocksText(standard));
   for (const SampleWarning& w : sampleWarnings(sample.header, sample.channels, check.standards))
     warnings.push_back(w.text);
   for (const std::string& w : warnings) warn(w);

@@ -8,6 +8,7 @@
 #include "cli/file_session.h"
 #include "cli/xfit_checks.h"
 #include "files/map_file_reader.h"
+#include "xfit/standards_load.h"
 #include "xfit/xfit_batch.h"
 
 namespace tolvane::cli {
@@ -17,7 +18,8 @@ int runBatchImage(const std::string& table, const std::string& image, const std:
   if (const auto stop = refuseStandards(table, check)) return *stop;
   FileSession f;
   TDmVQRN& module = f.session.DataModule;
-  if (LoadStandardTable(module, table) == 0) return fail(code::kRefused, "cannot load the standards of " + table);
+  if (const StandardsLoad load = LoadStandardTable(module, table); !load.loaded())
+    return fail(code::kRefused, "cannot load the standards of " + table + ": " + standardsLoadProblem(load));
   std::string error;
   auto reader = MapFileReader::open(image, error);
   if (!reader) return fail(code::kRefused, error);

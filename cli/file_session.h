@@ -20,7 +20,7 @@ struct FileSession {
 // Reads `path` into the session as File > Read does; prints why (code
 // not_found or refused) and returns false when it cannot be read or is
 // refused (its channel count disagrees with its whole blocks).
-bool readSpectrum(Session& session, const std::string& path);
+[[nodiscard]] bool readSpectrum(Session& session, const std::string& path);
 std::string refusedSpectrumMessage(const std::string& path, const SpectrumFileRead& read);
 // Why a file cannot be opened: "no such file", "is a folder", ...
 std::string unreadableReason(const std::string& path);
@@ -30,6 +30,6 @@ bool isFolder(const std::string& path);
 // Applies --first, --last and --cursor (when the parser has them and they
 // are set); prints a usage error and returns false when one is out of
 // range (exit 2).
-bool applyView(const QCommandLineParser& parser, Session& session);
+[[nodiscard]] bool applyView(const QCommandLineParser& parser, Session& session);
 
 }  // namespace tolvane::cli

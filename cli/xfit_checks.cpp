@@ -30,12 +30,14 @@ std::optional<int> refuseStandards(const std::string& table, const StandardsChec
       return fail(code::kRefused, "no standard in use in " + table);
     case Outcome::StandardMissing: {
       const StandardInUse& s = check.standards.back();
-      return fail(code::kNotFound, standardName(s) + " of " + table + ": spectrum file missing: " + s.path);
+      return fail(code::kNotFound,
+                  standardName(s) + " of " + table + ": spectrum file missing: " + s.path + " (" + unreadableReason(s.path) + ")");
     }
     case Outcome::StandardRefused: {
       const StandardInUse& s = check.standards.back();
-      return fail(code::kRefused, standardName(s) + " of " + table +
-                                      ": spectrum file refused: " + refusedSpectrumMessage(s.path, s.read));
+      return fail(code::kRefused, standardName(s) + " of " + table + ": spectrum file refused: " + s.path +
+                                      " holds no whole block of 512 counts (its header says " +
+                                      std::to_string(s.read.header.channelCount()) + " channels)");
     }
   }
   return fail(code::kFailed, "cannot load the standards of " + table);

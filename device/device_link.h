@@ -20,7 +20,7 @@ struct DeviceLink {
 inline constexpr uint8_t kLatencyMillis = 6;
 inline constexpr uint32_t kLinkTimeoutMillis = 3000;
 
-enum class OpenOutcome {
+enum class [[nodiscard]] OpenOutcome {
   Opened,         // listed, opened, reset and configured
   ListFailed,     // the listing call failed: DeviceCount unchanged
   NotListed,      // fewer analysers listed than the index asks for
@@ -34,6 +34,6 @@ enum class OpenOutcome {
 // success sets DeviceOpen.
 OpenOutcome OpenAnalyser(FtdiApi& api, DeviceLink& link, AcquisitionState& state, int index);
 // OpenAnalyser, true when it Opened.
-bool OpenDevice(FtdiApi& api, DeviceLink& link, AcquisitionState& state, int index);
+[[nodiscard]] bool OpenDevice(FtdiApi& api, DeviceLink& link, AcquisitionState& state, int index);
 
 }  // namespace tolvane

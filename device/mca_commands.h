@@ -15,7 +15,7 @@ namespace tolvane {
 struct AcquisitionState;
 struct SpectrumRecord;
 
-enum class LinkOutcome {
+enum class [[nodiscard]] LinkOutcome {
   Done,        // accepted (or, for a read, received whole)
   Refused,     // the analyser answered with something other than "!"
   LinkFailed,  // a write, queue poll or read failed
@@ -42,7 +42,7 @@ LinkOutcome ClearSpectrum(McaTransport& link, const AcquisitionState& acquisitio
 // working counts cleared when accepted.
 LinkOutcome ClearScan(McaTransport& link, AcquisitionState& acquisition, SpectrumRecord& working);
 
-enum class SpectrumRead {
+enum class [[nodiscard]] SpectrumRead {
   Complete,      // every block arrived
   BlocksMissed,  // a queue poll failed: those blocks kept their old counts
   Failed,        // the link failed or timed out; the blocks after it were not read

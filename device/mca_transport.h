@@ -17,9 +17,9 @@ namespace tolvane {
 class Clock;
 class DeviceStatus;
 
-enum class CommandResult { Accepted, Refused, LinkFailed };
+enum class [[nodiscard]] CommandResult { Accepted, Refused, LinkFailed };
 
-enum class BlockResult { Received, WriteFailed, PollFailed, TimedOut, ReadFailed };
+enum class [[nodiscard]] BlockResult { Received, WriteFailed, PollFailed, TimedOut, ReadFailed };
 
 class McaTransport {
  public:

@@ -11,7 +11,7 @@ struct PlotModel;
 // Shows memory 1..3: its name, header, counts, times, calibration and ROI
 // windows become the working ones. False (nothing changes) for another
 // number. Leaving the MCA slot keeps its header for the way back.
-bool showMemory(Session& session, int memory);
+[[nodiscard]] bool showMemory(Session& session, int memory);
 // Shows the MCA slot from the header kept when it was left (else from the
 // acquisition template); its counts stay the working ones.
 void showMcaSlot(Session& session);
@@ -20,7 +20,7 @@ void showMcaSlot(Session& session);
 void takeRunEndTimes(EngineState& state);
 
 // What SnapShot did to the selected slot's overlay.
-enum class OverlayChange { Taken, Cleared, NoSlot };
+enum class [[nodiscard]] OverlayChange { Taken, Cleared, NoSlot };
 // Toggles the overlay of the selected slot (`SelectedMemory`): a shown
 // overlay is hidden; a hidden one is taken from the plot's live envelope.
 OverlayChange toggleOverlay(EngineState& state, PlotModel& plot);

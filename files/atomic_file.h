@@ -16,7 +16,7 @@ namespace tolvane {
 
 enum class IfTargetExists { Replace, Keep };
 
-bool writeFileAtomically(const std::string& path, const void* data, size_t size, std::string* error = nullptr,
-                         IfTargetExists existing = IfTargetExists::Replace);
+[[nodiscard]] bool writeFileAtomically(const std::string& path, const void* data, size_t size,
+                                       std::string* error = nullptr, IfTargetExists existing = IfTargetExists::Replace);
 
 }  // namespace tolvane

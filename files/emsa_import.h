@@ -14,7 +14,7 @@ namespace tolvane {
 
 class Session;
 
-struct ImportOutcome {
+struct [[nodiscard]] ImportOutcome {
   enum class Kind { Loaded, CannotOpen, TooLarge, Refused } kind = Kind::Loaded;
   EmsaReadOutcome read;       // the reader's verdict (Refused) and spectrum (Loaded)
   int channels = 0;           // channels shown after padding (Loaded)

@@ -60,7 +60,7 @@ struct EmsaSpectrum {
   std::vector<EmsaRoi> rois;
 };
 
-struct EmsaReadOutcome {
+struct [[nodiscard]] EmsaReadOutcome {
   std::optional<EmsaRefusal> refusal;  // empty when the spectrum was read
   int line = 0;                        // 1-based line of the refusal
   EmsaSpectrum spectrum;

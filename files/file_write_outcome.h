@@ -4,6 +4,6 @@
 // say so.
 namespace tolvane {
 
-enum class FileWriteOutcome { Written, WriteFailed };
+enum class [[nodiscard]] FileWriteOutcome { Written, WriteFailed };
 
 }  // namespace tolvane

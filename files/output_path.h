@@ -10,7 +10,7 @@ namespace tolvane {
 // not exist yet); the path itself when it is no link.
 std::string followLinks(const std::string& path);
 
-enum class OutputProblem {
+enum class [[nodiscard]] OutputProblem {
   None,
   NoSuchFolder,       // the folder the file would go into does not exist
   IsFolder,           // the path names a folder

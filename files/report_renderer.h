@@ -19,7 +19,7 @@ void drawReport(QPainter& painter, const ReportModel& model);
 
 // The report of the session's working spectrum as a one-page PDF of
 // `pageWidth` x `pageHeight` pixels at `dpi`. Returns whether it was written.
-bool writeReportPdf(const Session& session, const QString& path, int pageWidth = 4800, int pageHeight = 6600,
+[[nodiscard]] bool writeReportPdf(const Session& session, const QString& path, int pageWidth = 4800, int pageHeight = 6600,
                     int dpi = 600);
 
 // The report's stamp texts for `now` (the current time by default): the

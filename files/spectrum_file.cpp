@@ -128,30 +128,42 @@ void copyIntoSelectedMemory(Session& s, SpectrumAdoption& adoption) {
 
 }  // namespace
 
-SpectrumFileRead readSpectrumStream(std::istream& in) {
-  SpectrumFileRead r;
-  r.counts.resize(kFileBlockChannels * kFileMaxBlocks);
-  r.channels = decodeSpectrumFile(in, r.header, r.counts.data(), static_cast<int>(r.counts.size()));
-  r.counts.resize(static_cast<size_t>(r.channels));
+SpectrumBlocks judgeSpectrumBlocks(int headerChannels, int64_t wholeBlocks, SpectrumReadRule rule) {
+  const int most = rule == SpectrumReadRule::File ? kFileMaxBlocks : kStandardMaxBlocks;
+  SpectrumBlocks b;
+  b.channels = static_cast<int>(std::clamp<int64_t>(wholeBlocks, 0, most)) * kFileBlockChannels;
   // No whole block is never a spectrum, whatever the header says.
-  r.outcome = r.channels > 0 && r.header.channelCount() == r.channels ? SpectrumFileRead::Outcome::Read
-                                                                      : SpectrumFileRead::Outcome::Refused;
+  if (b.channels == 0) return b;
+  if (rule == SpectrumReadRule::File && headerChannels != b.channels) return b;
+  b.outcome = SpectrumFileRead::Outcome::Read;
+  return b;
+}
+
+SpectrumFileRead readSpectrumStream(std::istream& in, SpectrumReadRule rule) {
+  SpectrumFileRead r;
+  const int most = rule == SpectrumReadRule::File ? kFileMaxBlocks : kStandardMaxBlocks;
+  r.counts.resize(static_cast<size_t>(kFileBlockChannels * most));
+  const int m = decodeSpectrumFile(in, r.header, r.counts.data(), static_cast<int>(r.counts.size()));
+  const SpectrumBlocks verdict = judgeSpectrumBlocks(r.header.channelCount(), m / kFileBlockChannels, rule);
+  r.outcome = verdict.outcome;
+  r.channels = verdict.channels;
+  r.counts.resize(static_cast<size_t>(r.channels));
   return r;
 }
 
-SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size) {
+SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size, SpectrumReadRule rule) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  return readSpectrumStream(in);
+  return readSpectrumStream(in, rule);
 }
 
-SpectrumFileRead readSpectrumPath(const std::string& path) {
+SpectrumFileRead readSpectrumPath(const std::string& path, SpectrumReadRule rule) {
   // A folder opens as a stream of no bytes on some systems: it is no file
   // to read, not a file whose header disagrees with its counts.
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return {};
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
-  return readSpectrumStream(in);
+  return readSpectrumStream(in, rule);
 }
 
 SpectrumFileTake takeSpectrumRead(Session& s, const std::string& path, const SpectrumFileRead& read) {

@@ -1,8 +1,9 @@
 #pragma once
 // The binary spectrum file (.dat): the 1024-byte header image followed by
-// the channel counts as little-endian signed 32-bit integers. A reader
-// accepts 512, 1024, ... 8192 channels: counts are taken in whole blocks of
-// 512, at most 16 blocks.
+// the channel counts as little-endian signed 32-bit integers. Counts are
+// taken in whole blocks of 512. This is the one reader of the format: File
+// > Read, the command line, the batch, the standards of the fit and the
+// fuzz targets all go through it, each with its rule (below).
 #include <cstddef>
 #include <cstdint>
 #include <istream>
@@ -20,6 +21,19 @@ class Session;
 
 inline constexpr int kFileBlockChannels = 512;
 inline constexpr int kFileMaxBlocks = 16;
+inline constexpr int kStandardMaxBlocks = 8;
+
+// How a reader takes the blocks of counts.
+enum class SpectrumReadRule {
+  // File > Read and every spectrum a command reads: at most 16 blocks; a
+  // header whose channel count differs from the whole blocks found refuses
+  // the file.
+  File,
+  // The standard spectra of the quantitative fit: at most 8 blocks (4096
+  // channels); a header count that differs is read as the blocks say, and
+  // the caller warns of it.
+  Standard,
+};
 
 // The bytes of a spectrum file.
 std::vector<uint8_t> encodeSpectrumFile(const SpectrumFileHeader& header, const int32_t* counts, int channels);
@@ -37,8 +51,8 @@ void fillHeaderForWrite(const Session& session, SpectrumFileHeader& header, int 
 // calibration unless the marker is 1.0, and the ROI windows and colours.
 void takeHeaderValues(Session& session, const SpectrumFileHeader& header);
 // Writes a header and counts to `path`, replacing the file in one step.
-bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts, int channels,
-                        IfTargetExists existing = IfTargetExists::Replace);
+[[nodiscard]] bool writeSpectrumImage(const std::string& path, const SpectrumFileHeader& header, const int32_t* counts,
+                                      int channels, IfTargetExists existing = IfTargetExists::Replace);
 // The same bytes to a stream.
 FileWriteOutcome writeSpectrumStream(std::ostream& out, const SpectrumFileHeader& header, const int32_t* counts,
                                      int channels);
@@ -50,22 +64,33 @@ FileWriteOutcome writeWorkingSpectrum(Session& session, const std::string& path,
                                       IfTargetExists existing = IfTargetExists::Replace);
 
 // What reading a spectrum file gave: the spectrum, or why there is none.
-struct SpectrumFileRead {
+struct [[nodiscard]] SpectrumFileRead {
   enum class Outcome {
     Read,        // a spectrum of `channels` channels
-    CannotOpen,  // the file could not be opened
-    Refused,     // the header's channel count disagrees with the whole blocks found
+    CannotOpen,  // the file could not be opened, or is a folder
+    Refused,     // no whole block of counts, or (File rule) the header's channel count disagrees with the blocks
   } outcome = Outcome::CannotOpen;
   int channels = 0;  // M: channels found in whole 512-count blocks
   SpectrumFileHeader header;
   std::vector<int32_t> counts;  // the M counts read
   bool ok() const { return outcome == Outcome::Read; }
+  // Read by the Standard rule as the blocks say while the header says
+  // otherwise.
+  bool headerDisagrees() const { return ok() && header.channelCount() != channels; }
 };
 
+// The rule's verdict on a whole header whose channel count is
+// `headerChannels` followed by `wholeBlocks` whole blocks of counts.
+struct SpectrumBlocks {
+  SpectrumFileRead::Outcome outcome = SpectrumFileRead::Outcome::Refused;
+  int channels = 0;  // the channels taken: whole blocks, at most the rule's
+};
+SpectrumBlocks judgeSpectrumBlocks(int headerChannels, int64_t wholeBlocks, SpectrumReadRule rule);
+
 // Reads a spectrum from a stream, a buffer or a path.
-SpectrumFileRead readSpectrumStream(std::istream& in);
-SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size);
-SpectrumFileRead readSpectrumPath(const std::string& path);
+SpectrumFileRead readSpectrumStream(std::istream& in, SpectrumReadRule rule = SpectrumReadRule::File);
+SpectrumFileRead readSpectrumBytes(const uint8_t* data, size_t size, SpectrumReadRule rule = SpectrumReadRule::File);
+SpectrumFileRead readSpectrumPath(const std::string& path, SpectrumReadRule rule = SpectrumReadRule::File);
 
 // What taking a good spectrum into the working record did besides
 // showing it whole: the memory slot that received a copy (0 for none) and
@@ -86,7 +111,7 @@ SpectrumAdoption adoptSpectrum(Session& session, int channels);
 // A read taken into the session. Only a spectrum that was read changes
 // anything: a file that could not be opened or was refused leaves the
 // working spectrum with its data and its name.
-struct SpectrumFileTake {
+struct [[nodiscard]] SpectrumFileTake {
   SpectrumFileRead::Outcome outcome = SpectrumFileRead::Outcome::CannotOpen;
   int channels = 0;  // M: channels found in whole blocks
   SpectrumAdoption adoption;

@@ -39,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mca.PresetRT = text;
   mca.DeadTime = text.substr(cut);
   mca.SpcLabel1 = text;
-  StoreSetupFields(s, mca);
+  (void)StoreSetupFields(s, mca);  // taken or refused, the fields must stay sound
   if (!std::isfinite(s.Mca.DeadTimePerEvent) || s.Mca.Comment[31] != '\0') __builtin_trap();
 
   ScanSetupFields scan = LoadScanSetupFields(s);
   scan.ZORVPreSetTime = text;
   scan.DispRefTimer = text.substr(cut);
-  StoreScanSetupFields(s, scan);
+  (void)StoreScanSetupFields(s, scan);  // taken or refused, the fields must stay sound
   if (s.Scan.RefreshInterval <= 0) __builtin_trap();
 
   StdWtperChange(s.DataModule.Table, static_cast<int>(size % 16), text);

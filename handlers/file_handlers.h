@@ -22,16 +22,16 @@ std::string refusedReadText(int channels);
 
 // File > Write once the path is chosen. Returns whether the file was
 // written; a failure puts "File Write Error !" in the status field.
-bool WriteSpectrumFile(Session& session, const std::string& path);
+[[nodiscard]] bool WriteSpectrumFile(Session& session, const std::string& path);
 
 // File > Read once the path is chosen. A file that cannot be opened shows
 // "File Read Error !"; a refused file shows "Refused: M ch" (M the
 // channels found in whole blocks) and redraws. Either way the working
 // spectrum keeps its data and its name. Returns whether the file could be
 // opened.
-bool ReadSpectrumFile(Session& session, const std::string& path);
+[[nodiscard]] bool ReadSpectrumFile(Session& session, const std::string& path);
 // The same for a read already made; `path` names the spectrum.
-bool takeSpectrumFile(Session& session, const std::string& path, const SpectrumFileRead& read);
+[[nodiscard]] bool takeSpectrumFile(Session& session, const std::string& path, const SpectrumFileRead& read);
 
 // Shows a spectrum just taken into the working record: the range labels,
 // a note when the selected memory could not keep it whole, and a redraw
@@ -40,7 +40,7 @@ void showAdoptedSpectrum(Session& session, const SpectrumAdoption& adoption);
 
 // File > AsciiWrite once the path is chosen; a failure puts "File Write
 // Error !" in the status field.
-bool WriteAsciiDump(Session& session, const std::string& path);
+[[nodiscard]] bool WriteAsciiDump(Session& session, const std::string& path);
 
 // File > Export once the path and format are chosen; a failure puts "File
 // Write Error !" in the status field.

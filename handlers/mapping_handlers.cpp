@@ -137,7 +137,7 @@ void ApplyScanSetup(Session& s, const ScanSetupFields& fields) {
   const std::string refusal = s.Texts.Edit1;
   // The frame is shown whether or not the analyser answers.
   s.Texts.Edit1 = presetFrame(s.Scan.PresetTime);
-  SetPresetTime(s.Transport, s.Acquisition, s.Scan.PresetTime);
+  (void)SetPresetTime(s.Transport, s.Acquisition, s.Scan.PresetTime);  // a dwell not taken is sent again at the start
   // A refused field keeps its message: the frame text would hide that the
   // old value was sent instead of the typed one.
   if (!taken) s.Texts.Edit1 = refusal;

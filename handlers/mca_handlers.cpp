@@ -15,7 +15,7 @@ namespace tolvane {
 
 void McaOpenClick(Session& s) {
   if (s.Acquisition.DeviceCount != 0) {
-    OpenAnalyser(s.api(), s.Link, s.Acquisition, 0);
+    (void)OpenAnalyser(s.api(), s.Link, s.Acquisition, 0);  // a second press opens again and shows nothing
     return;
   }
   if (OpenAnalyser(s.api(), s.Link, s.Acquisition, 0) == OpenOutcome::Opened) {

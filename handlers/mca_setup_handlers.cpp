@@ -116,7 +116,7 @@ void ApplyMcaSetup(Session& s, const McaSetupFields& fields, bool ok) {
   if (a.DeviceOpen == 1) {
     const std::string refusal = s.Texts.Edit1;
     s.Texts.Edit1 = presetFrame(s.Mca.PresetTime);  // shown whether or not it is accepted
-    SetPresetTime(s.Transport, a, s.Mca.PresetTime);
+    (void)SetPresetTime(s.Transport, a, s.Mca.PresetTime);  // the frame shows it; a refusal is not reported
     // A refused field keeps its message: the frame text would hide that
     // the old value was sent instead of the typed one.
     if (!taken) s.Texts.Edit1 = refusal;

@@ -32,7 +32,7 @@ McaSetupFields LoadSetupFields(Session& session);
 // number keeps the old value and says so in the status field; so does a
 // precision preset whose ROI or percentage is not valid. Returns whether
 // every field was taken.
-bool StoreSetupFields(Session& session, const McaSetupFields& fields);
+[[nodiscard]] bool StoreSetupFields(Session& session, const McaSetupFields& fields);
 
 // "SetUp" on the MCA page. `runDialog` shows the dialog with the fields
 // and returns whether it ended with OK; the fields it leaves are stored

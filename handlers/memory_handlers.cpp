@@ -20,7 +20,9 @@ void McaMemClick(Session& s) {
   showMcaSlot(s);
   s.Display.ReadoutsFromSpectrum = false;
   if (s.Acquisition.DeviceOpen == 1) {
-    ReadSpectrum(s.Transport, s.Acquisition, s.Working);
+    // A block that did not come keeps what it showed; the status read
+    // below tells whether the analyser answers at all.
+    (void)ReadSpectrum(s.Transport, s.Acquisition, s.Working);
     if (ReadStatus(s.Transport, s.Acquisition) == LinkOutcome::Done) {
       TakeViewFromStatus(s.Acquisition.Status, s.Display, true);
       ShowAnalyserView(s.Texts, s.Acquisition.Status);
@@ -31,7 +33,7 @@ void McaMemClick(Session& s) {
 }
 
 void OverLapONClick(Session& s) {
-  toggleOverlay(s, s.Plot);
+  (void)toggleOverlay(s, s.Plot);  // the plot shows what changed
   PaintBox1Paint(s);
 }
 

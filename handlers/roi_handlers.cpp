@@ -53,7 +53,8 @@ void ROIOnCheckClick(Session& s) {
       return;
     case RoiSwitch::Shown: {
       const RoiEntry& roi = s.Rois.Entries[static_cast<size_t>(i)];
-      if (roiGoesToAnalyser(i)) SetRoiWindow(s.Transport, i, roi.LowChannel, roi.HighChannel);
+      // Sent whether or not the analyser is open; its answer is not shown.
+      if (roiGoesToAnalyser(i)) (void)SetRoiWindow(s.Transport, i, roi.LowChannel, roi.HighChannel);
       break;
     }
     case RoiSwitch::Hidden:

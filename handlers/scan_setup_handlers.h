@@ -34,6 +34,6 @@ ScanSetupFields LoadScanSetupFields(Session& session);
 // old value and say so in the status field. Returns whether every field
 // was taken. A map size that is not a whole number from 1 to 4096 keeps
 // the old size and says so.
-bool StoreScanSetupFields(Session& session, const ScanSetupFields& fields);
+[[nodiscard]] bool StoreScanSetupFields(Session& session, const ScanSetupFields& fields);
 
 }  // namespace tolvane

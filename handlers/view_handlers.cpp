@@ -52,7 +52,8 @@ std::string fixed2(double value) {
 // The cursor has moved: tell the analyser (when one was listed), show the
 // channel, and its energy when a calibration is set.
 void cursorMoved(Session& s) {
-  if (s.Acquisition.DeviceCount != 0) SetCursor(s.Transport, s.Display.Cursor);
+  // The analyser's next status block shows whether it took the cursor.
+  if (s.Acquisition.DeviceCount != 0) (void)SetCursor(s.Transport, s.Display.Cursor);
   s.Texts.Label3 = std::to_string(s.Display.Cursor);
   ShowCursorEnergy(s);
 }
@@ -130,7 +131,7 @@ void CompresClick(Session& s) {
 
 void ScrollBar1Scroll(Session& s, ScrollCode code, int32_t& position) {
   if (analyserMode(s)) {
-    SendCommand(s.Transport, scrollFrame(code));
+    (void)SendCommand(s.Transport, scrollFrame(code));  // the next status block shows the view
     return;
   }
   scrollLocalView(s, code, position);

@@ -4,18 +4,23 @@
 
 #include "app/session.h"
 #include "handlers/plot_handlers.h"
+#include "xfit/standards_load.h"
 #include "xfit/xfit_commands.h"
 
 namespace tolvane {
 
-void AddStdClick(Session& s) { registerStandard(s.DataModule.Table, s.Rois, s.Rois.SelectedRoi, s.Working.Name); }
+// Nothing is checked and nothing is shown: an ROI outside the table
+// registers nothing.
+void AddStdClick(Session& s) {
+  (void)registerStandard(s.DataModule.Table, s.Rois, s.Rois.SelectedRoi, s.Working.Name);
+}
 
 void LoadStdClick(Session& s, const std::string& tablePath) {
-  const int32_t count = LoadStandardTable(s.DataModule, tablePath);
-  s.Texts.Edit1 = std::to_string(count);
-  if (count == 0) return;
+  const StandardsLoad load = LoadStandardTable(s.DataModule, tablePath);
+  s.Texts.Edit1 = standardsLoadStatus(load);
+  if (!load.loaded()) return;
   s.StandardsLoaded = 1;
-  setRoisFromTable(s.Rois, s.DataModule.Table, count);
+  setRoisFromTable(s.Rois, s.DataModule.Table, load.count);
 }
 
 void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, const std::function<bool()>& runEditor) {

@@ -14,7 +14,8 @@ inline constexpr const char* kLiveTimesDifferText = "Xfit: live times differ";
 // Registers the shown spectrum as the standard of the selected ROI.
 void AddStdClick(Session& session);
 // Loads the table at `tablePath` (empty = cancelled) and its standards,
-// shows the count in the status field, and sets ROIs from the table.
+// shows the count in the status field with why nothing was loaded or which
+// standard was read as its blocks say, and sets ROIs from the table.
 void LoadStdClick(Session& session, const std::string& tablePath);
 // Fits the shown spectrum. `chooseTable` asks for a table when none has
 // been loaded; `runEditor` shows the standards editor and returns whether

@@ -42,7 +42,7 @@ struct PeakSearchOptions {
 
 enum class PeakSearchError { NoCalibration, EmptySpectrum };
 
-struct PeakSearchResult {
+struct [[nodiscard]] PeakSearchResult {
   std::optional<PeakSearchError> error;
   std::vector<FoundPeak> peaks;  // by channel
 };

@@ -41,7 +41,7 @@ struct LinesSetup {
 
 enum class CalibrationError { NotCalibrated, NotIncreasing, NotFinite };
 
-struct CalibrationCheck {
+struct [[nodiscard]] CalibrationCheck {
   std::optional<CalibrationError> error;
   EnergyScale scale;  // keV; a calibration made in eV is converted
 };

@@ -10,6 +10,7 @@
 #include <thread>
 #include <utility>
 
+#include "files/spectrum_file.h"
 #include "records/little_endian.h"
 #include "records/spectrum_file_header.h"
 #include "xfit/fit_quality_plan.h"
@@ -67,10 +68,12 @@ SpectrumReadOutcome SpectrumFileSlot::read(const std::string& path) {
   }
   ::close(fd);
   if (got < 4 * static_cast<size_t>(kHeaderWords)) return SpectrumReadOutcome::NotASpectrum;
-  const auto blocks = static_cast<int32_t>((got - 4 * kHeaderWords) / (4 * 512));
-  const int32_t channels = blocks * 512;
-  if (channels == 0 || channels != loadI16(bytes + SpectrumFileHeader::kChannelCountOffset))
-    return SpectrumReadOutcome::NotASpectrum;
+  // The file's rule, as File > Read applies it.
+  const SpectrumBlocks verdict =
+      judgeSpectrumBlocks(loadI16(bytes + SpectrumFileHeader::kChannelCountOffset),
+                          static_cast<int64_t>((got - 4 * kHeaderWords) / (4 * kFileBlockChannels)), SpectrumReadRule::File);
+  if (verdict.outcome != SpectrumFileRead::Outcome::Read) return SpectrumReadOutcome::NotASpectrum;
+  const int32_t channels = verdict.channels;
   if constexpr (std::endian::native != std::endian::little) {
     int32_t* counts = words_.get() + kHeaderWords;
     for (int32_t c = 0; c < channels; ++c) counts[c] = loadI32(reinterpret_cast<const uint8_t*>(counts + c));

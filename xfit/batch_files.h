@@ -17,7 +17,7 @@
 
 namespace tolvane {
 
-enum class SpectrumReadOutcome {
+enum class [[nodiscard]] SpectrumReadOutcome {
   Read,
   CannotOpen,
   NotASpectrum,  // no whole block of counts, or the header's channel count disagrees with the blocks
@@ -51,7 +51,7 @@ class SpectrumFileSlot {
 
 enum class BatchFileStatus { Fitted, CannotOpen, NotASpectrum, NotFitted };
 
-struct BatchFileResult {
+struct [[nodiscard]] BatchFileResult {
   BatchFileStatus status = BatchFileStatus::NotFitted;
   BatchFit fit;
   // The file's header and channel count when it was read (live time and
@@ -71,7 +71,7 @@ struct BatchFileOptions {
   bool assessQuality = false;                 // also assess each fit (a few microseconds each)
 };
 
-enum class BatchRunOutcome { Completed, Cancelled };
+enum class [[nodiscard]] BatchRunOutcome { Completed, Cancelled };
 
 // Fits every file of `paths` against the loaded standards into results
 // (resized to match). Cancelled leaves some results unset.

@@ -26,6 +26,6 @@ KratioMapFiles kratioMapFiles(const KratioMap& map, const std::string& folder);
 // Writes the four files into `folder` (which must exist), each replacing
 // its target in one step. False, with the reason, when one could not be
 // written.
-bool writeKratioMapFiles(const KratioMap& map, const std::string& folder, std::string* error);
+[[nodiscard]] bool writeKratioMapFiles(const KratioMap& map, const std::string& folder, std::string* error);
 
 }  // namespace tolvane

@@ -2,60 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
-#include "records/little_endian.h"
+#include "xfit/standards_load.h"
 
 namespace tolvane {
-
-namespace {
-
-constexpr int kStdBlockChannels = 512;
-constexpr int kStdMaxBlocks = 8;
-
-// Reads a standard's spectrum file: the header is skipped, the counts are
-// taken in whole blocks of 512, at most 8. Returns the channels read, or -1
-// when the file cannot be opened.
-int32_t readStandardCounts(const std::string& path, int32_t* counts) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return -1;
-  std::fill(counts, counts + kFitChannels, 0);
-  in.ignore(1024);
-  std::array<uint8_t, 4 * kStdBlockChannels> block;
-  int32_t blocks = 0;
-  while (blocks < kStdMaxBlocks && in) {
-    in.read(reinterpret_cast<char*>(block.data()), block.size());
-    if (in.gcount() != static_cast<std::streamsize>(block.size())) break;
-    for (int i = 0; i < kStdBlockChannels; ++i)
-      counts[blocks * kStdBlockChannels + i] = loadI32(&block[static_cast<size_t>(4 * i)]);
-    ++blocks;
-  }
-  return blocks * kStdBlockChannels;
-}
-
-}  // namespace
-
-int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath) {
-  // A cancelled dialog names no folder to load from: nothing is loaded.
-  if (ReadStandardTableFile(module.Table, tablePath) != TableReadOutcome::Read) return 0;
-  XfitWorkspace& fit = module.Fit;
-  fit.FitCount = 0;
-  for (int i = 0; i < StandardTable::kRecords; ++i) {
-    const StandardRecord& record = module.Table.Records[static_cast<size_t>(i)];
-    if (record.inUse() != 1) continue;
-    fit.SelectedCopy[static_cast<size_t>(fit.FitCount)] = record;
-    fit.SelectedIndex[static_cast<size_t>(fit.FitCount)] = i;
-    ++fit.FitCount;
-  }
-  for (int k = 0; k < fit.FitCount; ++k) {
-    const std::string path = module.Table.Folder + fit.SelectedCopy[static_cast<size_t>(k)].specFile();
-    const int32_t channels = readStandardCounts(path, fit.stdCounts(k));
-    if (channels < 0) return 0;
-    fit.StdChannels = channels;
-    TopHatFilter(fit.stdCounts(k), fit.filteredStd(k), channels, fit.Widths);
-  }
-  return fit.FitCount;
-}
 
 bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
   const int m = fit.FitCount;
@@ -134,7 +84,7 @@ bool solveMlsq(XfitWorkspace& fit, const double* y, double* v) {
 FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath) {
   XfitWorkspace& fit = module.Fit;
   fit.Widths = TopHatWidths{};
-  if (!loaded && LoadStandardTable(module, tablePath) == 0) return FitOutcome::NoStandards;
+  if (!loaded && !LoadStandardTable(module, tablePath).loaded()) return FitOutcome::NoStandards;
   if (fit.SampleChannels == 0) return FitOutcome::NoSample;
   TopHatFilter(fit.SampleCounts.data(), fit.FilteredSample.data(), fit.SampleChannels, fit.Widths);
   TopHatVariance(fit.SampleCounts.data(), fit.SampleVariance.data(), fit.SampleChannels, fit.Widths);

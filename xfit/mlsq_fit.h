@@ -46,23 +46,16 @@ struct TDmVQRN {
   XfitWorkspace Fit;
 };
 
-// Reads the table (an empty path is a cancelled dialog: nothing happens),
-// selects the records in use and loads and filters their spectra from the
-// table's folder. Returns the number of standards loaded, or 0 when the
-// table could not be read, the dialog was cancelled, or a spectrum could
-// not be opened.
-int32_t LoadStandardTable(TDmVQRN& module, const std::string& tablePath);
-
-enum class FitOutcome { Fitted, NoStandards, NoSample, Singular };
+enum class [[nodiscard]] FitOutcome { Fitted, NoStandards, NoSample, Singular };
 
 // Fits SampleCounts (SampleChannels of them), loading the table from
-// `tablePath` first unless `loaded`. Writes KratioPct and KratioErr of the
+// `tablePath` first unless `loaded` (LoadStandardTable, standards_load.h). Writes KratioPct and KratioErr of the
 // selected records only when the fit succeeds.
 FitOutcome RunMlsqFit(TDmVQRN& module, bool loaded, const std::string& tablePath);
 
 // The normal equations, their inversion and the solution for m standards,
 // from the filtered sample Y and its variance V (a variance of 0 is
 // replaced by 1.0 in V). Returns false for a zero or non-finite pivot.
-bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
+[[nodiscard]] bool solveMlsq(XfitWorkspace& fit, const double* y, double* v);
 
 }  // namespace tolvane

@@ -65,20 +65,20 @@ struct StandardTable {
   void decode(const uint8_t* data, size_t size);
 };
 
-enum class TableReadOutcome { Cancelled, Failed, Read };
+enum class [[nodiscard]] TableReadOutcome { Cancelled, Failed, Read };
 
 // Reading a table file once the path is chosen (an empty path is a
 // cancelled dialog): names the table after the file, remembers its folder,
 // and reads the records.
 TableReadOutcome ReadStandardTableFile(StandardTable& table, const std::string& path);
 // Writes the 16 records to `path` as chosen, replacing the file in one step.
-bool SaveStandardTableFile(const StandardTable& table, const std::string& path);
+[[nodiscard]] bool SaveStandardTableFile(const StandardTable& table, const std::string& path);
 // Stores the chemical wt% of record `index` and sets Cf = Wtper / KratioPct,
 // the rule of typing a wt% in the standards editor and of `table wt`.
 // Without a K-ratio that can divide (0 before any fit, a negative one from
 // a fit of a sample without the element, or not a number) Cf stays as it
 // was and the outcome says so.
-enum class WtPercentOutcome { CfSet, NoKRatio, NoRecord };
+enum class [[nodiscard]] WtPercentOutcome { CfSet, NoKRatio, NoRecord };
 WtPercentOutcome SetChemicalWtPercent(StandardTable& table, int index, float value);
 
 }  // namespace tolvane

@@ -21,7 +21,7 @@ StandardsCheck checkStandards(const std::string& tablePath) {
     const StandardRecord& record = table.Records[static_cast<size_t>(i)];
     if (record.inUse() != 1) continue;
     StandardInUse standard{i, record.elemName(), table.Folder + record.specFile(), {}};
-    standard.read = readSpectrumPath(standard.path);
+    standard.read = readSpectrumPath(standard.path, SpectrumReadRule::Standard);
     const auto outcome = standard.read.outcome;
     check.standards.push_back(std::move(standard));
     if (outcome == SpectrumFileRead::Outcome::CannotOpen) {
@@ -45,7 +45,7 @@ std::vector<StandardInUse> loadedStandards(const TDmVQRN& module) {
                            record.elemName(),
                            module.Table.Folder + record.specFile(),
                            {}};
-    standard.read = readSpectrumPath(standard.path);
+    standard.read = readSpectrumPath(standard.path, SpectrumReadRule::Standard);
     standards.push_back(std::move(standard));
   }
   return standards;

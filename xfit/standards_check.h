@@ -15,17 +15,17 @@ struct StandardInUse {
   int index = 0;          // record number in the table, 0..15
   std::string element;    // the record's element name
   std::string path;       // the spectrum file, in the table's folder
-  SpectrumFileRead read;  // its contents as File > Read takes them
+  SpectrumFileRead read;  // its contents as "Load Std" takes them (the standards' rule)
 };
 
-struct StandardsCheck {
+struct [[nodiscard]] StandardsCheck {
   enum class Outcome {
     Ready,
     TableNotFound,    // the table file cannot be opened
     NotATable,        // its size is not that of a table
     NoStandardInUse,  // no record is marked in use
     StandardMissing,  // a standard's spectrum file cannot be opened
-    StandardRefused,  // a standard's spectrum file is not a readable spectrum
+    StandardRefused,  // a standard's spectrum file holds no whole block of counts
   } outcome = Outcome::TableNotFound;
   long long tableSize = 0;
   std::vector<StandardInUse> standards;  // in table order; the last one failed when a standard did

@@ -111,7 +111,8 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
 
   chooseSavePath = [this] { return QFileDialog::getSaveFileName(this, "Save Table"); };
   connect(save, &QPushButton::clicked, this,
-          [this] { SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
+          // "Save Table" says nothing when the table cannot be written.
+          [this] { (void)SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
   connect(WtperON, &QCheckBox::clicked, this, [this] { FormCreate(); });
   connect(ok, &QPushButton::clicked, this, [this] { done(1); });
   connect(cancel, &QPushButton::clicked, this, [this] { done(2); });

@@ -47,7 +47,8 @@ bool liveTimesDiffer(const TDmVQRN& module, int32_t liveTime) {
   const XfitWorkspace& fit = module.Fit;
   for (int k = 0; k < fit.FitCount; ++k) {
     const SpectrumFileRead standard =
-        readSpectrumPath(module.Table.Folder + fit.SelectedCopy[static_cast<size_t>(k)].specFile());
+        readSpectrumPath(module.Table.Folder + fit.SelectedCopy[static_cast<size_t>(k)].specFile(),
+                         SpectrumReadRule::Standard);
     if (standard.ok() && standard.header.liveTime() != liveTime) return true;
   }
   return false;

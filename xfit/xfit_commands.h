@@ -12,7 +12,7 @@ namespace tolvane {
 // "Add Std": record `roi` of the table takes ROI `roi`'s window and label
 // and the shown spectrum's name, and takes part in the fit. False (nothing
 // changes) for an ROI number outside the table.
-bool registerStandard(StandardTable& table, const RoiTable& rois, int roi, const std::string& spectrumName);
+[[nodiscard]] bool registerStandard(StandardTable& table, const RoiTable& rois, int roi, const std::string& spectrumName);
 
 // After a table with `count` selected standards was loaded: ROIs 0 ..
 // count-1 take the windows and labels of table records 0 .. count-1

@@ -50,7 +50,7 @@ TEST(MappingScan, BadOrZeroIntervalsKeepTheOldValuesAndCancelStoresNothing) {
   EXPECT_EQ(s.Scan.PresetTime, 10);
   EXPECT_EQ(s.Scan.RefreshInterval, 100);
   EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");  // not hidden by the frame text
-  StoreScanSetupFields(s, {1024, "5", "-3", "File Name", ""});
+  EXPECT_FALSE(StoreScanSetupFields(s, {1024, "5", "-3", "File Name", ""}));
   EXPECT_EQ(s.Texts.Edit1, "Error ! ReFlesh Timer");
   Button7Click(s, scanDialog(false, [](ScanSetupFields& f) { f.ZORVPreSetTime = "99"; }));
   EXPECT_EQ(s.Scan.PresetTime, 5);
@@ -111,6 +111,34 @@ TEST(MappingScan, TheScanDwellsForItsOwnPresetAfterAnMcaSetUp) {
   rig.analyser().clearFrameLog();
   McaStartClick(s);
   EXPECT_EQ(rig.frames(), (std::vector<std::string>{"$P300;", "$G;"}));
+}
+
+// A preset the analyser refuses starts nothing: a scan's passes would last
+// the MCA preset while their files claim the dwell, and an MCA run would
+// stop at the scan's dwell.
+TEST(MappingScan, AStartWhosePresetTheAnalyserRefusesStartsNoRun) {
+  testing::SimRig rig;
+  rig.open();
+  Session& s = *rig.session;
+  ASSERT_EQ(SetPresetTime(s.Transport, s.Acquisition, 300), LinkOutcome::Done);
+  s.Scan.MemorySize = 1024;
+  rig.analyser().addFault({SimFaultKind::Refuse, "$P10;", 0, 1});
+  rig.analyser().clearFrameLog();
+  ZorvStartClick(s);
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$P10;"});
+  EXPECT_FALSE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.Running, 0);
+
+  ZorvStartClick(s);  // taken this time: the scan starts
+  EXPECT_TRUE(s.Timer1.Enabled);
+  ZorvStopClick(s);
+  s.Mca.PresetTime = 300;
+  rig.analyser().addFault({SimFaultKind::Refuse, "$P300;", 0, 1});
+  rig.analyser().clearFrameLog();
+  McaStartClick(s);
+  EXPECT_EQ(rig.frames(), std::vector<std::string>{"$P300;"});
+  EXPECT_FALSE(s.Timer1.Enabled);
+  EXPECT_EQ(s.Acquisition.AnalyserPresetTime, 10);
 }
 
 TEST(MappingScan, AbortShowsTheSpectrumAgainAndAStartDuringAnMcaRunStartsTheScan) {

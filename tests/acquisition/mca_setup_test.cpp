@@ -143,17 +143,17 @@ TEST(McaSetup, PresetTruncatesInSinglePrecisionAndBadNumbersKeepTheOldValues) {
     McaSetupFields f = LoadSetupFields(s);
     f.PresetRT = preset;
     f.DeadTime = dead;
-    StoreSetupFields(s, f);
+    return StoreSetupFields(s, f);
   };
-  store("1000.0", "2.0");
+  EXPECT_TRUE(store("1000.0", "2.0"));
   EXPECT_EQ(s.Mca.PresetTime, 10000);
   EXPECT_EQ(s.Mca.DeadTimePerEvent, 2.0f);
-  store(" 0.05", "1.8");
+  EXPECT_TRUE(store(" 0.05", "1.8"));
   EXPECT_EQ(s.Mca.PresetTime, 0);
-  store("abc", "1.8");  // opening the dialog first raised the 0 preset to 100
+  EXPECT_FALSE(store("abc", "1.8"));  // opening the dialog first raised the 0 preset to 100
   EXPECT_EQ(s.Mca.PresetTime, 100);
   EXPECT_EQ(s.Texts.Edit1, "Error ! Preset Time");
-  store("5", "1,8");
+  EXPECT_FALSE(store("5", "1,8"));
   EXPECT_EQ(s.Mca.PresetTime, 50);
   EXPECT_EQ(s.Mca.DeadTimePerEvent, 1.8f);
   EXPECT_EQ(s.Texts.Edit1, "Error ! Dead Time");

@@ -177,6 +177,33 @@ TEST(PassFiles, APassWhoseTransferFailedIsNotSavedAndIsCounted) {
   }
 }
 
+TEST(PassFiles, APassThatCannotBeWrittenIsCountedAsUnsavedAndTheScanGoesOn) {
+  testing::SimRig rig;
+  testing::TempDir dir;
+  fs::create_directory(dir.path("maps"));
+  const std::string chosen = dir.path("maps/map.dat");
+  setUpScan(rig, chosen);
+  Session& s = *rig.session;
+  ZorvStartClick(s);
+  runPasses(rig, 1);
+  EXPECT_TRUE(fs::exists(passFilePath(chosen, 1)));
+  EXPECT_EQ(s.Passes.UnsavedPasses, 0);
+  // The folder goes away during the scan (a stick pulled out).
+  fs::remove_all(dir.path("maps"));
+  runPasses(rig, 1);
+  EXPECT_EQ(s.Texts.Edit1, "Cannot save map_0002.dat");
+  EXPECT_EQ(s.Passes.UnsavedPasses, 1);
+  EXPECT_EQ(s.Passes.LostPasses, 0);
+  EXPECT_TRUE(s.Timer1.Enabled);
+  fs::create_directory(dir.path("maps"));
+  runPasses(rig, 1);  // saved again, and the one that was not stays counted
+  EXPECT_TRUE(fs::exists(passFilePath(chosen, 3)));
+  EXPECT_EQ(s.Passes.UnsavedPasses, 1);
+  ZorvStopClick(s);
+  ZorvStartClick(s);
+  EXPECT_EQ(s.Passes.UnsavedPasses, 0);  // counted per scan
+}
+
 TEST(PassFiles, EachPassFileCarriesItsEndTimeTheDwellAndTheCalibrationInForce) {
   testing::SimRig rig;
   testing::TempDir dir;

@@ -117,7 +117,7 @@ testing::SimRig precisionRig(uint64_t seed, float targetPct, int32_t presetTenth
   Session& s = *rig.session;
   s.Mca.PresetTime = presetTenths;
   s.Acquisition.PresetTime = presetTenths;
-  SetPresetTime(s.Transport, s.Acquisition, presetTenths);
+  EXPECT_EQ(SetPresetTime(s.Transport, s.Acquisition, presetTenths), LinkOutcome::Done);
   s.Rois.Entries[1].LowChannel = kRoiLow;
   s.Rois.Entries[1].HighChannel = kRoiHigh;
   s.Precision.Enabled = true;

@@ -102,6 +102,10 @@ TEST(ResolutionRefusal, ChiSquareFlagsThenRefusesAPeakWithANeighbour) {
   EXPECT_LT(flagged.chi2Reduced, 8.0);
   EXPECT_TRUE(flagged.chi2High);
   EXPECT_NEAR(flagged.fwhmEv, 140.0, 1.5);
+  // A poor fit's error is widened by sqrt(chi2r): the neighbour tells the
+  // fit next to nothing about the peak's width, so without the widening
+  // both errors would be alike.
+  EXPECT_NEAR(flagged.fwhmErrEv / faint.fwhmErrEv, std::sqrt(flagged.chi2Reduced), 0.1 * std::sqrt(flagged.chi2Reduced));
 
   // 5 %: chi2r about 20.
   const ResolutionFit refused = withNeighbour(0.05);

@@ -21,7 +21,7 @@ struct StartedRun {
     rig.open();
     Session& s = *rig.session;
     s.Mca.PresetTime = s.Acquisition.PresetTime = presetTenths;
-    SetPresetTime(s.Transport, s.Acquisition, presetTenths);
+    EXPECT_EQ(SetPresetTime(s.Transport, s.Acquisition, presetTenths), LinkOutcome::Done);
     McaStartClick(s);
     hooks.waitOneTick = [this] {
       rig.clock.advanceMillis(kPollIntervalMillis);
@@ -45,6 +45,17 @@ TEST(AcquireRun, AnInterruptStopsTheAnalyserAndKeepsTheCountsAndTimes) {
   EXPECT_EQ(s.Acquisition.Running, 0);
   EXPECT_NEAR(s.Acquisition.RealTime, 30, 2);  // tenths: about 3 s were counted
   EXPECT_GT(s.Acquisition.LiveTime, 0);
+  EXPECT_EQ(run.rig.frames().back(), "$S;");
+}
+
+// The command's message says whether the analyser took the stop: a refused
+// stop leaves the run counting, and nothing pretends otherwise.
+TEST(AcquireRun, AnInterruptWhoseStopIsRefusedLeavesTheRunCounting) {
+  StartedRun run(100000);
+  run.hooks.interrupted = [&] { return run.ticks >= 5; };
+  run.rig.analyser().addFault({SimFaultKind::Refuse, "$S;", 0, 1});
+  EXPECT_EQ(cli::runToPreset(*run.rig.session, run.rig.clock, run.hooks), cli::RunEnd::Interrupted);
+  EXPECT_EQ(run.rig.session->Acquisition.Running, 1);
   EXPECT_EQ(run.rig.frames().back(), "$S;");
 }
 

@@ -172,5 +172,32 @@ TEST(CliOutputs, WritesGoThroughLinksAndIntoPipesAndStandardOutput) {
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
+
+// A write that fails after the output was found writable (a full disk,
+// here a link to /dev/full) fails the command with the reason; nothing
+// claims success.
+TEST(CliOutputs, AWriteThatFailsAfterTheCheckFailsTheCommand) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this system";
+  testing::TempDir dir;
+  const std::string peak = peakSpectrum(dir, "peak.dat");
+  const testing::CliRun exported = runCli({"export", peak, "--format", "msa", "--out", dir.path("peak.msa")});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  for (const char* name : {"full.dat", "full.msa", "full.txt"}) std::filesystem::create_symlink("/dev/full", dir.path(name));
+  const std::vector<std::vector<std::string>> commands{
+      {"import", dir.path("peak.msa"), "--out", dir.path("full.dat")},
+      {"export", peak, "--format", "msa", "--out", dir.path("full.msa")},
+      {"dump", peak, "--out", dir.path("full.txt")},
+  };
+  for (const auto& command : commands) {
+    const testing::CliRun run = runCli(command);
+    EXPECT_EQ(run.status, 1) << command[0] << ": " << run.err;
+    EXPECT_NE(run.err.find("cannot write " + command.back()), std::string::npos) << command[0] << ": " << run.err;
+    EXPECT_EQ(run.out, "") << command[0];
+  }
+  const testing::CliRun json = runCli({"import", dir.path("peak.msa"), "--out", dir.path("full.dat"), "--json"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_NE(json.out.find("\"code\": \"output\""), std::string::npos) << json.out;
+}
+
 }  // namespace
 }  // namespace tolvane

@@ -31,7 +31,7 @@ SpectrumPart simulatedRun(int32_t presetTenths, uint64_t seed, const std::string
   rig.open();
   Session& s = *rig.session;
   s.Mca.PresetTime = s.Acquisition.PresetTime = presetTenths;
-  SetPresetTime(s.Transport, s.Acquisition, presetTenths);
+  EXPECT_EQ(SetPresetTime(s.Transport, s.Acquisition, presetTenths), LinkOutcome::Done);
   McaStartClick(s);
   cli::RunHooks hooks;
   hooks.waitOneTick = [&] { rig.clock.advanceMillis(kPollIntervalMillis); };

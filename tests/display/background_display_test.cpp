@@ -70,7 +70,7 @@ TEST(NormalisedOverlay, TheReferenceIsTheMcaSlotsRunOrAHundredSeconds) {
   EXPECT_EQ(overlayReferenceLiveTime(s), kDefaultReferenceLiveTenths);
   s.Acquisition.LiveTime = 300;  // the MCA slot shown, after a run
   EXPECT_EQ(overlayReferenceLiveTime(s), 300);
-  showMemory(s, 1);  // the slot's header is kept with its live time
+  ASSERT_TRUE(showMemory(s, 1));  // the slot's header is kept with its live time
   EXPECT_EQ(overlayReferenceLiveTime(s), 300);
 }
 

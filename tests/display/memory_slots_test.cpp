@@ -26,7 +26,7 @@ std::string memoryFile(testing::TempDir& dir, const char* name, int32_t value, f
   s.Rois.Entries[0].Colour = colour;
   s.Acquisition.RealTime = 77;
   const std::string path = dir.path(name);
-  WriteSpectrumFile(s, path);
+  EXPECT_TRUE(WriteSpectrumFile(s, path));
   return path;
 }
 
@@ -36,7 +36,7 @@ TEST(MemorySlots, ShowingAMemoryTakesItsHeaderCountsAndTimes) {
   Session& s = *rig.session;
   const std::string file = memoryFile(dir, "m1.dat", 55, 1.0f, 0xFF0000);
   MemSpecClick(s, 1);
-  ReadSpectrumFile(s, file);  // fills Mem1 too
+  ASSERT_TRUE(ReadSpectrumFile(s, file));  // fills Mem1 too
   s.Calibration = {1, {'k', 'e', 'V'}, 0, 0, 0, 0, 0.5f, 0.0f};
   McaMemClick(s);
   EXPECT_EQ(s.Working.Name, "MCA");
@@ -77,7 +77,7 @@ TEST(MemorySlots, TheMem1OverlayStaysFrozenWhenTheViewOrScaleChanges) {
   testing::TempDir dir;
   Session& s = *rig.session;
   MemSpecClick(s, 1);
-  ReadSpectrumFile(s, memoryFile(dir, "m.dat", 100, 1.0f, 0));
+  ASSERT_TRUE(ReadSpectrumFile(s, memoryFile(dir, "m.dat", 100, 1.0f, 0)));
   OverLapONClick(s);
   ASSERT_TRUE(s.Display.Mem1Shown);
   const TraceEnvelope frozen = s.Plot.Mem1;

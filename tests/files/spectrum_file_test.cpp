@@ -186,6 +186,32 @@ TEST(SpectrumFile, ReadsFromABufferAsFromAPath) {
   EXPECT_EQ(readSpectrumPath("/nonexistent/x.dat").outcome, SpectrumFileRead::Outcome::CannotOpen);
 }
 
+// The standards' rule of the same reader: whole blocks, at most 8; the
+// header's count, where it differs, is only reported. The counts are the
+// ones File > Read takes.
+TEST(SpectrumFile, TheStandardsRuleReadsWholeBlocksUpTo4096AndOnlyReportsTheHeader) {
+  struct Case {
+    int channels, headerChannels, read;
+  };
+  for (const Case& c : {Case{1000, 1000, 512}, Case{4096, 2048, 4096}, Case{8192, 8192, 4096}, Case{2048, 2048, 2048},
+                        Case{1024 + 512, 1024, 1536}}) {
+    const auto image = fileImage(c.channels, c.headerChannels);
+    const SpectrumFileRead standard = readSpectrumBytes(image.data(), image.size(), SpectrumReadRule::Standard);
+    ASSERT_TRUE(standard.ok()) << c.channels;
+    EXPECT_EQ(standard.channels, c.read) << c.channels;
+    ASSERT_EQ(standard.counts.size(), static_cast<size_t>(c.read));
+    EXPECT_EQ(standard.counts.back(), 3 * (c.read - 1) + 1);
+    EXPECT_EQ(standard.headerDisagrees(), c.read != c.headerChannels) << c.channels;
+    // File > Read takes the same file only where its header agrees with all of it.
+    EXPECT_EQ(readSpectrumBytes(image.data(), image.size()).ok(), c.channels / 512 * 512 == c.headerChannels);
+  }
+  // No whole block is no spectrum by either rule.
+  const auto image = fileImage(511, 511);
+  const SpectrumFileRead none = readSpectrumBytes(image.data(), image.size(), SpectrumReadRule::Standard);
+  EXPECT_EQ(none.outcome, SpectrumFileRead::Outcome::Refused);
+  EXPECT_FALSE(none.headerDisagrees());
+}
+
 TEST(SpectrumFile, AFileOf8192ChannelsReadsInFull) {
   FileRig f;
   Session& s = f.session();

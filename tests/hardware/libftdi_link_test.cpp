@@ -171,6 +171,25 @@ TEST_F(LibftdiLink, UnpluggedAnalyserFailsAtOnceAndSaysDisconnected) {
   EXPECT_EQ(count, 0u);
 }
 
+// A write the bus refuses is a failure with nothing written, never a
+// success: here the analyser was unplugged after the open.
+TEST_F(LibftdiLink, AWriteTheBusRefusesFailsAndWritesNothing) {
+  bus.plug("VQ5A0001");
+  auto api = backend();
+  FtHandle handle{};
+  ASSERT_EQ(api->openBySerial("VQ5A0001", handle), FtOk);
+  const char frame[] = "$R0;";
+  uint32_t written = 99;
+  ASSERT_EQ(api->write(handle, frame, 4, written), FtOk);
+  EXPECT_EQ(written, 4u);
+  bus.unplug(0);
+  written = 99;
+  EXPECT_NE(api->write(handle, frame, 4, written), FtOk);
+  EXPECT_EQ(written, 0u);
+  EXPECT_EQ(api->lastProblem().problem, LinkProblem::Disconnected);
+  api->close(handle);
+}
+
 TEST_F(LibftdiLink, InterfaceHeldByAKernelDriverIsNamedWithTheFix) {
   bus.plug("VQ5A0001");
   bus.holdByKernelDriver(0);

@@ -30,7 +30,7 @@ AcquisitionOutcome run(FtdiApi& api, Clock& clock, const std::function<void()>& 
     Timer1Timer(s);
   }
   McaStopClick(s);
-  ReadSpectrum(s.Transport, s.Acquisition, s.Working);
+  EXPECT_EQ(ReadSpectrum(s.Transport, s.Acquisition, s.Working), SpectrumRead::Complete);
   out.channelCount = s.Acquisition.ChannelCount;
   out.counts.assign(s.Working.Counts.begin(), s.Working.Counts.begin() + out.channelCount);
   out.maxCount = s.Acquisition.MaxCount;

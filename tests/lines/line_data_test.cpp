@@ -7,6 +7,7 @@
 
 #include "lines/detector_resolution.h"
 #include "lines/line_candidates.h"
+#include "lines/spectrum_lines.h"
 
 namespace tolvane {
 namespace {
@@ -81,6 +82,11 @@ TEST(LineData, LibraryFailuresAreOutcomes) {
   EXPECT_EQ(emissionLines(26, 0.1).error, LinesError::NoLines);
   EXPECT_EQ(parseElement("Fe"), 26);
   EXPECT_EQ(parseElement(" fe "), 26);
+  // Labels typed in capitals, as ROI and standard labels often are.
+  EXPECT_EQ(parseElement("FE"), 26);
+  EXPECT_EQ(parseElement("CU"), 29);
+  EXPECT_EQ(parseElement("cU"), 29);
+  EXPECT_EQ(parseElementList("FE, CU;MN"), (std::vector<int>{26, 29, 25}));
   EXPECT_EQ(parseElement("26"), 26);
   EXPECT_EQ(parseElement("Am"), 95);
   for (const char* bad : {"Xx", "H", "3", "96", "Fee", "", "26x", "-26"}) EXPECT_FALSE(parseElement(bad)) << bad;
@@ -136,6 +142,15 @@ TEST(LineCandidates, RankedByClosenessAndIntensityOnePerGroup) {
     for (size_t j = 0; j < i; ++j)
       EXPECT_FALSE(c[i].line.z == c[j].line.z && c[i].line.group == c[j].line.group) << "duplicate group";
   }
+  // One FWHM, not one standard deviation (0.062 keV here): Mn K-alpha1
+  // 0.1 keV off is a candidate, 0.16 keV off is not.
+  const auto hasMnAlpha = [](const std::vector<LineCandidate>& list) {
+    return std::any_of(list.begin(), list.end(),
+                       [](const LineCandidate& x) { return x.line.element == "Mn" && x.line.group == "Kα"; });
+  };
+  EXPECT_TRUE(hasMnAlpha(candidatesNear(5.8987 + 0.1, 0.145, pool)));
+  EXPECT_TRUE(hasMnAlpha(candidatesNear(5.8987 - 0.1, 0.145, pool)));
+  EXPECT_FALSE(hasMnAlpha(candidatesNear(5.8987 + 0.16, 0.145, pool)));
   // Escape peaks come only with the elements believed present.
   const auto escapeOf = [](const std::vector<LineCandidate>& list) {
     return std::any_of(list.begin(), list.end(),

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "lines/element_proposal.h"
@@ -224,6 +225,49 @@ TEST(ElementProposal, ASumLineNeedsParentsLargeEnoughToMakeThePeak) {
     for (const LineCandidate& c : p.candidates) EXPECT_NE(c.line.kind, LineKind::Sum) << c.line.element;
   }
   EXPECT_EQ(checked, 1);
+}
+
+// A peak that an element already proposed explains, up to the larger of
+// three standard errors and a fifth of the peak, proposes nothing of its
+// own; beyond both it is left over for a neighbour. Ti K-beta (4.93 keV)
+// and V K-alpha (4.95 keV) fall on one peak: Ti, proposed from its K-alpha
+// peak, explains that peak within a fifth (15 % over, three errors being
+// 1.5 %), or leaves half of it for V.
+TEST(ElementProposal, APeakExplainedWithinTheLargerLimitProposesNothingMore) {
+  const EnergyScale scale{0.01, 0.0};
+  const DetectorResolution resolution;
+  // A high flat background, so that V's own K-beta, a tenth of what is
+  // left over, would not be seen missing.
+  const std::vector<int32_t> counts(2048, 20000);
+  const auto productionNear = [&](double kev) {
+    double production = 0.0;
+    for (const XrayLine& l : allLines())
+      if (l.z == 22 && l.kind == LineKind::Emission && l.family == LineFamily::K &&
+          std::fabs(l.energyKev - kev) <= 0.5 * resolution.fwhmKev(l.energyKev))
+        production += l.production;
+    return production;
+  };
+  const double alphaNet = 1e5;
+  const double betaExpected = alphaNet * productionNear(4.932) / productionNear(4.509);
+  const auto peak = [&](double kev, double net) {
+    FoundPeak p;
+    p.energyKev = kev;
+    p.channel = scale.channel(kev);
+    p.net = net;
+    p.netError = 0.005 * net;
+    p.fwhmKev = resolution.fwhmKev(kev);
+    p.fwhmChannels = p.fwhmKev / scale.gain;
+    return p;
+  };
+  const auto elements = [&](double explainedShare) {
+    const std::vector<FoundPeak> peaks{peak(4.509, alphaNet), peak(4.932, betaExpected / explainedShare)};
+    std::vector<std::string> out;
+    for (int z : identifyPeaks(peaks, counts.data(), 2048, scale, resolution).elements)
+      out.push_back(elementSymbol(z));
+    return out;
+  };
+  EXPECT_EQ(elements(0.85), std::vector<std::string>{"Ti"});
+  EXPECT_EQ(elements(0.5), (std::vector<std::string>{"Ti", "V"}));
 }
 
 }  // namespace

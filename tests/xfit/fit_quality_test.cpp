@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -399,6 +400,33 @@ TEST(FitQuality, TheResidualCurveCoversTheWindowsAndSkipsWhatTheFilterDidNotWrit
       EXPECT_EQ(o.quality.sigma[i], 0.0) << o.quality.channels[i];
     }
   EXPECT_LT(o.quality.chi2Reduced, kChi2ReducedLimit);
+}
+
+// The residual's standard deviation per channel: the filtered sample's
+// counting noise plus each standard's, scaled by its K-ratio squared. The
+// top-hat's weights are +-1, so a channel's filtered variance is the sum
+// of the counts of its 32 window channels (i-17 .. i+14).
+TEST(FitQuality, TheResidualsNoiseHoldsTheStandardsScaledByTheirKRatiosSquared) {
+  Loaded table(kTable({"Ti", "Fe", "Zn"}, true), 2048, 5);
+  const std::vector<int32_t> sample = table.poissonSample({0.3, 0.6, 0.15}, 6);
+  const Outcome o = table.fitSample(sample);
+  ASSERT_TRUE(o.quality.valid);
+  const auto windowSum = [](const std::vector<int32_t>& counts, int32_t i) {
+    double v = 0.0;
+    for (int32_t c = std::max(i - 17, 0); c <= i + 14 && c < static_cast<int32_t>(counts.size()); ++c)
+      v += std::max(counts[static_cast<size_t>(c)], 0);
+    return v;
+  };
+  ASSERT_FALSE(o.quality.channels.empty());
+  for (size_t row = 0; row < o.quality.channels.size(); ++row) {
+    const int32_t c = o.quality.channels[row];
+    double variance = windowSum(sample, c);
+    for (int k = 0; k < 3; ++k) {
+      const double kratio = o.kratios[static_cast<size_t>(k)] / 100.0;
+      variance += kratio * kratio * windowSum(table.standardCounts(k), c);
+    }
+    ASSERT_NEAR(o.quality.sigma[row], std::sqrt(variance), 1e-9 * std::sqrt(variance)) << "channel " << c;
+  }
 }
 
 TEST(FitQuality, TextsOfTheFlagsAndTheLine) {

@@ -15,6 +15,7 @@ constexpr int32_t kMnLow = 576, kMnHigh = 604, kFeLow = 626, kFeHigh = 654;
 TEST(SpillLine, TheSpillingLineIsNamedOnACalibrationInKevOrInEv) {
   EXPECT_EQ(spillingLine("Mn", calibrationInKev(0.01f, 0.0f, 2048), kMnLow, kMnHigh, kFeLow, kFeHigh), "Kβ");
   EXPECT_EQ(spillingLine("Mn", calibrationInKev(10.0f, 0.0f, 2048), kMnLow, kMnHigh, kFeLow, kFeHigh), "Kβ");
+  EXPECT_EQ(spillingLine("MN", calibrationInKev(0.01f, 0.0f, 2048), kMnLow, kMnHigh, kFeLow, kFeHigh), "Kβ");
   // A window that holds K-beta too leaves no line outside it near the spill.
   EXPECT_EQ(spillingLine("Mn", calibrationInKev(0.01f, 0.0f, 2048), kMnLow, 670, 680, 700), "");
   // Far from every Mn line, an unknown element, no calibration: nothing.

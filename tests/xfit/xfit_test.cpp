@@ -107,9 +107,9 @@ TEST(StandardTable, TheLabelNamesTheChosenFileEvenWhenItIsMissingAndCancelChange
 TEST(StandardTable, WtPercentSetsTheCorrectionFactorUnlessThereIsNoKRatio) {
   StandardTable table;
   table.Records[2].setKratioPct(20.0f);
-  SetChemicalWtPercent(table, 2, 18.0f);
+  EXPECT_EQ(SetChemicalWtPercent(table, 2, 18.0f), WtPercentOutcome::CfSet);
   EXPECT_EQ(table.Records[2].cf(), 0.9f);
-  SetChemicalWtPercent(table, 3, 18.0f);  // no fit yet
+  EXPECT_EQ(SetChemicalWtPercent(table, 3, 18.0f), WtPercentOutcome::NoKRatio);  // no fit yet
   EXPECT_EQ(table.Records[3].wtper(), 18.0f);
   EXPECT_EQ(table.Records[3].cf(), 1.0f);
   table.Records[4].setElemName("Manganese");
@@ -160,9 +160,19 @@ TEST(Xfit, StandardSpectraAreReadInWholeBlocksUpTo4096Channels) {
   useStandard(table, 0, "Fe", "short.dat", 280, 320);
   r.load(table);
   EXPECT_EQ(r.s().DataModule.Fit.StdChannels, 512);
+  EXPECT_EQ(r.s().Texts.Edit1, "1: Fe: short.dat read as 512 channels, its header says 1000");
   useStandard(table, 0, "Fe", "long.dat", 280, 320);
   r.load(table);
   EXPECT_EQ(r.s().DataModule.Fit.StdChannels, 4096);
+  EXPECT_EQ(r.s().Texts.Edit1, "1: Fe: long.dat read as 4096 channels, its header says 8192");
+  // Under one block there is no spectrum to fit: the load stops there.
+  useStandard(table, 0, "Fe", "tiny.dat", 80, 120);
+  XfitRig tiny;
+  writeSpectrum(tiny.dir.path("tiny.dat"), peak(256, 100, 500));
+  tiny.load(table);
+  EXPECT_EQ(tiny.s().Texts.Edit1,
+            "0: Std No.1 (Fe) tiny.dat: no whole block of 512 counts (its header says 256 channels)");
+  EXPECT_EQ(tiny.s().StandardsLoaded, 0);
 }
 
 TEST(Xfit, LoadStdSetsRoisFromTheFirstRecordsAndShowsTheCount) {
