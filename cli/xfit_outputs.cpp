@@ -31,9 +31,7 @@ std::string folderProblem(const std::string& folder) {
     if (existing.parent_path() == existing || !existing.has_relative_path()) return "no such folder";
     existing = existing.parent_path().empty() ? std::filesystem::path(".") : existing.parent_path();
   }
-  if (!std::filesystem::is_directory(existing, error))
-    return existing == std::filesystem::path(folder) ? std::string("not a folder")
-                                                     : existing.string() + " is not a folder";
+  if (!std::filesystem::is_directory(existing, error)) return existing.string() + " is not a folder";
   std::string probe = (existing / ".tolvane-probe-XXXXXX").string();
   const int fd = ::mkstemp(probe.data());
   if (fd < 0) return std::strerror(errno);
