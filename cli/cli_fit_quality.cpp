@@ -1,19 +1,17 @@
 #include "cli/cli_fit_quality.h"
 
-#include <cstdio>
 #include <vector>
 
 namespace tolvane::cli {
 
 void addFitQuality(JsonObject& object, const FitQuality& q, const XfitWorkspace& fit) {
-  const auto number = [&q](const char* format, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return q.valid ? std::string(text) : std::string("null");
+  // Rounded to the places the figures carry, in their shortest form.
+  const auto number = [&q](double value, int decimals) {
+    return q.valid ? jsonRounded(value, decimals) : std::string("null");
   };
-  object.add("chi2_reduced", number("%.4f", q.chi2Reduced));
-  object.add("chi2_reduced_after_spill", number("%.4f", q.chi2ReducedAfterSpill));
-  object.add("dof", number("%.2f", q.dof));
+  object.add("chi2_reduced", number(q.chi2Reduced, 4));
+  object.add("chi2_reduced_after_spill", number(q.chi2ReducedAfterSpill, 4));
+  object.add("dof", number(q.dof, 2));
   std::vector<std::string> flags;
   for (const FitFlag& f : q.flags) {
     JsonObject flag;

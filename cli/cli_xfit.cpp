@@ -232,9 +232,8 @@ int runXfit(const QStringList& arguments) {
       "With --batch: TABLE.ref FILE.dat... as CSV, one row per sample.\n"
       "K-ratios are count ratios (sample over standard); kratio_pct_lt is per live time.");
   // Each argument on its own line: Qt wraps a long name inside its column.
-  parser.addPositionalArgument("SAMPLE.dat", "The sample's spectrum file (with --batch: TABLE.ref first).",
-                               "SAMPLE.dat TABLE.ref");
-  parser.addPositionalArgument("TABLE.ref", "The standards table (with --batch: the samples' FILE.dat...).", "");
+  parser.addPositionalArgument("SAMPLE.dat", "The sample's spectrum file (with --batch: TABLE.ref first).");
+  parser.addPositionalArgument("TABLE.ref", "The standards table (with --batch: the samples' FILE.dat...).");
   parser.addOption({"json", "Print one JSON object (not with --batch)."});
   parser.addOption({"save", "Write the table with the results (as Save Table; not with --batch).", "OUT.ref"});
   parser.addOption({"batch", "Fit many samples against one table."});

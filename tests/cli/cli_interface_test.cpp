@@ -104,6 +104,8 @@ TEST(CliHelp, HelpVersionUnknownCommandsAndUsageLines) {
   EXPECT_EQ(render.status, 0);
   EXPECT_EQ(render.out.rfind("Usage: tolvane-cli render [options] FILE\n", 0), 0u) << render.out;
   EXPECT_EQ(render.out.find("help-all"), std::string::npos);  // not offered, since it cannot be honoured
+  const testing::CliRun xfit = runCli({"xfit", "--help"});
+  EXPECT_EQ(xfit.out.rfind("Usage: tolvane-cli xfit [options] SAMPLE.dat TABLE.ref\n", 0), 0u) << xfit.out;
   const testing::CliRun helpAll = runCli({"info", "--help-all"});
   EXPECT_EQ(helpAll.status, 2);
   EXPECT_EQ(helpAll.err.rfind("tolvane-cli: info: ", 0), 0u) << helpAll.err;

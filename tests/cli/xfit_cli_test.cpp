@@ -99,6 +99,7 @@ TEST(XfitCommand, FitsOneSampleAndManyAgainstATable) {
   // Fit quality: the sample is the Fe standard scaled, so nothing is
   // flagged, and it has no Cu.
   EXPECT_NE(json.find("\"chi2_reduced\": "), std::string::npos) << json;
+  EXPECT_EQ(json.find("0000,"), std::string::npos) << json;  // figures in their shortest form
   EXPECT_NE(json.find("\"dof\": "), std::string::npos) << json;
   EXPECT_NE(json.find("\"flags\": [], "), std::string::npos) << json;
   EXPECT_NE(json.find("\"element\": \"Cu\", \"kratio_pct\""), std::string::npos) << json;
