@@ -58,6 +58,11 @@ SpectrumReadOutcome SpectrumFileSlot::read(const std::string& path) {
   for (;;) {
     const ssize_t r = ::read(fd, bytes + got, capacity - got);
     if (r < 0 && errno == EINTR) continue;
+    // A folder opens but cannot be read: it is no file to open.
+    if (r < 0 && errno == EISDIR) {
+      ::close(fd);
+      return SpectrumReadOutcome::CannotOpen;
+    }
     if (r <= 0) break;
     got += static_cast<size_t>(r);
     if (got == capacity) break;

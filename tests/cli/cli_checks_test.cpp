@@ -305,6 +305,10 @@ TEST(CliChecks, MessagesSayWhatIsWrong) {
     EXPECT_TRUE(has(r.err, "is a folder")) << r.err;
     EXPECT_FALSE(has(r.err, "9223372036854775807")) << r.err;
   }
+  // A folder among a batch's samples is named as one.
+  const testing::CliRun batch = runCli({"xfit", "--batch", feTable(dir), dir.path("folder"), peakFile(dir, "b.dat")});
+  EXPECT_TRUE(has(batch.err, "cannot open: is a folder")) << batch.err;
+  EXPECT_FALSE(has(batch.err, "not a spectrum")) << batch.err;
 
   const testing::CliRun huge = runCli({"calib", "0", "1e39", "0", "1"});
   EXPECT_EQ(huge.status, 2);
