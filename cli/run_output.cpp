@@ -17,16 +17,23 @@ namespace {
 
 // Room left in a 255-byte file name for ".unsaved-999.dat".
 constexpr size_t kLongestStem = 230;
+// Bytes of a long stem's end kept when its middle is cut.
+constexpr size_t kKeptTail = 16;
 
 std::string stemOf(const std::string& asked) {
   std::string stem = fileNameOf(asked);
   if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
   if (stem.empty()) stem = "spectrum";
   if (stem.size() > kLongestStem) {
-    size_t cut = kLongestStem;
-    // Not inside a UTF-8 sequence: the name stays readable.
-    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
-    stem.resize(cut);
+    // The middle goes: the end holds what tells files apart (a scan's pass
+    // number, "_0005"). Neither cut falls inside a UTF-8 sequence, so the
+    // name stays readable.
+    const auto continuation = [&stem](size_t i) { return (static_cast<unsigned char>(stem[i]) & 0xC0) == 0x80; };
+    size_t tail = stem.size() - kKeptTail;
+    while (tail < stem.size() && continuation(tail)) ++tail;
+    size_t head = kLongestStem - (stem.size() - tail);
+    while (head > 0 && continuation(head)) --head;
+    stem = stem.substr(0, head) + stem.substr(tail);
   }
   return stem;
 }

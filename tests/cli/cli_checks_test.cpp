@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli/cli_runner.h"
+#include "cli/run_output.h"
 #include "files/spectrum_file.h"
 #include "test_support.h"
 #include "xfit/standard_table.h"
@@ -123,6 +124,24 @@ TEST(CliChecks, ARunWhoseFolderVanishesIsSavedInTheWorkingFolder) {
   const SpectrumFileRead saved = readSpectrumPath(work.path("run.interrupted-1.dat"));
   ASSERT_TRUE(saved.ok()) << r.err;
   EXPECT_GT(totalCounts(saved), 0);
+}
+
+TEST(CliChecks, AFreeNameForALongNameKeepsItsEnd) {
+  testing::TempDir dir;
+  // 240 bytes of two-byte letters, then the pass number that tells passes apart.
+  std::string longName;
+  while (longName.size() < 240) longName += "\xC3\xA9";
+  const std::string reserved = cli::reserveFreeName(dir.dir() + "/", dir.path(longName + "_0005.dat"), "unsaved");
+  ASSERT_FALSE(reserved.empty());
+  const std::string name = std::filesystem::path(reserved).filename().string();
+  EXPECT_LE(name.size(), 255u);
+  const std::string end = "_0005.unsaved-1.dat";
+  ASSERT_GT(name.size(), end.size());
+  EXPECT_EQ(name.substr(name.size() - end.size()), end) << name;
+  // Whole UTF-8 sequences only: every two-byte letter is still whole.
+  const std::string letters = name.substr(0, name.size() - end.size());
+  EXPECT_EQ(letters.size() % 2, 0u) << name;
+  for (size_t i = 0; i + 1 < letters.size(); i += 2) EXPECT_EQ(letters.substr(i, 2), "\xC3\xA9") << i;
 }
 
 TEST(CliChecks, ARunADeviceRefusesGoesToTheWorkingFolderNotBesideTheDevice) {
