@@ -49,6 +49,9 @@ int writeDerived(const std::string& out, const DerivedSpectrum& d) {
 std::optional<int> checkOut(const QCommandLineParser& parser, std::string& out) {
   if (!parser.isSet("out")) return usageError("--out is required (the spectrum file to write)");
   out = parser.value("out").toStdString();
+  std::vector<std::string> inputs;
+  for (const QString& input : parser.positionalArguments()) inputs.push_back(input.toStdString());
+  if (const auto stop = refuseOutputOverInput(out, inputs)) return stop;
   return refuseOutput(out, {".dat"});
 }
 

@@ -49,6 +49,7 @@ int runBackground(const QStringList& arguments) {
   if (!expectPositionals(parser, 1, 1, "FILE.dat [--width N] --out BG.dat")) return kExitUsage;
   if (!parser.isSet("out")) return usageError("--out is required (the spectrum file to write)");
   const std::string out = parser.value("out").toStdString();
+  if (const auto stop = refuseOutputOverInput(out, {parser.positionalArguments().front().toStdString()})) return *stop;
   if (const auto stop = refuseOutput(out, {".dat"})) return *stop;
 
   FileSession f;

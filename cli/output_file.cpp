@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "cli/cli_error.h"
 #include "files/atomic_file.h"
@@ -37,6 +38,16 @@ std::optional<int> refuseOutput(const std::string& path, std::initializer_list<c
   const OutputProblem problem = checkOutputPath(path);
   if (problem != OutputProblem::None)
     return fail(code::kOutput, "cannot write " + path + ": " + outputProblemText(problem));
+  return std::nullopt;
+}
+
+std::optional<int> refuseOutputOverInput(const std::string& out, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    if (out == input || std::filesystem::equivalent(out, input, error))
+      return usageError("--out " + out + " is the input " + input +
+                        ": a derived spectrum is written to a new file, the raw counts are kept");
+  }
   return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvane::cli {
 
@@ -14,6 +15,11 @@ namespace tolvane::cli {
 // refused; nullopt when it can be written.
 std::optional<int> refuseOutput(const std::string& path, std::initializer_list<const char*> extensions,
                                 bool allowStdout = false, const std::string& option = "--out");
+
+// Refuses an output that is one of the command's inputs (the same path, or
+// the same file by another name or link): a derived spectrum never replaces
+// the raw counts it came from. Prints why and returns the exit code (2).
+std::optional<int> refuseOutputOverInput(const std::string& out, const std::vector<std::string>& inputs);
 
 // Writes the bytes to `path` in one step; the error message when it fails.
 std::optional<std::string> writeOutput(const std::string& path, const void* data, size_t size);

@@ -2,12 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "analysis/calibration_unit.h"
 
 namespace tolvane {
 
 namespace {
+
+// A value as read, whole or not and of any size (no cast to an integer
+// that may not hold it).
+std::string numberText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
+}
 
 struct Row {
   int line = 0;
@@ -78,7 +87,7 @@ TextSpectrumRead readColumns(std::string_view text) {
       for (size_t k = 1; k < rows.size(); ++k)
         if (*rows[k].x != *rows[k - 1].x + 1.0) return refused("the channels do not count up by one", rows[k].line);
       if (*rows.front().x != 0.0)
-        read.warnings.push_back("the channels start at " + std::to_string(static_cast<long long>(*rows.front().x)) +
+        read.warnings.push_back("the channels start at " + numberText(*rows.front().x) +
                                 ": the first value is read as channel 0");
       return read;
     }

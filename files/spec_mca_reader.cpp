@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace tolvane {
@@ -127,10 +128,14 @@ TextSpectrumRead readSpecMca(std::string_view text) {
   if (e.counts.empty()) return refused("no counts in the MCA data", dataLine);
   double first = 0.0, reduction = 1.0;
   if (!channels.empty()) {
-    if (static_cast<size_t>(channels[0]) != e.counts.size() || channels[0] != std::floor(channels[0]))
-      return refused("#@CHANN says " + std::to_string(static_cast<long long>(channels[0])) + " channels, the data hold " +
+    // Compared as numbers: a count of any size or sign is refused, not cast.
+    if (channels[0] != static_cast<double>(e.counts.size())) {
+      char said[32];
+      std::snprintf(said, sizeof said, "%.15g", channels[0]);
+      return refused(std::string("#@CHANN says ") + said + " channels, the data hold " +
                          std::to_string(e.counts.size()),
                      dataLine);
+    }
     first = channels[1];
     reduction = channels[3] > 0.0 ? channels[3] : 1.0;
   }

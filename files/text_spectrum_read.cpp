@@ -73,7 +73,9 @@ std::vector<std::string_view> fieldsOf(std::string_view line) {
 }
 
 bool addCount(TextSpectrumRead& read, double value, int line) {
-  if (value < 0.0) {
+  if (std::isnan(value)) {
+    read.refusal = "a count that is not a number";
+  } else if (value < 0.0) {
     read.refusal = "a count below zero";
   } else if (value > kMaxCount) {
     read.refusal = "a count above 4294967295";

@@ -167,6 +167,19 @@ TEST(SpectrumArithmeticCli, RefusalsSayWhyAndWriteNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir.path("n.var")));
   EXPECT_EQ(runCli({"sum", dir.path("r60.dat"), "--out", dir.path("s.dat")}).status, 2);
   EXPECT_EQ(runCli({"subtract", dir.path("r60.dat"), dir.path("none.dat"), "--out", dir.path("n.dat")}).status, 1);
+  // An input is never the output, by its name or through a link.
+  const std::vector<uint8_t> raw = testing::readFileBytes(dir.path("r60.dat"));
+  std::filesystem::create_symlink(dir.path("r60.dat"), dir.path("link.dat"));
+  for (const auto& args : {std::vector<std::string>{"sum", dir.path("r60.dat"), dir.path("r60.dat"), "--out",
+                                                    dir.path("r60.dat")},
+                           std::vector<std::string>{"subtract", dir.path("r60.dat"), dir.path("r40.dat"), "--out",
+                                                    dir.path("link.dat")},
+                           std::vector<std::string>{"background", dir.path("r60.dat"), "--out", dir.path("r60.dat")}}) {
+    const testing::CliRun over = runCli(args);
+    EXPECT_EQ(over.status, 2) << args.front() << ": " << over.err;
+    EXPECT_NE(over.err.find("the raw counts are kept"), std::string::npos) << over.err;
+  }
+  EXPECT_EQ(testing::readFileBytes(dir.path("r60.dat")), raw);
 }
 
 }  // namespace

@@ -154,6 +154,9 @@ TEST(SpecMcaImport, MalformedFilesAreRefusedWithTheirLine) {
   EXPECT_EQ(refusal("#S 1 a\n@A 1 2\\\n3 4\\\n"), "line 3: MCA data end inside a continued line");
   EXPECT_EQ(refusal("#S 1 a\n#@CHANN 4 0 3 1\n@A 1 2 3\n"), "line 3: #@CHANN says 4 channels, the data hold 3");
   EXPECT_EQ(refusal("#S 1 a\n#@CALIB 0 zero 0\n@A 1 2 3\n"), "line 2: #@CALIB needs 2 numbers");
+  // Counts of any size or sign are compared as numbers, never cast.
+  EXPECT_EQ(refusal("#S 1 a\n#@CHANN -1 0 0 1\n@A 1 2 3\n"), "line 3: #@CHANN says -1 channels, the data hold 3");
+  EXPECT_EQ(refusal("#S 1 a\n#@CHANN 1e30 0 0 1\n@A 1 2 3\n"), "line 3: #@CHANN says 1e+30 channels, the data hold 3");
   EXPECT_EQ(refusal("#S 1 a\n#N 1\n1\n2\n"), "line 4: no MCA data (@A) in the file's scans");
   // A malformed second spectrum refuses the file too.
   EXPECT_EQ(refusal("#S 1 a\n@A 1 2\n#S 2 b\n@A 1 -2\n"), "read");  // checked only as numbers
@@ -231,6 +234,12 @@ TEST(ColumnImport, MalformedFilesAreRefusedWithTheirLine) {
   EXPECT_EQ(refusal("1 2\n3 4\n5\n"), "line 3: 1 fields where the first line of numbers has 2");
   EXPECT_EQ(refusal("1,2,3,4\n"), "line 1: more than three columns");
   EXPECT_EQ(refusal("5\n-1\n"), "line 2: a count below zero");
+  EXPECT_EQ(refusal("5\nnan\n"), "line 2: text in data");
+  // A first channel too large for any integer is named as read.
+  const TextSpectrumRead huge = readColumns("1e30 5\n");
+  ASSERT_TRUE(huge.ok()) << huge.describe();
+  ASSERT_FALSE(huge.warnings.empty());
+  EXPECT_EQ(huge.warnings.front(), "the channels start at 1e+30: the first value is read as channel 0");
   EXPECT_EQ(refusal("channel counts\n0 1\n1 1\n3 1\n"), "line 4: the channels do not count up by one");
   EXPECT_EQ(refusal("energy counts\n2.0 1\n1.0 1\n"), "line 3: the energies do not increase");
   EXPECT_EQ(refusal("0,,5\n1,0.01,5\n"), "line 2: an energy where the first row has none");
