@@ -78,23 +78,25 @@ ImportOutcome importEmsa(Session& s, std::string_view bytes, const std::string& 
   return o;
 }
 
-ImportOutcome importEmsaPath(Session& s, const std::string& path) {
-  ImportOutcome o;
+ImportOutcome::Kind readImportFile(const std::string& path, std::string& bytes) {
   std::ifstream in(path, std::ios::binary);
-  std::string bytes;
   char chunk[65536];
   while (in && bytes.size() <= kEmsaMaxFileBytes) {
     in.read(chunk, sizeof chunk);
     bytes.append(chunk, static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   }
-  if (!in && !in.eof()) {
-    o.kind = ImportOutcome::Kind::CannotOpen;
-  } else if (bytes.size() > kEmsaMaxFileBytes) {
-    o.kind = ImportOutcome::Kind::TooLarge;
-  } else {
-    o = importEmsa(s, bytes, fileNameOf(path));
-    if (o.kind == ImportOutcome::Kind::Loaded) s.LastPath = path.substr(0, Session::kMaxPathLength);
-  }
+  if (!in && !in.eof()) return ImportOutcome::Kind::CannotOpen;
+  if (bytes.size() > kEmsaMaxFileBytes) return ImportOutcome::Kind::TooLarge;
+  return ImportOutcome::Kind::Loaded;
+}
+
+ImportOutcome importEmsaPath(Session& s, const std::string& path) {
+  ImportOutcome o;
+  std::string bytes;
+  o.kind = readImportFile(path, bytes);
+  if (o.kind != ImportOutcome::Kind::Loaded) return o;
+  o = importEmsa(s, bytes, fileNameOf(path));
+  if (o.kind == ImportOutcome::Kind::Loaded) s.LastPath = path.substr(0, Session::kMaxPathLength);
   return o;
 }
 

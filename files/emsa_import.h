@@ -39,4 +39,8 @@ ImportOutcome importEmsa(Session& session, std::string_view bytes, const std::st
 // File > Import does once the path is chosen.
 ImportOutcome importEmsaPath(Session& session, const std::string& path);
 
+// Reads the whole file at `path` into `bytes`, for any of the importers:
+// Loaded, or CannotOpen, or TooLarge past kEmsaMaxFileBytes.
+ImportOutcome::Kind readImportFile(const std::string& path, std::string& bytes);
+
 }  // namespace tolvane

@@ -84,21 +84,11 @@ SpectrumImport importSpectrum(Session& s, std::string_view bytes, const std::str
 
 SpectrumImport importSpectrumPath(Session& s, const std::string& path) {
   SpectrumImport o;
-  std::ifstream in(path, std::ios::binary);
   std::string bytes;
-  char chunk[65536];
-  while (in && bytes.size() <= kEmsaMaxFileBytes) {
-    in.read(chunk, sizeof chunk);
-    bytes.append(chunk, static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  }
-  if (!in && !in.eof()) {
-    o.kind = ImportOutcome::Kind::CannotOpen;
-  } else if (bytes.size() > kEmsaMaxFileBytes) {
-    o.kind = ImportOutcome::Kind::TooLarge;
-  } else {
-    o = importSpectrum(s, bytes, fileNameOf(path));
-    if (o.kind == ImportOutcome::Kind::Loaded) s.LastPath = path.substr(0, Session::kMaxPathLength);
-  }
+  o.kind = readImportFile(path, bytes);
+  if (o.kind != ImportOutcome::Kind::Loaded) return o;
+  o = importSpectrum(s, bytes, fileNameOf(path));
+  if (o.kind == ImportOutcome::Kind::Loaded) s.LastPath = path.substr(0, Session::kMaxPathLength);
   return o;
 }
 
