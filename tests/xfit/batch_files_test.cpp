@@ -107,7 +107,7 @@ TEST(SpectrumFileSlot, ReadsAWholeFileAndRefusesOnesThatDisagreeWithTheirHeader)
   EXPECT_EQ(slot.read(folder.path + "/missing.dat"), SpectrumReadOutcome::CannotOpen);
   EXPECT_EQ(slot.read(folder.path + "/no-such-folder/good.dat"), SpectrumReadOutcome::CannotOpen);
   EXPECT_EQ(slot.read(""), SpectrumReadOutcome::CannotOpen);
-  EXPECT_EQ(slot.read(folder.path), SpectrumReadOutcome::NotASpectrum);
+  EXPECT_EQ(slot.read(folder.path), SpectrumReadOutcome::CannotOpen);  // a folder is no file to open
 
   // The largest spectrum, and the good file again after all that.
   const std::string largest = folder.path + "/largest.dat";
