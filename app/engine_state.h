@@ -15,6 +15,7 @@
 #include "device/mca_transport.h"
 #include "lines/spectrum_lines.h"
 #include "xfit/fit_quality.h"
+#include "xfit/fit_quantification.h"
 #include "xfit/mlsq_fit.h"
 
 namespace tolvane {
@@ -59,6 +60,7 @@ class EngineState {
   bool StandardsLoaded = false;
   TDmVQRN DataModule;      // the standards table and the fit's storage
   FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
+  FitQuantState FitQuant;  // "Quant": the table's conditions and the last result
   LinesSetup Lines;        // element line markers and identification
 
   // The slot the memory radio buttons select: 0 = MCA, 1..3 = Mem1..Mem3.

@@ -35,6 +35,7 @@ namespace tolvane {
 
 class PlotWidget;
 class TMcaAbout;
+class QuantDialog;
 
 class TForm1 final : public QMainWindow {
  public:
@@ -116,6 +117,8 @@ class TForm1 final : public QMainWindow {
   QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;
   QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit, *BatchFit;
+  QPushButton* Quant = nullptr;        // the fit's wt% by fundamental parameters
+  QuantDialog* QuantWindow = nullptr;  // made by the first "Quant"
   QCheckBox* XfitQuality = nullptr;    // the fit's quality line; checked: residual curve shown
   QLabel* PrecisionReadout = nullptr;  // the precision preset's progress
   QLineEdit* Edit1;
@@ -152,6 +155,8 @@ class TForm1 final : public QMainWindow {
   // "SetUp" on the MCA and ZORV pages: the dialog here, its frames on the worker.
   void mcaSetUp();
   void scanSetUp();
+  // "Quant": quantifies the fit and shows the Quant window.
+  void quantFit();
   // Runs `operation` now, or after the exchange under way when there is one.
   void whenIdle(std::function<void()> operation);
 
