@@ -172,7 +172,11 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
   chooseTablePath = [this] { return chooseTableOpenPath(this); };
-  runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table, &session_.FitQuant.Last); };
+  // A table saved under another name takes its conditions file along.
+  runEditor = [this] {
+    return runStandardsEditor(this, session_.DataModule.Table, &session_.FitQuant.Last,
+                              [this](const std::string& path) { TableSavedAs(session_, path); });
+  };
   runXfitBatch = [this](const XfitWorkspace& loaded) {
     XfitBatchDialog dialog(loaded, loadedStandards(session_.DataModule), this);
     dialog.exec();

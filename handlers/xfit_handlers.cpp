@@ -4,6 +4,7 @@
 
 #include "app/session.h"
 #include "handlers/plot_handlers.h"
+#include "quant/table_conditions.h"
 #include "xfit/fit_quantification.h"
 #include "xfit/standards_check.h"
 #include "xfit/xfit_commands.h"
@@ -64,6 +65,17 @@ void QuantClick(Session& s) {
   std::snprintf(text, sizeof text, "Quant: total %.2f wt%%%s", q.Last.result->total * 100.0,
                 q.Last.result->converged ? "" : ", not converged");
   s.Texts.Edit1 = text;
+}
+
+void TableSavedAs(Session& s, const std::string& path) {
+  FitQuantState& q = s.FitQuant;
+  if (q.TablePath.empty() || !q.ConditionsError.empty() || path == q.TablePath) return;
+  std::string error;
+  if (!saveTableConditions(path, q.Conditions, &error)) {
+    s.Texts.Edit1 = "Quant: cannot write " + conditionsPathFor(path) + ": " + error;
+    return;
+  }
+  q.TablePath = path;
 }
 
 void EditStdClick(Session& s, const std::function<bool()>& runEditor) {

@@ -121,7 +121,10 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent, const FitQuantificatio
 
   chooseSavePath = [this] { return QFileDialog::getSaveFileName(this, "Save Table"); };
   connect(save, &QPushButton::clicked, this,
-          [this] { SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
+          [this] {
+            const std::string path = chooseSavePath().toLocal8Bit().toStdString();
+            if (SaveStandardTableFile(table_, path) && tableSaved) tableSaved(path);
+          });
   connect(WtperON, &QCheckBox::clicked, this, [this] { FormCreate(); });
   connect(ok, &QPushButton::clicked, this, [this] { done(1); });
   connect(cancel, &QPushButton::clicked, this, [this] { done(2); });
@@ -152,8 +155,10 @@ void TEditStd::resizeEvent(QResizeEvent* event) {
   Panel1->move(width() - (kClientWidth - kPanelLeft), Panel1->y());
 }
 
-bool runStandardsEditor(QWidget* parent, StandardTable& table, const FitQuantification* quant) {
+bool runStandardsEditor(QWidget* parent, StandardTable& table, const FitQuantification* quant,
+                        std::function<void(const std::string&)> tableSaved) {
   TEditStd editor(table, parent, quant);
+  editor.tableSaved = std::move(tableSaved);
   return editor.exec() == 1;
 }
 

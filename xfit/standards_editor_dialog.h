@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <string>
 
 #include "xfit/standards_editor.h"
 
@@ -25,6 +26,8 @@ class TEditStd final : public QDialog {
 
   // The save dialog behind "Save Table"; empty = cancelled.
   std::function<QString()> chooseSavePath;
+  // Called with the path after "Save Table" wrote the table there.
+  std::function<void(const std::string&)> tableSaved;
 
   struct RowControls {
     QCheckBox* StdNo;
@@ -48,6 +51,8 @@ class TEditStd final : public QDialog {
 };
 
 // Shows the editor modally; returns whether it ended with OK.
-bool runStandardsEditor(QWidget* parent, StandardTable& table, const FitQuantification* quant = nullptr);
+// `tableSaved` as TEditStd's.
+bool runStandardsEditor(QWidget* parent, StandardTable& table, const FitQuantification* quant = nullptr,
+                        std::function<void(const std::string&)> tableSaved = {});
 
 }  // namespace tolvane

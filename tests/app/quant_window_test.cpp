@@ -22,6 +22,7 @@
 #include "device/clock.h"
 #include "device/sim/sim_ftdi.h"
 #include "files/spectrum_file.h"
+#include "handlers/xfit_handlers.h"
 #include "test_support.h"
 #include "xfit/quant_dialog.h"
 #include "xfit/standard_table.h"
@@ -195,6 +196,27 @@ TEST(QuantWindow, TheSetupIsSavedBesideTheTableAndTheCommandLineReadsIt) {
   d.Quantify->click();
   EXPECT_NE(cellNumber(d, 0, QuantDialog::WtColumn), fe55Ca);
   expectShownAsCli(d, cliQuant(rig));
+}
+
+TEST(QuantWindow, ATableSavedUnderAnotherNameTakesItsConditionsAlong) {
+  QuantRig rig;
+  rig.conditions("source cd109\nangles 60 30\nstandard Cr Cr 100\n");
+  QuantDialog& d = rig.fitAndQuant();
+  Session& s = rig.window->session();
+  TEditStd editor(s.DataModule.Table, nullptr, &s.FitQuant.Last);
+  editor.chooseSavePath = [&rig] { return QString::fromStdString(rig.dir.path("copy.ref")); };
+  editor.tableSaved = [&s](const std::string& path) { TableSavedAs(s, path); };
+  editor.findChild<QPushButton*>("SaveRef")->click();
+  const std::string copied = fileText(rig.dir.path("copy.quant"));
+  EXPECT_NE(copied.find("source cd109"), std::string::npos) << copied;
+  EXPECT_NE(copied.find("angles 60 30"), std::string::npos) << copied;
+  EXPECT_NE(copied.find("standard Cr Cr 100"), std::string::npos) << copied;
+  // Saving the setup now writes beside the copy, not the original.
+  const std::string original = fileText(rig.dir.path("t.quant"));
+  d.Line->setCurrentText("Kb");
+  d.SaveConditions->click();
+  EXPECT_EQ(fileText(rig.dir.path("t.quant")), original);
+  EXPECT_NE(fileText(rig.dir.path("copy.quant")).find("line Kb"), std::string::npos);
 }
 
 TEST(QuantWindow, AConditionsFileThatCannotBeReadIsNamedAndNotQuantifiedWithTheDefaults) {
