@@ -17,6 +17,7 @@
 #include "lines/calibration_lines.h"
 #include "lines/spectrum_lines.h"
 #include "xfit/fit_quality.h"
+#include "xfit/fit_quantification.h"
 #include "xfit/mlsq_fit.h"
 
 namespace tolvane {
@@ -62,6 +63,7 @@ class EngineState {
   bool StandardsLoaded = false;
   TDmVQRN DataModule;      // the standards table and the fit's storage
   FitQuality XfitQuality;  // how far the last MLSQ fit can be trusted
+  FitQuantState FitQuant;  // "Quant": the table's conditions and the last result
   LinesSetup Lines;        // element line markers and identification
   LinesCalibrationSetup LinesCalibration;  // the calibration from many lines and its undo
 

@@ -50,6 +50,7 @@
 #include "handlers/roi_handlers.h"
 #include "handlers/view_handlers.h"
 #include "handlers/xfit_handlers.h"
+#include "xfit/quant_dialog.h"
 #include "xfit/standards_editor_dialog.h"
 #include "xfit/table_file_dialog.h"
 
@@ -183,7 +184,11 @@ TForm1::TForm1(FtdiApi& api, Clock& clock, QWidget* parent)
   runSetupDialog = [this](McaSetupFields& fields) { return runMcaSetupDialog(this, fields); };
   runScanSetupDialog = [this](ScanSetupFields& fields) { return tolvane::runScanSetupDialog(this, fields); };
   chooseTablePath = [this] { return chooseTableOpenPath(this); };
-  runEditor = [this] { return runStandardsEditor(this, session_.DataModule.Table); };
+  // A table saved under another name takes its conditions file along.
+  runEditor = [this] {
+    return runStandardsEditor(this, session_.DataModule.Table, &session_.FitQuant.Last,
+                              [this](const std::string& path) { TableSavedAs(session_, path); });
+  };
   runXfitBatch = [this](const XfitWorkspace& loaded) {
     XfitBatchDialog dialog(loaded, loadedStandards(session_.DataModule), this);
     dialog.exec();
@@ -309,7 +314,9 @@ void TForm1::buildPages() {
   ListStd = button(xfit, "ListStd", "List Std", 4, 64, 65, 20);
   LoadStd = button(xfit, "LoadStd", "Load Std", 80, 64, 73, 20);
   MLSQfit = button(xfit, "MLSQfit", "MLSQ Fit", 80, 8, 73, 45);
-  BatchFit = button(xfit, "BatchFit", "Batch…", 4, 86, 65, 18);
+  BatchFit = button(xfit, "BatchFit", "Batch…", 4, 86, 36, 18);
+  Quant = button(xfit, "Quant", "Quant", 42, 86, 34, 18);
+  Quant->setToolTip("wt% of the fit by fundamental parameters, under the table's excitation and geometry");
   // The quality line is long: the box shows its head, the tooltip all of it.
   XfitQuality = check(xfit, "XfitQuality", "", 80, 86, 80);
   XfitQuality->setToolTip("Check to draw the fit's residual over the plot");
@@ -443,6 +450,24 @@ void TForm1::connectRoiPage() {
   connect(ROIHighCh, &QCheckBox::clicked, this, [this] { handleOnLink([this] { ROIHighChClick(session_); }); });
 }
 
+void TForm1::quantFit() {
+  handle([this] {
+    QuantClick(session_);
+    if (!QuantWindow) {
+      QuantWindow = new QuantDialog(session_.FitQuant, this);
+      QuantWindow->requantify = [this] {
+        handle([this] {
+          QuantClick(session_);
+          QuantWindow->showState();
+        });
+      };
+    }
+    QuantWindow->showState();
+    QuantWindow->show();
+    QuantWindow->raise();
+  });
+}
+
 void TForm1::connectCalibrationPage() {
   connect(AddStd, &QPushButton::clicked, this, [this] { handle([this] { AddStdClick(session_); }); });
   connect(EditStd, &QPushButton::clicked, this, [this] { handle([this] { EditStdClick(session_, runEditor); }); });
@@ -469,6 +494,7 @@ void TForm1::connectCalibrationPage() {
       if (session_.StandardsLoaded == 1) runXfitBatch(session_.DataModule.Fit);
     });
   });
+  connect(Quant, &QPushButton::clicked, this, [this] { quantFit(); });
   connect(XfitQuality, &QCheckBox::toggled, this, [this] { refresh(); });
   connect(PlotLpt, &QPushButton::clicked, this,
           [this] { handle([this] { session_.Texts.Edit1 = PrintReport(session_); }); });

@@ -36,6 +36,7 @@ namespace tolvane {
 class MapViewWindow;
 class PlotWidget;
 class TMcaAbout;
+class QuantDialog;
 
 class TForm1 final : public QMainWindow {
  public:
@@ -123,6 +124,8 @@ class TForm1 final : public QMainWindow {
   QPushButton *FWHM, *MnKaFit, *OverLapON, *PrintSpec, *PlotLpt;
   QLabel* FwhmVal;
   QPushButton *AddStd, *EditStd, *ListStd, *LoadStd, *MLSQfit, *BatchFit;
+  QPushButton* Quant = nullptr;        // the fit's wt% by fundamental parameters
+  QuantDialog* QuantWindow = nullptr;  // made by the first "Quant"
   QCheckBox* XfitQuality = nullptr;    // the fit's quality line; checked: residual curve shown
   QLabel* PrecisionReadout = nullptr;  // the precision preset's progress
   QLineEdit* Edit1;
@@ -169,6 +172,8 @@ class TForm1 final : public QMainWindow {
   // "SetUp" on the MCA and ZORV pages: the dialog here, its frames on the worker.
   void mcaSetUp();
   void scanSetUp();
+  // "Quant": quantifies the fit and shows the Quant window.
+  void quantFit();
   // Runs `operation` now, or after the exchange under way when there is one.
   void whenIdle(std::function<void()> operation);
 

@@ -90,7 +90,9 @@ void ZorvStartClick(Session& s) {
     showPassPlan(s, plan);
     if (s.Scan.MapOn) nameMapFile(s, plan);
     if (const std::string refusal = BeginMap(s); !refusal.empty()) {
-      StopAcquisition(s.Transport, s.Acquisition);
+      // The map's refusal is what the status field shows; Running says
+      // whether the stop took.
+      (void)StopAcquisition(s.Transport, s.Acquisition);
       if (s.Acquisition.Running == 0) s.Timer1.Enabled = false;
       s.Texts.Edit1 = refusal;
     }

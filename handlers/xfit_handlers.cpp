@@ -4,6 +4,9 @@
 
 #include "app/session.h"
 #include "handlers/plot_handlers.h"
+#include "quant/table_conditions.h"
+#include "xfit/fit_quantification.h"
+#include "xfit/standards_check.h"
 #include "xfit/standards_load.h"
 #include "xfit/xfit_commands.h"
 
@@ -21,13 +24,16 @@ void LoadStdClick(Session& s, const std::string& tablePath) {
   if (!load.loaded()) return;
   s.StandardsLoaded = 1;
   setRoisFromTable(s.Rois, s.DataModule.Table, load.count);
+  loadFitQuantConditions(s.FitQuant, tablePath);
 }
 
 void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, const std::function<bool()>& runEditor) {
   XfitWorkspace& fit = s.DataModule.Fit;
   takeSample(fit, s.Working.Counts.data(), s.Acquisition.ChannelCount);
   const bool loaded = s.StandardsLoaded == 1;
-  const FitOutcome outcome = RunMlsqFit(s.DataModule, loaded, loaded ? std::string() : chooseTable());
+  const std::string tablePath = loaded ? std::string() : chooseTable();
+  const FitOutcome outcome = RunMlsqFit(s.DataModule, loaded, tablePath);
+  if (!loaded && fit.FitCount > 0) loadFitQuantConditions(s.FitQuant, tablePath);
   s.XfitQuality = outcome == FitOutcome::Fitted
                       ? assessFit(fit, fit.FitCoefficients, fit.FitErrors, fit.SampleCounts.data(), fit.SampleChannels)
                       : FitQuality{};
@@ -35,7 +41,46 @@ void MLSQfitClick(Session& s, const std::function<std::string()>& chooseTable, c
     s.Texts.Edit1 = kLiveTimesDifferText;
   if (outcome == FitOutcome::Singular) s.Texts.Edit1 = kSingularText;
   if (outcome == FitOutcome::NoSample) s.Texts.Edit1 = kNoSampleText;
+  // The editor that follows shows the fit's wt% by fundamental parameters
+  // beside the Cf column.
+  s.FitQuant.Last = {};
+  if (outcome == FitOutcome::Fitted && s.FitQuant.ConditionsError.empty()) quantifyLastFit(s);
   if (runEditor()) PaintBox1Paint(s);
+}
+
+void quantifyLastFit(Session& s) {
+  s.FitQuant.Last = quantifyFit(s.DataModule, s.Acquisition.LiveTime, loadedStandards(s.DataModule), s.FitQuant.Conditions);
+}
+
+void QuantClick(Session& s) {
+  FitQuantState& q = s.FitQuant;
+  q.Last = {};
+  if (!s.XfitQuality.valid) {
+    q.Last.error = "no fit: run MLSQ Fit first";
+  } else if (!q.ConditionsError.empty()) {
+    q.Last.error = q.ConditionsError;
+  } else {
+    quantifyLastFit(s);
+  }
+  if (!q.Last.result) {
+    s.Texts.Edit1 = "Quant: " + q.Last.error;
+    return;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "Quant: total %.2f wt%%%s", q.Last.result->total * 100.0,
+                q.Last.result->converged ? "" : ", not converged");
+  s.Texts.Edit1 = text;
+}
+
+void TableSavedAs(Session& s, const std::string& path) {
+  FitQuantState& q = s.FitQuant;
+  if (q.TablePath.empty() || !q.ConditionsError.empty() || path == q.TablePath) return;
+  std::string error;
+  if (!saveTableConditions(path, q.Conditions, &error)) {
+    s.Texts.Edit1 = "Quant: cannot write " + conditionsPathFor(path) + ": " + error;
+    return;
+  }
+  q.TablePath = path;
 }
 
 void EditStdClick(Session& s, const std::function<bool()>& runEditor) {

@@ -22,6 +22,19 @@ void LoadStdClick(Session& session, const std::string& tablePath);
 // it ended with OK (the plot is then redrawn).
 void MLSQfitClick(Session& session, const std::function<std::string()>& chooseTable,
                   const std::function<bool()>& runEditor);
+// "Quant": the last fit's K-ratios to wt% by fundamental parameters under
+// the conditions in s.FitQuant (read beside the table when it was loaded).
+// The result, or why there is none, goes to s.FitQuant.Last and a summary
+// to the status field.
+void QuantClick(Session& session);
+// The same without the status text: what the fit itself does so that the
+// editor can show the wt% at once.
+void quantifyLastFit(Session& session);
+// The editor saved the table at `path`: its conditions (when they were read
+// or set and can be used) are written beside it, and the table's
+// conditions are from now on those of that file. The status field says
+// when they cannot be written.
+void TableSavedAs(Session& session, const std::string& path);
 void EditStdClick(Session& session, const std::function<bool()>& runEditor);
 // Shows the local date and time in the status field.
 void Edit1Click(Session& session);

@@ -26,6 +26,22 @@ bool saveTableConditions(const std::string& tablePath, const QuantConditions& co
   return writeFileAtomically(conditionsPathFor(tablePath), bytes.data(), bytes.size(), error);
 }
 
+ConditionsRead conditionsWithSettings(const QuantConditions& base, const std::string& settings) {
+  std::ostringstream text;
+  writeQuantConditions(text, base);
+  const std::string baseText = text.str();
+  const int baseLines = static_cast<int>(std::count(baseText.begin(), baseText.end(), '\n'));
+  std::istringstream all(baseText + settings);
+  ConditionsRead read = readQuantConditions(all);
+  if (!read.conditions) {
+    read.errorLine -= baseLines;  // the line of `settings`
+    return read;
+  }
+  if (!sumConstraintOf(read.conditions->balance))
+    return {std::nullopt, 0, "balance '" + read.conditions->balance + "' is neither normalise nor an element or formula"};
+  return read;
+}
+
 std::optional<SumConstraint> sumConstraintOf(const std::string& balance) {
   SumConstraint c;
   if (balance == "normalise" || balance == "normalize") return c;

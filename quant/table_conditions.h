@@ -24,6 +24,12 @@ TableConditionsRead readTableConditions(const std::string& tablePath);
 // false with the reason in `error` when it cannot.
 bool saveTableConditions(const std::string& tablePath, const QuantConditions& conditions, std::string* error = nullptr);
 
+// `base` with settings in the file's words applied over it, as the lines
+// of a file after base's own would be ("source cd109", "angles 60 30"):
+// how a setup edited in the window is checked by the same reader. A
+// balance that names nothing is refused here too.
+ConditionsRead conditionsWithSettings(const QuantConditions& base, const std::string& settings);
+
 // The sum constraint a balance text names ("normalise", "Fe", "CH2O");
 // nothing when it names none.
 std::optional<SumConstraint> sumConstraintOf(const std::string& balance);

@@ -66,3 +66,15 @@ FitQuantification quantifyFit(const TDmVQRN& module, int32_t sampleLiveTenths,
 }
 
 }  // namespace tolvane
+
+namespace tolvane {
+
+void loadFitQuantConditions(FitQuantState& state, const std::string& tablePath) {
+  const TableConditionsRead read = readTableConditions(tablePath);
+  state.TablePath = tablePath;
+  state.Conditions = read.conditions.value_or(QuantConditions{});
+  state.ConditionsError = read.error;
+  state.Last = {};
+}
+
+}  // namespace tolvane

@@ -38,3 +38,21 @@ FitQuantification quantifyFit(const TDmVQRN& module, int32_t sampleLiveTenths,
                               const std::vector<StandardInUse>& standards, const QuantConditions& conditions);
 
 }  // namespace tolvane
+
+namespace tolvane {
+
+// What the Xfit page keeps for "Quant": the table loaded (its conditions
+// live beside it), those conditions as read or as set since, and the last
+// quantification of a fit.
+struct FitQuantState {
+  std::string TablePath;
+  QuantConditions Conditions;
+  std::string ConditionsError;  // the file beside the table could not be read; the defaults stand
+  FitQuantification Last;       // no result before a quantification
+};
+
+// Reads the conditions beside `tablePath` into `state` (the defaults and
+// the reason when the file cannot be used) and forgets the last result.
+void loadFitQuantConditions(FitQuantState& state, const std::string& tablePath);
+
+}  // namespace tolvane

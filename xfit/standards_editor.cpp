@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "records/text_number.h"
+#include "xfit/fit_quantification.h"
 #include "xfit/standard_table.h"
 
 namespace tolvane {
@@ -40,6 +41,22 @@ void fillEditorView(const StandardTable& table, bool wtDisplay, EditorView& view
     std::snprintf(text, sizeof text, "%9.2f  +/-%9.3f", static_cast<double>(r.kratioPct()) * factor,
                   static_cast<double>(r.kratioErr()) * factor);
     row.kratio = text;
+  }
+}
+
+void fillFpColumn(const FitQuantification& quant, EditorView& view) {
+  for (EditorRow& row : view.rows) row.fpWt.clear();
+  if (!quant.result) return;
+  for (size_t k = 0; k < quant.records.size() && k < quant.result->elements.size(); ++k) {
+    const int record = quant.records[k];
+    if (record < 0 || record >= StandardTable::kRecords) continue;
+    const QuantElementResult& e = quant.result->elements[k];
+    char text[64];
+    if (e.fraction)
+      std::snprintf(text, sizeof text, "%.3f +/-%.3f", *e.fraction * 100.0, e.fractionError * 100.0);
+    else
+      std::snprintf(text, sizeof text, "not excited");
+    view.rows[static_cast<size_t>(record)].fpWt = text;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/caption_fit_gui.h"
+#include "xfit/fit_quantification.h"
 #include "xfit/standard_table.h"
 
 namespace tolvane {
@@ -39,11 +40,15 @@ QLineEdit* rowEdit(QWidget* parent, const QString& name, int x, int y, int w) {
 }  // namespace
 
 namespace {
-constexpr int kClientWidth = 604;
-constexpr int kPanelLeft = 505;
+// The FP wt% column sits between the file names and the panel.
+constexpr int kFpLeft = 504;
+constexpr int kFpWidth = 105;
+constexpr int kClientWidth = 604 + kFpWidth + 4;
+constexpr int kPanelLeft = 505 + kFpWidth + 4;
 }  // namespace
 
-TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), table_(table) {
+TEditStd::TEditStd(StandardTable& table, QWidget* parent, const FitQuantification* quant)
+    : QDialog(parent), table_(table), quant_(quant) {
   setObjectName("EditStd");
   setWindowTitle("Xfit Standard Element Editer");
   resize(kClientWidth, 410);
@@ -81,11 +86,13 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
   header(this, "ChemiVal", "Chemi. wt%", 232);
   header(this, "CfValue", "CF", 328);
   header(this, "StdSpecFile", "Std Spec. Filename", 384);
-  StdTableFile = header(this, "StdTableFile", "StdTable Filename", 496);
+  auto* fpHeader = header(this, "FpWtper", "FP wt%", kFpLeft);
+  fpHeader->setToolTip("wt% by fundamental parameters from the last fit, with its error (3 sigma)");
+  StdTableFile = header(this, "StdTableFile", "StdTable Filename", kPanelLeft - 9);
   auto* bevel = new QFrame(this);
   bevel->setObjectName("Bevel1");
   bevel->setFrameShape(QFrame::HLine);
-  bevel->setGeometry(0, 18, 600, 1);
+  bevel->setGeometry(0, 18, kClientWidth - 4, 1);
 
   for (int k = 0; k < 16; ++k) {
     const int y = 24 * (k + 1);
@@ -98,6 +105,9 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
     row.Wtper = rowEdit(this, "Std" + n + "Wtper", 224, y, 73);
     row.Cf = rowEdit(this, "Std" + n + "Cf", 304, y, 73);
     row.FileName = rowEdit(this, "Std" + n + "FileName", 384, y, 113);
+    row.FpWt = rowEdit(this, "Std" + n + "FpWt", kFpLeft, y, kFpWidth);
+    row.FpWt->clear();
+    row.FpWt->setReadOnly(true);
     connect(row.Wtper, &QLineEdit::textChanged, this,
             [this, k](const QString& text) { StdWtperChange(table_, k, text.toStdString(), localeDecimalPoint()); });
   }
@@ -111,8 +121,11 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
 
   chooseSavePath = [this] { return QFileDialog::getSaveFileName(this, "Save Table"); };
   connect(save, &QPushButton::clicked, this,
-          // "Save Table" says nothing when the table cannot be written.
-          [this] { (void)SaveStandardTableFile(table_, chooseSavePath().toLocal8Bit().toStdString()); });
+          [this] {
+            // "Save Table" says nothing when the table cannot be written.
+            const std::string path = chooseSavePath().toLocal8Bit().toStdString();
+            if (SaveStandardTableFile(table_, path) && tableSaved) tableSaved(path);
+          });
   connect(WtperON, &QCheckBox::clicked, this, [this] { FormCreate(); });
   connect(ok, &QPushButton::clicked, this, [this] { done(1); });
   connect(cancel, &QPushButton::clicked, this, [this] { done(2); });
@@ -121,6 +134,7 @@ TEditStd::TEditStd(StandardTable& table, QWidget* parent) : QDialog(parent), tab
 
 void TEditStd::FormCreate() {
   fillEditorView(table_, WtperON->isChecked(), view_);
+  fillFpColumn(quant_ ? *quant_ : FitQuantification{}, view_);
   StdTableFile->setText(QString::fromLocal8Bit(view_.header.c_str()));
   StdTableFile->adjustSize();
   Kratio->setText(QString::fromStdString(view_.kratioHeader));
@@ -132,6 +146,7 @@ void TEditStd::FormCreate() {
     Rows[k].Kratio->setText(QString::fromStdString(row.kratio));
     Rows[k].Cf->setText(QString::fromStdString(row.cf));
     Rows[k].FileName->setText(QString::fromLocal8Bit(row.file.c_str()));
+    Rows[k].FpWt->setText(QString::fromStdString(row.fpWt));
   }
   fitCaptions(this);
 }
@@ -141,8 +156,10 @@ void TEditStd::resizeEvent(QResizeEvent* event) {
   Panel1->move(width() - (kClientWidth - kPanelLeft), Panel1->y());
 }
 
-bool runStandardsEditor(QWidget* parent, StandardTable& table) {
-  TEditStd editor(table, parent);
+bool runStandardsEditor(QWidget* parent, StandardTable& table, const FitQuantification* quant,
+                        std::function<void(const std::string&)> tableSaved) {
+  TEditStd editor(table, parent, quant);
+  editor.tableSaved = std::move(tableSaved);
   return editor.exec() == 1;
 }
 

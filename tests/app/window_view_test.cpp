@@ -147,12 +147,14 @@ TEST(StandardsEditor, OnlyTheRightPanelFollowsTheRightEdge) {
   TEditStd editor(table, nullptr);
   editor.show();
   const QRect row = editor.Rows[0].FileName->geometry();
-  EXPECT_EQ(editor.Panel1->geometry(), QRect(505, 23, 95, 385));
-  editor.resize(804, 410);
-  EXPECT_EQ(editor.Panel1->geometry(), QRect(705, 23, 95, 385));
+  // The FP wt% column stands between the file names and the panel.
+  EXPECT_EQ(editor.Panel1->geometry(), QRect(614, 23, 95, 385));
+  EXPECT_EQ(editor.Rows[0].FpWt->geometry(), QRect(504, 24, 105, 21));
+  editor.resize(913, 410);
+  EXPECT_EQ(editor.Panel1->geometry(), QRect(814, 23, 95, 385));
   EXPECT_EQ(editor.Rows[0].FileName->geometry(), row);
-  editor.resize(604, 410);
-  EXPECT_EQ(editor.Panel1->x(), 505);
+  editor.resize(713, 410);
+  EXPECT_EQ(editor.Panel1->x(), 614);
 }
 
 TEST(StandardsEditor, AWtPercentTakesTheLocalesCommaAndThePoint) {
